@@ -1,0 +1,100 @@
+#include "exchange.h"
+
+#include <cmath>
+
+#include "leadingnumber.h"
+
+namespace tarvelin {
+
+Exchange::Exchange(SerialLine& line, const Clock& clock, std::function<std::string()> timeoutText)
+    : line_(line), clock_(clock), timeoutText_(std::move(timeoutText)) {}
+
+int Exchange::timeoutMs(const std::string& text, int fallbackMs) {
+    double value = std::nearbyint(leadingNumber(text));  // whole milliseconds, half to even
+    if (!(value >= 1)) return fallbackMs;                // also catches NaN
+    constexpr double kLongest = 24.0 * 3600 * 1000;      // a day is more than anyone means
+    return static_cast<int>(value > kLongest ? kLongest : value);
+}
+
+std::string Exchange::sendCommand(const std::string& cmd) {
+    linkLost_ = false;
+    lastResponse_.clear();
+    rxBuffer_.clear();
+    if (!line_.isOpen() || line_.lost()) {
+        // Nothing can be sent on a closed or vanished port: no reply, at once.
+        linkLost_ = line_.lost();
+        return lastResponse_;
+    }
+    const char first = cmd.empty() ? '\0' : cmd.front();
+    if (first != '@' && first != ':') {
+        line_.write(std::string(1, kENQ));
+        if (!waitForENQ()) {
+            lastResponse_.clear();
+            return lastResponse_;
+        }
+    }
+    line_.write(cmd + kCR);
+    readResponse();
+    return lastResponse_;
+}
+
+bool Exchange::waitUntil(std::int64_t deadline) {
+    if (line_.lost()) {
+        linkLost_ = true;
+        return false;
+    }
+    const std::int64_t left = deadline - clock_.nowMs();
+    if (left > 0) line_.waitForData(static_cast<int>(left));
+    if (line_.lost()) {
+        linkLost_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool Exchange::waitForENQ() {
+    const int timeout = timeoutMs(timeoutText_ ? timeoutText_() : std::string(), kEnqDefaultMs);
+    const std::int64_t deadline = clock_.nowMs() + timeout;
+    for (;;) {
+        const std::string got = line_.takeAll();
+        // Only a read that holds ENQ alone counts; anything else is thrown away.
+        if (got.size() == 1 && got.front() == kENQ) return true;
+        if (clock_.nowMs() >= deadline) return false;
+        if (!waitUntil(deadline)) return false;
+    }
+}
+
+void Exchange::readResponse() {
+    const int timeout = timeoutMs(timeoutText_ ? timeoutText_() : std::string(), kReplyDefaultMs);
+    const std::int64_t deadline = clock_.nowMs() + timeout;
+    rxBuffer_.clear();
+    for (;;) {
+        std::string got = line_.takeAll();
+        if (!got.empty()) {
+            // An LF left over from a CR LF line end comes first in a read: drop it.
+            if (got.front() == kLF) got.erase(0, 1);
+            rxBuffer_ += got;
+            if (!rxBuffer_.empty() && rxBuffer_.back() == kCR) {
+                rxBuffer_.pop_back();
+                lastResponse_ = std::move(rxBuffer_);
+                rxBuffer_.clear();
+                return;
+            }
+            if (!rxBuffer_.empty() && rxBuffer_.back() == kLF) {
+                // Drop the LF and a CR right before it, never a data character.
+                rxBuffer_.pop_back();
+                if (!rxBuffer_.empty() && rxBuffer_.back() == kCR) rxBuffer_.pop_back();
+                lastResponse_ = std::move(rxBuffer_);
+                rxBuffer_.clear();
+                return;
+            }
+        }
+        if (clock_.nowMs() >= deadline || !waitUntil(deadline)) {
+            lastResponse_.clear();
+            rxBuffer_.clear();
+            return;
+        }
+    }
+}
+
+}  // namespace tarvelin

@@ -1,0 +1,38 @@
+// The one seam through which the program beeps and shows message boxes, so
+// that tests can answer the boxes and count the beeps.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace tarvelin {
+
+class Notifier {
+public:
+    enum class Icon { Information, Warning, Critical, Question };
+
+    virtual ~Notifier() = default;
+    virtual void beep() = 0;
+    // A box with a single OK button.
+    virtual void message(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+    // A box with a question icon and the buttons Yes and No; true for Yes.
+    virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
+
+    // The notifier in use; the desktop one unless another was installed.
+    static Notifier& current();
+    // Installs `notifier` (not owned); nullptr restores the desktop one.
+    static void install(Notifier* notifier);
+};
+
+// The real thing: QApplication::beep and QMessageBox.
+class DesktopNotifier final : public Notifier {
+public:
+    void beep() override;
+    void message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
+    bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
+};
+
+inline constexpr const char* kProgramTitle = "Tarvelin Configuration";
+
+}  // namespace tarvelin
