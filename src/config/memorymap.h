@@ -1,0 +1,77 @@
+// Memory maps as data: one table per block, walked by retrieve and store.
+//
+// Each row is one control and the bytes behind it. Retrieve visits the rows in
+// table order and reads their bytes one command each; store visits them in the
+// same order and writes. A row's control changes only once all its bytes are
+// read.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace tarvelin {
+
+class Form;
+class MemoryAccess;
+
+enum class Encoding {
+    Octet,         // one byte, plain decimal ("192"); 0..255
+    Port,          // two bytes, high first; decimal with a leading blank (" 9080"); 0..65535
+    Count,         // one byte, plain decimal; 0..255
+    AccessLevel,   // one byte: list position + 49 ("1" is 49); other bytes leave the list alone
+    ZeroByte,      // one byte written 0, never read
+    PasswordFlag,  // the flag byte 566 as the basic window sees it: bit value 2 <-> EnablePW
+    Text16,        // sixteen bytes of single-byte characters, zero-padded
+    TrustFlags,    // the flag byte 566 as the advanced window sees it: PLCconfig and the two pairs
+    Word,          // two bytes, high first; shown w, or w - 65536 when w > 32768, with a leading blank
+    SignedByte,    // one byte, decimal with a leading blank (" 3")
+    MacOctet,      // one byte shown as upper-case hex without leading zero; never written
+};
+
+struct Field {
+    QString label;     // how messages name the field: "Gateway", "Trusted IP #3"
+    QString control;   // the control: "gateway(3)", "svrport"
+    Encoding encoding;
+    std::int16_t address;        // the first byte
+    std::int64_t low = 0;        // what a store accepts (numeric encodings)
+    std::int64_t high = 255;
+
+    int width() const;
+    bool readable() const { return encoding != Encoding::ZeroByte; }
+    bool writable() const { return encoding != Encoding::MacOctet; }
+    // The addresses in the order they travel.
+    std::vector<std::int16_t> addresses() const;
+};
+
+using MemoryMap = std::vector<Field>;
+
+// Four rows for a dotted address: the leftmost box (index 3) at `first`.
+void addOctets(MemoryMap& map, const QString& label, const QString& array, std::int16_t first);
+
+// Puts the bytes of one row into its control.
+void decodeInto(Form& form, const Field& field, const std::vector<int>& bytes);
+
+// The bytes a store writes for one row; the flag-byte rows are built by the
+// window's own store and are not handled here. Empty when the box's value
+// does not fit (validate() reports that first).
+std::optional<std::vector<int>> encodeFrom(const Form& form, const Field& field);
+
+// The first value of the form that the map cannot store, as a message naming
+// the field and the range ("Gateway: 300 is not between 0 and 255"); empty
+// when every value fits.
+std::optional<QString> validate(const Form& form, const MemoryMap& map);
+
+// Reads every readable row in order into the form. Stops at the first failed
+// read (false); the failure is on the message line already.
+bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
+                 const std::function<void(const Field&, int byte)>& onFlagByte = {});
+
+// Writes every writable row in order. `flagByte` gives the byte for the
+// flag-byte row when its turn comes. Stops at the first failed write (false).
+bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
+              const std::function<int()>& flagByte);
+
+}  // namespace tarvelin

@@ -1,0 +1,42 @@
+// The terminal's public operations without a window: a line, its port
+// connection and the exchange, with the port choice held as plain values.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "exchange.h"
+#include "portconnection.h"
+#include "terminal.h"
+
+namespace tarvelin {
+
+class LineTerminal final : public Terminal {
+public:
+    LineTerminal(SerialLine& line, const Clock& clock, PortChoice choice, EnvLookup env = systemEnvironment);
+
+    bool openCommPort() override;
+    std::string getCommport() override { return choice_.portText; }
+    std::string sendCommand(const std::string& cmd) override;
+    bool linkLost() const override { return exchange_.linkLost(); }
+
+    PortChoice& choice() { return choice_; }
+    std::string& timeoutText() { return timeoutText_; }
+    PortConnection& connection() { return connection_; }
+    // What went wrong at the last failed open, and the last status line.
+    const std::string& lastOpenMessage() const { return lastOpenMessage_; }
+    const std::string& lastStatusLine() const { return lastStatusLine_; }
+    // Called for every failed open with its message (a command line prints it).
+    void onOpenFailure(std::function<void(const std::string&)> report) { onOpenFailure_ = std::move(report); }
+
+private:
+    PortChoice choice_;
+    PortConnection connection_;
+    std::string timeoutText_ = "500 ";
+    Exchange exchange_;
+    std::string lastOpenMessage_;
+    std::string lastStatusLine_;
+    std::function<void(const std::string&)> onOpenFailure_;
+};
+
+}  // namespace tarvelin
