@@ -6,6 +6,7 @@
 #include "config/directory.h"
 #include "config/form.h"
 #include "config/memoryaccess.h"
+#include "config/operations.h"
 #include "serial/terminal.h"
 
 namespace tarvelin {
@@ -13,79 +14,58 @@ namespace tarvelin {
 namespace {
 
 constexpr std::int16_t kFlagByte = 566;
+const QString kPLCconfig = QStringLiteral("PLCconfig");
 
 // One step of building the flag byte in `PLCconfig`: set `bit` when the
-// pair's "Yes" is chosen, else clear it; the result goes back into the box.
+// pair's "Yes" is chosen, else clear it (which also clears anything above the
+// lowest eight bits); the result goes back into the box.
 void applyPair(Form& form, const QString& pair, int bit) {
-    std::int32_t flags = textToInteger32(form.text(QStringLiteral("PLCconfig"))).value_or(0);
+    std::int32_t flags = textToInteger32(form.text(kPLCconfig)).value_or(0);
     if (form.isChecked(member(pair, 0)))
         flags |= bit;
     else
         flags &= ~bit & 0xFF;
-    form.setText(QStringLiteral("PLCconfig"), integerToSignedText(flags));
+    form.setText(kPLCconfig, integerToSignedText(flags & 0xFF));
 }
 
 }  // namespace
 
-void retrieveAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return;
+Outcome retrieveAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
+    if (Busy::instance().active()) return Outcome::Busy;
     BusyScope busy;
-    Terminal& terminal = directory.terminal();
-    if (!terminal.openCommPort()) return;
-    access.setTerminal(terminal);
-    access.clearMessage();
-    access.processEvents();
-
-    const auto id = access.identifyStation();
-    if (!id) return;
+    Outcome failed;
+    const auto id = beginOperation(access, directory.terminal(), failed);
+    if (!id) return failed;
 
     FlagByteHolder& holder = directory.flagByteHolder();
     const auto fromController = [&](const Field&, int) { holder.setFlagByteFromController(true); };
-    if (!retrieveMap(advancedMap(), form, access, *id, fromController)) return;
+    if (!retrieveMap(advancedMap(), form, access, *id, fromController)) return failureOf(access);
     access.showMessage(QString::fromLatin1(kRetrievedText));
+    return Outcome::Done;
 }
 
-void updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return;
+Outcome updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
+    if (Busy::instance().active()) return Outcome::Busy;
     BusyScope busy;
-    if (auto refusal = validate(form, advancedMap())) {
-        access.showError(*refusal);
-        return;
-    }
-    Terminal& terminal = directory.terminal();
-    if (!terminal.openCommPort()) return;
-    access.setTerminal(terminal);
-    access.clearMessage();
-    access.processEvents();
+    FlagByteHolder& holder = directory.flagByteHolder();
 
-    const auto id = access.identifyStation();
-    if (!id) return;
-
+    StoreSteps steps;
     // Until the flag byte has come from the controller, PLCconfig does not hold
     // the password bit or the bits nobody owns: fetch the byte first.
-    FlagByteHolder& holder = directory.flagByteHolder();
-    if (!holder.flagByteFromController()) {
-        const int flags = access.readMemory(*id, kFlagByte);
-        if (flags < 0) return;
-        form.setText(QStringLiteral("PLCconfig"), integerToSignedText(flags));
+    steps.beforeEnable = [&](std::int16_t id) {
+        if (holder.flagByteFromController()) return true;
+        const int flags = access.readMemory(id, kFlagByte);
+        if (flags < 0) return false;
+        form.setText(kPLCconfig, integerToSignedText(flags));
         holder.setFlagByteFromController(true);
-    }
-
-    std::string enable = kMemoryEnableCommand;
-    if (access.checkResponse(terminal.appendFCS(*id, enable)).empty()) return;
-
-    const auto flagByte = [&] {
+        return true;
+    };
+    steps.flagByte = [&] {
         applyPair(form, QStringLiteral("Tarvelintrusted"), 4);
         applyPair(form, QStringLiteral("MBtrusted"), 16);
-        return static_cast<int>(textToInteger(form.text(QStringLiteral("PLCconfig"))).value_or(0));
+        return static_cast<int>(textToInteger(form.text(kPLCconfig)).value_or(0));
     };
-    if (!storeMap(advancedMap(), form, access, *id, flagByte)) return;
-
-    if (form.isChecked(QStringLiteral("ResetPLC"))) {
-        std::string reboot = kRebootCommand;
-        access.checkResponse(terminal.appendFCS(*id, reboot));  // its outcome does not stop the store
-    }
-    access.showMessage(QString::fromLatin1(kStoredText));
+    return storeBlock(form, access, directory.terminal(), advancedMap(), steps);
 }
 
 }  // namespace tarvelin

@@ -1,6 +1,8 @@
 // Retrieve and store of the advanced block, walking the advanced memory map.
 #pragma once
 
+#include "config/operations.h"
+
 namespace tarvelin {
 
 class Form;
@@ -8,9 +10,9 @@ class MemoryAccess;
 class Directory;
 
 // retrieveButton_Click of the advanced window.
-void retrieveAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory);
+Outcome retrieveAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory);
 
 // updateParameters of the advanced window (after the confirmation).
-void updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory);
+Outcome updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory);
 
 }  // namespace tarvelin

@@ -21,7 +21,7 @@ const MemoryMap& basicMap() {
         m.push_back({QStringLiteral("Access Level"), QStringLiteral("AccessLevel"), Encoding::AccessLevel, 556});
         // The byte after the access level is always written 0, right after it.
         m.push_back({QStringLiteral("Access Level"), QString(), Encoding::ZeroByte, 557});
-        m.push_back({QStringLiteral("Use Username/Password?"), QStringLiteral("EnablePW"), Encoding::PasswordFlag,
+        m.push_back({QStringLiteral("Configuration flags"), QStringLiteral("EnablePW"), Encoding::PasswordFlag,
                      kFlagByteAddress});
         m.push_back({QStringLiteral("Node Name"), QStringLiteral("hostName"), Encoding::Text16, 666});
         return m;

@@ -4,83 +4,63 @@
 
 #include "basicmap.h"
 #include "config/busy.h"
-#include "config/codecs.h"
 #include "config/directory.h"
 #include "config/form.h"
 #include "config/memoryaccess.h"
+#include "config/operations.h"
 #include "serial/terminal.h"
 
 namespace tarvelin {
 
-void retrieveBasicParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return;
+Outcome retrieveBasicParameters(Form& form, MemoryAccess& access, Directory& directory) {
+    if (Busy::instance().active()) return Outcome::Busy;
     BusyScope busy;
     Terminal& terminal = directory.terminal();
-    if (!terminal.openCommPort()) return;
-    access.setTerminal(terminal);
-    access.clearMessage();
-    access.processEvents();
-
-    const auto id = access.identifyStation();
-    if (!id) return;
+    Outcome failed;
+    const auto id = beginOperation(access, terminal, failed);
+    if (!id) return failed;
 
     // Characters 3 to 12 of the "VM*" reply are the firmware version; the
     // reply is not judged.
     const std::string version = terminal.sendCommand("VM*");
-    form.setText(QStringLiteral("version"), QString::fromLatin1(version.substr(std::min<std::size_t>(2, version.size()), 10)));
+    form.setText(QStringLiteral("version"),
+                 QString::fromLatin1(version.substr(std::min<std::size_t>(2, version.size()), 10)));
 
-    if (!retrieveMap(basicMap(), form, access, *id)) return;
+    if (!retrieveMap(basicMap(), form, access, *id)) return failureOf(access);
     access.showMessage(QString::fromLatin1(kRetrievedText));
+    return Outcome::Done;
 }
 
-void updateBasicParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return;
+Outcome updateBasicParameters(Form& form, MemoryAccess& access, Directory& directory) {
+    if (Busy::instance().active()) return Outcome::Busy;
     BusyScope busy;
-    // Values that do not fit are refused before the port is even opened.
-    if (auto refusal = validate(form, basicMap())) {
-        access.showError(*refusal);
-        return;
-    }
     Terminal& terminal = directory.terminal();
-    if (!terminal.openCommPort()) return;
-    access.setTerminal(terminal);
-    access.clearMessage();
-    access.processEvents();
-
-    const auto id = access.identifyStation();
-    if (!id) return;
-
-    // The flag byte is shared with the advanced window: when its holder has
-    // not had it from the controller yet, fetch it first, so the trusted-IP
-    // bits and the bits nobody owns go back as the controller has them.
     FlagByteHolder& holder = directory.flagByteHolder();
-    if (!holder.flagByteFromController()) {
-        const int flags = access.readMemory(*id, kFlagByteAddress);
-        if (flags < 0) return;
+
+    StoreSteps steps;
+    // The flag byte is shared with the advanced window: until its holder has
+    // had it from the controller, fetch it first, so the trusted-IP bits and
+    // the bits nobody owns go back as the controller has them.
+    steps.beforeEnable = [&](std::int16_t id) {
+        if (holder.flagByteFromController()) return true;
+        const int flags = access.readMemory(id, kFlagByteAddress);
+        if (flags < 0) return false;
         holder.setPLCconfig(static_cast<std::int16_t>(flags));
         holder.setFlagByteFromController(true);
-    }
-
-    std::string enable = kMemoryEnableCommand;
-    if (access.checkResponse(terminal.appendFCS(*id, enable)).empty()) return;
-
-    const auto flagByte = [&] {
-        double held = std::nearbyint(holder.getPLCconfig());
-        int flags = held >= 0 && held <= 255 ? static_cast<int>(held) : 0;
+        return true;
+    };
+    steps.flagByte = [&] {
+        const double held = std::nearbyint(holder.getPLCconfig());
+        int flags = held >= -32768 && held <= 32767 ? static_cast<int>(held) : 0;
         if (form.isChecked(QStringLiteral("EnablePW(0)")))
             flags |= 2;
         else
-            flags &= 253;
+            flags &= 253;  // also clears anything above the lowest eight bits
+        flags &= 0xFF;
         holder.setPLCconfig(static_cast<std::int16_t>(flags));
         return flags;
     };
-    if (!storeMap(basicMap(), form, access, *id, flagByte)) return;
-
-    if (form.isChecked(QStringLiteral("ResetPLC"))) {
-        std::string reboot = kRebootCommand;
-        access.checkResponse(terminal.appendFCS(*id, reboot));  // its outcome does not stop the store
-    }
-    access.showMessage(QString::fromLatin1(kStoredText));
+    return storeBlock(form, access, terminal, basicMap(), steps);
 }
 
 }  // namespace tarvelin

@@ -1,6 +1,8 @@
 // Retrieve and store of the basic block, walking the basic memory map.
 #pragma once
 
+#include "config/operations.h"
+
 namespace tarvelin {
 
 class Form;
@@ -9,10 +11,10 @@ class Directory;
 
 // retrieveButton_Click of the basic window: the firmware version and the whole
 // basic block into the form.
-void retrieveBasicParameters(Form& form, MemoryAccess& access, Directory& directory);
+Outcome retrieveBasicParameters(Form& form, MemoryAccess& access, Directory& directory);
 
 // updateParameters of the basic window: the whole basic block from the form
 // to the controller (after the confirmation).
-void updateBasicParameters(Form& form, MemoryAccess& access, Directory& directory);
+Outcome updateBasicParameters(Form& form, MemoryAccess& access, Directory& directory);
 
 }  // namespace tarvelin

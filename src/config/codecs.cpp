@@ -10,9 +10,8 @@ namespace tarvelin {
 std::string getHexString2(std::int16_t value) { return hexAtLeastTwo(value); }
 
 std::string getHexString(std::int16_t value) {
-    std::string text = hexAtLeastTwo(value);
-    while (text.size() < 4) text.insert(text.begin(), '0');
-    return text;
+    const std::string text = hexAtLeastTwo(value);
+    return std::string(4 - text.size(), '0') + text;
 }
 
 int hexToValue(std::string_view text) {

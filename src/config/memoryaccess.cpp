@@ -40,6 +40,7 @@ void MemoryAccess::progressMark() {
 
 std::optional<std::int16_t> MemoryAccess::identifyStation() {
     linkLost_ = false;
+    invalid_ = false;
     for (int attempt = 1; attempt <= 3; ++attempt) {
         const std::string reply = terminal_->sendCommand("IR*");
         if (reply.size() >= 2 && reply.compare(0, 2, "IR") == 0)
@@ -56,6 +57,7 @@ std::optional<std::int16_t> MemoryAccess::identifyStation() {
 
 std::string MemoryAccess::checkResponse(const std::string& frame) {
     linkLost_ = false;
+    invalid_ = false;
     const std::string reply = terminal_->sendCommand(frame);
     if (reply.empty()) {
         linkLost_ = terminal_->linkLost();
@@ -64,6 +66,7 @@ std::string MemoryAccess::checkResponse(const std::string& frame) {
     }
     if (reply.size() < 4 || frame.size() < 4 || reply.compare(0, 4, frame, 0, 4) != 0) {
         line_.setCaption(QString::fromLatin1(kInvalidResponseText));
+        invalid_ = true;
         return {};
     }
     return reply;

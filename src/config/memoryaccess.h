@@ -53,6 +53,8 @@ public:
 
     // True when the last failed exchange failed because the port went away.
     bool linkLost() const { return linkLost_; }
+    // True when the last failed exchange failed on a reply of the wrong kind.
+    bool lastFailureInvalid() const { return invalid_; }
 
     int readCounter() const { return readCounter_; }
     int writeCounter() const { return writeCounter_; }
@@ -66,6 +68,7 @@ private:
     std::int16_t readCounter_ = 0;
     std::int16_t writeCounter_ = 0;
     bool linkLost_ = false;
+    bool invalid_ = false;
 };
 
 }  // namespace tarvelin

@@ -4,6 +4,7 @@
 #include "codecs.h"
 #include "form.h"
 #include "memoryaccess.h"
+#include "operations.h"
 
 namespace tarvelin {
 
@@ -180,7 +181,7 @@ bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::in
 }
 
 bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
-              const std::function<int()>& flagByte) {
+              const std::function<int()>& flagByte, std::vector<WrittenRow>* written) {
     for (const Field& field : map) {
         if (!field.writable()) continue;
         std::vector<int> bytes;
@@ -196,8 +197,29 @@ bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std:
         for (std::size_t i = 0; i < addresses.size(); ++i) {
             if (!access.writeMemory(id, addresses[i], static_cast<std::int16_t>(bytes[i])) || aborted()) return false;
         }
+        if (written) written->push_back({&field, std::move(bytes)});
     }
     return true;
+}
+
+QString describeBytes(const Field& field, const std::vector<int>& bytes) {
+    switch (field.encoding) {
+    case Encoding::Port:
+        return QString::number(unpackPort(static_cast<Byte>(bytes[0]), static_cast<Byte>(bytes[1])));
+    case Encoding::Word: {
+        const int w = bytes[0] * 256 + bytes[1];
+        return QString::number(w <= 32768 ? w : w - 65536);
+    }
+    case Encoding::Text16: {
+        Text16 text{};
+        for (std::size_t i = 0; i < text.size() && i < bytes.size(); ++i) text[i] = static_cast<Byte>(bytes[i]);
+        return unpackText16(text);
+    }
+    case Encoding::MacOctet:
+        return QString::number(bytes.front(), 16).toUpper();
+    default:
+        return QString::number(bytes.front());
+    }
 }
 
 }  // namespace tarvelin

@@ -69,9 +69,15 @@ std::optional<QString> validate(const Form& form, const MemoryMap& map);
 bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
                  const std::function<void(const Field&, int byte)>& onFlagByte = {});
 
+struct WrittenRow;
+
 // Writes every writable row in order. `flagByte` gives the byte for the
 // flag-byte row when its turn comes. Stops at the first failed write (false).
+// Each row fully written is added to `written` when given.
 bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
-              const std::function<int()>& flagByte);
+              const std::function<int()>& flagByte, std::vector<WrittenRow>* written = nullptr);
+
+// The value of a row's bytes as a person reads it ("Press 8", "9080", "-1").
+QString describeBytes(const Field& field, const std::vector<int>& bytes);
 
 }  // namespace tarvelin

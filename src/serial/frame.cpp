@@ -10,14 +10,12 @@ std::int16_t computeFCS(const std::string& cmd) {
 
 std::string hexAtLeastTwo(std::int16_t value) {
     static const char digits[] = "0123456789ABCDEF";
-    auto v = static_cast<std::uint16_t>(value);
-    std::string text;
-    do {
-        text.insert(text.begin(), digits[v & 0xF]);
-        v = static_cast<std::uint16_t>(v >> 4);
-    } while (v != 0);
-    if (text.size() == 1) text.insert(text.begin(), '0');
-    return text;
+    const auto v = static_cast<std::uint16_t>(value);
+    // Four digits, then drop leading zeros down to two.
+    char text[4] = {digits[(v >> 12) & 0xF], digits[(v >> 8) & 0xF], digits[(v >> 4) & 0xF], digits[v & 0xF]};
+    int first = 0;
+    while (first < 2 && text[first] == '0') ++first;
+    return std::string(text + first, text + 4);
 }
 
 std::string appendFCS(std::int16_t id, std::string& cmd) {

@@ -1,0 +1,214 @@
+// tarvelin-bench: what the serial layer costs on top of the line itself.
+//
+// (a) N framed "MR" exchanges through Exchange::sendCommand on a QtSerialLine
+//     against the simulated controller on a pty, and the same N exchanges by a
+//     bare termios + poll() loop on the same pty: the floor. Prints both
+//     totals and their ratio.
+// (b) The CPU the process burns while an identification fails against a
+//     silent controller (three "IR*" with the default waits, about 3 s):
+//     the waits must sleep, not spin.
+//
+// The last two lines are "exchange ratio: R" and "wait cpu: C".
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "serial/exchange.h"
+#include "serial/frame.h"
+#include "serial/qtserialline.h"
+#include "sim/pty.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double processCpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// The frames read in both runs: the basic and advanced blocks, over and over.
+std::vector<std::string> readFrames(int count) {
+    std::vector<std::string> frames;
+    frames.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        char cmd[8];
+        std::snprintf(cmd, sizeof cmd, "MR%04X", 520 + i % 186);
+        std::string frame = cmd;
+        tarvelin::appendFCS(1, frame);
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+// The floor: write the frame and CR, read until a read ends in CR.
+class TermiosLoop {
+public:
+    explicit TermiosLoop(const std::string& device) {
+        fd_ = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) return;
+        termios t{};
+        ::tcgetattr(fd_, &t);
+        ::cfmakeraw(&t);
+        ::cfsetspeed(&t, B9600);
+        ::tcsetattr(fd_, TCSANOW, &t);
+    }
+    ~TermiosLoop() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+    std::string sendCommand(const std::string& frame) {
+        out_ = frame;
+        out_ += '\r';
+        if (::write(fd_, out_.data(), out_.size()) != static_cast<ssize_t>(out_.size())) return {};
+        std::string reply;
+        while (reply.empty() || reply.back() != '\r') {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 500) <= 0) return {};
+            const ssize_t n = ::read(fd_, buffer_, sizeof buffer_);
+            if (n <= 0) return {};
+            reply.append(buffer_, static_cast<std::size_t>(n));
+        }
+        reply.pop_back();
+        return reply;
+    }
+
+private:
+    int fd_ = -1;
+    std::string out_;
+    char buffer_[256];
+};
+
+// Times one block of exchanges; counts the replies that are not the read's.
+template <typename Sender>
+double timeBlock(Sender& sender, const std::vector<std::string>& frames, std::size_t from, std::size_t to,
+                 int& failures) {
+    const auto start = Clock::now();
+    for (std::size_t i = from; i < to; ++i) {
+        const std::string reply = sender.sendCommand(frames[i]);
+        if (reply.size() < 8 || reply.compare(0, 4, frames[i], 0, 4) != 0) ++failures;
+    }
+    return secondsSince(start);
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int usage() {
+    std::fprintf(stderr, "Usage: tarvelin-bench [--count N]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int count = 2000;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--count" && i + 1 < argc) {
+            count = std::atoi(argv[++i]);
+            if (count <= 0) return usage();
+        } else {
+            return usage();
+        }
+    }
+
+    // (a) Exchanges. Both ways are open on the one device at once (the bare
+    // descriptor first: the serial port asks for exclusive use) and take
+    // turns in blocks, so that both see the same load of the machine; the
+    // ratio is the median of the block ratios.
+    korvex::PtySimulator sim;
+    if (!sim.start()) {
+        std::fprintf(stderr, "tarvelin-bench: cannot open a pseudo-terminal\n");
+        return 1;
+    }
+    TermiosLoop floor(sim.devicePath());
+    tarvelin::QtSerialLine line;
+    line.setDevice(sim.devicePath());
+    line.setSettings("9600,N,8,1");
+    if (!floor.ok() || !line.open().ok()) {
+        std::fprintf(stderr, "tarvelin-bench: cannot open %s\n", sim.devicePath().c_str());
+        return 1;
+    }
+    tarvelin::SteadyClock steady;
+    tarvelin::Exchange exchange(line, steady, [] { return std::string("500 "); });
+
+    const std::vector<std::string> frames = readFrames(count);
+    int failures = 0;
+    timeBlock(floor, frames, 0, std::min<std::size_t>(100, frames.size()), failures);  // warm up
+    timeBlock(exchange, frames, 0, std::min<std::size_t>(100, frames.size()), failures);
+    failures = 0;
+
+    constexpr std::size_t kBlock = 100;
+    double exchangeTotal = 0, floorTotal = 0;
+    std::vector<double> ratios;
+    for (std::size_t from = 0; from < frames.size(); from += kBlock) {
+        const std::size_t to = std::min(frames.size(), from + kBlock);
+        // Alternate which goes first, so neither always follows the other.
+        const bool floorFirst = (from / kBlock) % 2 == 0;
+        double f = 0, e = 0;
+        if (floorFirst) f = timeBlock(floor, frames, from, to, failures);
+        e = timeBlock(exchange, frames, from, to, failures);
+        if (!floorFirst) f = timeBlock(floor, frames, from, to, failures);
+        floorTotal += f;
+        exchangeTotal += e;
+        if (f > 0) ratios.push_back(e / f);
+    }
+    line.close();
+    sim.stop();
+    std::printf("%d framed MR exchanges each way, in blocks of %zu\n", count, kBlock);
+    std::printf("sendCommand over QtSerialLine: %.3f s (%.1f us each)\n", exchangeTotal,
+                exchangeTotal * 1e6 / count);
+    std::printf("termios + poll() loop:         %.3f s (%.1f us each)\n", floorTotal,
+                floorTotal * 1e6 / count);
+    std::printf("ratio of the totals: %.3f\n", floorTotal > 0 ? exchangeTotal / floorTotal : -1);
+    if (failures) std::printf("failed exchanges: %d\n", failures);
+
+    // (b) Waiting on a silent controller.
+    korvex::Config silentConfig;
+    silentConfig.faults.silent = true;
+    korvex::PtySimulator silent(silentConfig);
+    double cpuPerWall = -1;
+    if (silent.start()) {
+        line.setDevice(silent.devicePath());
+        if (line.open().ok()) {
+            // A time-out text below 1 selects each wait's own default.
+            tarvelin::Exchange waiting(line, steady, [] { return std::string("0"); });
+            const double cpuStart = processCpuSeconds();
+            const auto start = Clock::now();
+            int answered = 0;
+            for (int attempt = 0; attempt < 3; ++attempt)
+                if (!waiting.sendCommand("IR*").empty()) ++answered;
+            const double wall = secondsSince(start);
+            const double cpu = processCpuSeconds() - cpuStart;
+            cpuPerWall = cpu / wall;
+            std::printf("failed identification: %.3f s wall, %.4f s CPU%s\n", wall, cpu,
+                        answered ? " (but something answered!)" : "");
+        }
+    }
+
+    std::printf("exchange ratio: %.3f\n", ratios.empty() ? -1.0 : median(ratios));
+    std::printf("wait cpu: %.4f\n", cpuPerWall);
+    return 0;
+}

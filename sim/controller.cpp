@@ -1,0 +1,177 @@
+#include "controller.h"
+
+#include <utility>
+
+#include "serial/frame.h"
+
+namespace korvex {
+
+namespace {
+
+constexpr char kCR = '\r';
+constexpr char kLF = '\n';
+// A line that never ends is noise; keep no more of it than this.
+constexpr std::size_t kLongestRequest = 4096;
+
+void put(Memory& m, int at, std::initializer_list<int> bytes) {
+    for (int b : bytes) m[static_cast<std::size_t>(at++)] = static_cast<std::uint8_t>(b);
+}
+
+std::string hex2(int value) {
+    return tarvelin::hexAtLeastTwo(static_cast<std::int16_t>(value & 0xFF));
+}
+
+}  // namespace
+
+int parseHex(std::string_view digits) {
+    if (digits.empty()) return -1;
+    int value = 0;
+    for (char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return -1;
+        value = value * 16 + d;
+    }
+    return value;
+}
+
+Memory factoryImage() {
+    Memory m{};
+    put(m, address::kServerPort, {0x23, 0x78});  // 9080
+    put(m, address::kModbusPort, {0x01, 0xF6});  // 502
+    put(m, address::kIp, {192, 168, 1, 5});
+    put(m, address::kSubnet, {255, 255, 255, 0});
+    put(m, address::kGateway, {192, 168, 1, 1});
+    // DNS and SMTP servers: 0.0.0.0
+    put(m, address::kModbusConnections, {3});
+    put(m, address::kAccessLevel, {'1', 0});
+    // Flags (566) clear, calibration words (568..631) 0.
+    put(m, address::kMovingAverage, {3});
+    // User name and password empty.
+    const std::string_view node = "Tarvelin";
+    for (std::size_t i = 0; i < node.size(); ++i)
+        m[address::kNodeName + i] = static_cast<std::uint8_t>(node[i]);
+    // Trusted IPs 0.0.0.0.
+    put(m, address::kMac, {kMakerId[0], kMakerId[1], kMakerId[2], 0x00, 0x12, 0x34});
+    return m;
+}
+
+Controller::Controller(Config config) : config_(std::move(config)), memory_(factoryImage()) {}
+
+void Controller::restartFaults() {
+    identifiesIgnored_ = 0;
+    framedReceived_ = 0;
+    stopped_ = false;
+}
+
+std::vector<std::string> Controller::receive(std::string_view bytes) {
+    std::vector<std::string> replies;
+    for (char c : bytes) {
+        if (c == kENQ) {
+            pending_.clear();
+            log_.emplace_back(1, kENQ);
+            if (!config_.faults.silent && !stopped_) replies.emplace_back(1, kENQ);
+        } else if (c == kCR) {
+            std::string request = std::move(pending_);
+            pending_.clear();
+            log_.push_back(request);
+            handle(request, replies);
+        } else if (c == kLF) {
+            // The LF of a CR LF line end, or a stray one: not part of any request.
+        } else {
+            if (pending_.size() >= kLongestRequest) pending_.clear();
+            pending_ += c;
+        }
+    }
+    return replies;
+}
+
+std::string Controller::finish(std::string reply) const {
+    reply += kCR;
+    if (config_.crlf) reply += kLF;
+    return reply;
+}
+
+std::string Controller::framedReply(int station, const std::string& body) const {
+    std::string reply = body;
+    tarvelin::appendFCS(static_cast<std::int16_t>(station & 0xFF), reply);
+    return finish(std::move(reply));
+}
+
+void Controller::handle(const std::string& request, std::vector<std::string>& replies) {
+    const Faults& faults = config_.faults;
+    if (faults.silent || stopped_) return;
+    if (!request.empty() && request.front() == '@') {
+        handleFramed(request, replies);
+        return;
+    }
+    if (faults.silentCommands.count(request)) return;
+    if (request == "IR*") {
+        if (identifiesIgnored_ < faults.ignoreFirstIdentify) {
+            ++identifiesIgnored_;
+            return;
+        }
+        replies.push_back(finish("IR" + hex2(config_.station)));
+    } else if (request == "VM*") {
+        replies.push_back(finish("VM" + config_.version));
+    }
+    // Anything else unframed is not a command of this controller: no reply.
+}
+
+void Controller::handleFramed(const std::string& frame, std::vector<std::string>& replies) {
+    const Faults& faults = config_.faults;
+    const int station = config_.station & 0xFF;
+    // "@", two station digits; a frame for another station (or none we can
+    // read) is not ours to answer.
+    if (frame.size() < 3 || parseHex(std::string_view(frame).substr(1, 2)) != station) return;
+
+    ++framedReceived_;
+    if (faults.stopAfterFramed >= 0 && framedReceived_ > faults.stopAfterFramed) {
+        stopped_ = true;
+        return;
+    }
+
+    const std::size_t n = frame.size();
+    const bool wellFormed =
+        n >= 6 && frame.back() == '*' &&
+        parseHex(std::string_view(frame).substr(n - 3, 2)) == tarvelin::computeFCS(frame.substr(0, n - 3));
+    if (!wellFormed) {
+        replies.push_back(framedReply(station, "ER"));
+        return;
+    }
+    const std::string body = frame.substr(3, n - 6);
+    // A silenced command is carried out all the same; only its reply is lost.
+    const bool silenced = faults.silentCommands.count(body) > 0 || faults.silentCommands.count(frame) > 0;
+
+    const std::string_view b(body);
+    if (body.size() == 6 && b.substr(0, 2) == "MR" && parseHex(b.substr(2, 4)) >= 0) {
+        const int at = parseHex(b.substr(2, 4));
+        if (silenced || at == faults.silentAtAddress) return;
+        const int from = at == faults.otherStationAtAddress ? (station + 1) & 0xFF : station;
+        replies.push_back(framedReply(from, "MR" + hex2(memory_[static_cast<std::size_t>(at)])));
+    } else if (body.size() == 8 && b.substr(0, 2) == "MW" && parseHex(b.substr(2, 4)) >= 0 &&
+               parseHex(b.substr(6, 2)) >= 0) {
+        const int at = parseHex(b.substr(2, 4));
+        const int value = parseHex(b.substr(6, 2));
+        writes_.push_back({at, value});
+        if (at != faults.ignoreWriteAtAddress)
+            memory_[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(value);
+        if (silenced || at == faults.silentAtAddress) return;
+        const int from = at == faults.otherStationAtAddress ? (station + 1) & 0xFF : station;
+        replies.push_back(framedReply(from, "MW"));
+    } else if (body == "MENABLE") {
+        ++enables_;
+        if (!silenced) replies.push_back(framedReply(station, "ME"));
+    } else if (body == "Mw4011000080") {
+        ++reboots_;  // the memory survives the restart
+        if (!silenced) replies.push_back(framedReply(station, "Mw"));
+    } else {
+        if (!silenced) replies.push_back(framedReply(station, "ER"));
+    }
+}
+
+}  // namespace korvex

@@ -1,0 +1,189 @@
+// korvex-sim: a Korvex-PLC on a pseudo-terminal, for trying the tool without
+// a controller. Prints the device to open, then answers until interrupted.
+//
+//   $ korvex-sim --crlf
+//   /dev/pts/7
+//   $ picocom -b 9600 /dev/pts/7     (Enter sends CR, Ctrl-E sends ENQ)
+
+#include <signal.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "pty.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: korvex-sim [options]\n"
+    "Plays a Korvex-PLC on a pseudo-terminal. Prints the device to open on the first\n"
+    "line of its output, then answers host-link requests until interrupted.\n"
+    "\n"
+    "  --link PATH               also make PATH a symbolic link to the device\n"
+    "  --station N               station ID, 0..255 (default 1)\n"
+    "  --crlf                    end replies with CR LF instead of CR\n"
+    "  --baud N                  answer no faster than a line of N baud would carry\n"
+    "  --version TEXT            firmware version, ten characters (default KRVX-E1.07)\n"
+    "  --silent                  answer nothing at all\n"
+    "  --ignore-identify K       give no reply to the first K \"IR*\"\n"
+    "  --stop-after N            answer N framed commands, then nothing more\n"
+    "  --silent-at ADDR          no reply to MR/MW at ADDR\n"
+    "  --other-station-at ADDR   reply to MR/MW at ADDR as station ID+1\n"
+    "  --ignore-write-at ADDR    acknowledge MW at ADDR without storing the byte\n"
+    "  --split N                 send each reply in N pieces, 5 ms apart\n"
+    "  --silent-command TEXT     no reply to this command text (repeatable),\n"
+    "                            e.g. \"VM*\", MENABLE, Mw4011000080\n"
+    "  --verbose                 show requests and replies on standard error\n"
+    "  --help                    show this text\n"
+    "\n"
+    "Numbers and addresses are decimal or 0x hexadecimal (--silent-at 0x20C).\n";
+
+volatile sig_atomic_t gStop = 0;
+
+void onSignal(int) {
+    gStop = 1;
+}
+
+bool parseNumber(const std::string& text, long low, long high, int& out) {
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 0);  // decimal or 0x hex (leading 0 octal)
+    if (errno != 0 || *end != '\0' || value < low || value > high) return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+// Control characters made visible: "@01MR0C2E*<CR>".
+std::string visible(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c == '\r')
+            out += "<CR>";
+        else if (c == '\n')
+            out += "<LF>";
+        else if (c == 0x05)
+            out += "<ENQ>";
+        else if (c < 0x20 || c >= 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "<%02X>", c);
+            out += hex;
+        } else
+            out += static_cast<char>(c);
+    }
+    return out;
+}
+
+int fail(const std::string& message) {
+    std::cerr << "korvex-sim: " << message << "\nTry 'korvex-sim --help'.\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    korvex::Config config;
+    int baud = 0;
+    std::string link;
+    bool verbose = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        auto number = [&](long low, long high, int& out) {
+            std::string text;
+            return value(text) && parseNumber(text, low, high, out);
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        } else if (arg == "--link") {
+            if (!value(link)) return fail("--link needs a path");
+        } else if (arg == "--station") {
+            if (!number(0, 255, config.station)) return fail("--station needs a number 0..255");
+        } else if (arg == "--crlf") {
+            config.crlf = true;
+        } else if (arg == "--baud") {
+            if (!number(1, 10'000'000, baud)) return fail("--baud needs a positive number");
+        } else if (arg == "--version") {
+            if (!value(config.version) || config.version.size() != 10)
+                return fail("--version needs a text of exactly ten characters");
+        } else if (arg == "--silent") {
+            config.faults.silent = true;
+        } else if (arg == "--ignore-identify") {
+            if (!number(0, 1'000'000, config.faults.ignoreFirstIdentify))
+                return fail("--ignore-identify needs a count");
+        } else if (arg == "--stop-after") {
+            if (!number(0, 1'000'000'000, config.faults.stopAfterFramed))
+                return fail("--stop-after needs a count");
+        } else if (arg == "--silent-at") {
+            if (!number(0, 0xFFFF, config.faults.silentAtAddress))
+                return fail("--silent-at needs an address");
+        } else if (arg == "--other-station-at") {
+            if (!number(0, 0xFFFF, config.faults.otherStationAtAddress))
+                return fail("--other-station-at needs an address");
+        } else if (arg == "--ignore-write-at") {
+            if (!number(0, 0xFFFF, config.faults.ignoreWriteAtAddress))
+                return fail("--ignore-write-at needs an address");
+        } else if (arg == "--split") {
+            if (!number(1, 1000, config.faults.splitReplies)) return fail("--split needs a count of pieces");
+        } else if (arg == "--silent-command") {
+            std::string text;
+            if (!value(text)) return fail("--silent-command needs a command text");
+            config.faults.silentCommands.insert(text);
+        } else if (arg == "--verbose" || arg == "-v") {
+            verbose = true;
+        } else {
+            return fail("unknown option '" + arg + "'");
+        }
+    }
+
+    // Signals are taken before the reader thread starts, so that it inherits
+    // the mask and only this thread sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);  // a closed terminal behind --verbose must not end the run
+
+    korvex::PtySimulator sim(config, baud);
+    if (verbose) {
+        sim.setTrace([](bool fromTool, const std::string& bytes) {
+            std::cerr << (fromTool ? "<- " : "-> ") << visible(bytes) << std::endl;
+        });
+    }
+    if (!sim.start()) {
+        std::cerr << "korvex-sim: cannot open a pseudo-terminal: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    if (!link.empty() && !sim.makeLink(link)) {
+        std::cerr << "korvex-sim: cannot make the link " << link << ": " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    std::cout << sim.devicePath() << std::endl;
+    if (verbose) {
+        std::cerr << "korvex-sim: station " << config.station << ", version " << config.version
+                  << (config.crlf ? ", CR LF" : ", CR") << (link.empty() ? "" : ", link " + link)
+                  << std::endl;
+    }
+
+    sigset_t none;
+    sigemptyset(&none);
+    while (!gStop) sigsuspend(&none);  // only the stop signals are blocked elsewhere
+
+    sim.stop();
+    return 0;
+}

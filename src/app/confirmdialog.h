@@ -1,0 +1,48 @@
+// The overwrite confirmation `confirmOverwrite`: stands between both save
+// buttons and the stores.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+class QCloseEvent;
+class QPushButton;
+
+namespace tarvelin {
+
+inline constexpr const char* kConfirmCaption = "Confirmation";
+inline constexpr const char* kConfirmQuestion =
+    "Are you sure you want to overwrite existing Tarvelin configurations?";
+
+class ConfirmDialog : public QWidget {
+    Q_OBJECT
+public:
+    // `store` runs the store of the window that asked (0 the main window,
+    // anything else the advanced window).
+    explicit ConfirmDialog(std::function<void(std::int16_t)> store, QWidget* parent = nullptr);
+
+    // Records the window that asks; shows nothing.
+    void setSource(const std::int16_t& s) { source_ = s; }
+    std::int16_t source() const { return source_; }
+
+public slots:
+    // Runs the store of the window that asked last, then hides the dialog.
+    void yesButton_Click();
+    void NoButton_Click();
+    // While a retrieve or store runs, neither button takes a press and the
+    // dialog cannot be discarded.
+    void setOperationRunning(bool running);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::function<void(std::int16_t)> store_;
+    std::int16_t source_ = 0;
+    bool running_ = false;
+    QPushButton* yesButton_ = nullptr;
+    QPushButton* noButton_ = nullptr;
+};
+
+}  // namespace tarvelin

@@ -1,0 +1,104 @@
+// tarvelin-config: reads, edits and writes the Ethernet settings of a
+// Korvex-PLC over its RS-232 port.
+#include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QTextStream>
+#include <cstring>
+#include <memory>
+
+#include "screenshots.h"
+#include "sim/pty.h"
+#include "windowregistry.h"
+
+namespace {
+
+struct Options {
+    QCommandLineOption simulate{
+        QStringLiteral("simulate"),
+        QStringLiteral("Run against a simulated controller on a pseudo-terminal; Serial Setup is already "
+                       "pointed at it (9600 baud), so Retrieve works at once.")};
+    QCommandLineOption screenshots{QStringLiteral("screenshots"),
+                                   QStringLiteral("Save a picture of every window into <dir>, then quit."),
+                                   QStringLiteral("dir")};
+
+    void addTo(QCommandLineParser& parser) {
+        parser.setApplicationDescription(
+            QStringLiteral("Reads, edits and writes the Ethernet settings of a Korvex-PLC over RS-232."));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(simulate);
+        screenshots.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(screenshots);
+    }
+};
+
+void nameTheProgram() {
+    QCoreApplication::setApplicationName(QStringLiteral("tarvelin-config"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+}
+
+// --help and --version answer without a display.
+bool onlyAsksForHelp(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            if (std::strcmp(argv[i], option) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (onlyAsksForHelp(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        nameTheProgram();
+        QCommandLineParser parser;
+        Options options;
+        options.addTo(parser);
+        parser.process(app);  // prints and leaves
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    nameTheProgram();
+    // Window titles are exactly the captions of the windows.
+    QGuiApplication::setApplicationDisplayName(QString());
+    // Only the main window's quit, or the about box closed before OK, ends
+    // the program; the registry says when.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    Options options;
+    options.addTo(parser);
+    parser.process(app);
+
+    // The simulated controller lives as long as the run and outlives the
+    // windows (the terminal closes its port first).
+    std::unique_ptr<korvex::PtySimulator> simulator;
+    if (parser.isSet(options.simulate)) {
+        simulator = std::make_unique<korvex::PtySimulator>();
+        if (!simulator->start()) {
+            QTextStream(stderr) << "tarvelin-config: cannot start the simulated controller "
+                                   "(no pseudo-terminal available)"
+                                << Qt::endl;
+            return 1;
+        }
+        QTextStream(stderr) << "Simulated Korvex-PLC on " << QString::fromStdString(simulator->devicePath())
+                            << Qt::endl;
+    }
+
+    tarvelin::WindowRegistry registry;
+    if (simulator)
+        registry.setTerminalPreset(QString::fromStdString(simulator->devicePath()), QStringLiteral("9600"));
+    QObject::connect(&registry, &tarvelin::WindowRegistry::programEnded, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+
+    if (parser.isSet(options.screenshots)) {
+        const QString dir = parser.value(options.screenshots);
+        return tarvelin::takeScreenshots(registry, dir, simulator != nullptr) == 0 ? 0 : 1;
+    }
+
+    registry.start();
+    return QApplication::exec();
+}

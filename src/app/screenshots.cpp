@@ -1,0 +1,85 @@
+#include "screenshots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTextStream>
+#include <QWidget>
+
+#include "aboutdialog.h"
+#include "advanced/advancedwindow.h"
+#include "basic/basicwindow.h"
+#include "confirmdialog.h"
+#include "serial/serialcommwindow.h"
+#include "windowregistry.h"
+
+namespace tarvelin {
+
+namespace {
+
+// Lets the window be mapped and painted.
+void settle(int ms = 300) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool save(QWidget* window, const QDir& dir, const QString& name) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+    settle();
+    const QString path = dir.filePath(name + QStringLiteral(".png"));
+    const bool ok = window->grab().save(path, "PNG");
+    QTextStream(stderr) << (ok ? "saved " : "could not save ") << path << Qt::endl;
+    return ok;
+}
+
+}  // namespace
+
+int takeScreenshots(WindowRegistry& registry, const QString& directory, bool controllerOnLine) {
+    QDir dir(directory);
+    if (!dir.mkpath(QStringLiteral("."))) {
+        QTextStream(stderr) << "cannot make " << directory << Qt::endl;
+        return 5;
+    }
+    int failed = 0;
+
+    registry.start();
+    failed += !save(registry.about(), dir, QStringLiteral("about"));
+
+    registry.about()->OKButton_Click();
+    BasicWindow* basic = registry.basic();
+    if (controllerOnLine) basic->retrieveButton_Click();
+    failed += !save(basic, dir, QStringLiteral("basic"));
+
+    registry.showAdvanced();
+    AdvancedWindow* advanced = registry.advanced();
+    if (controllerOnLine) advanced->retrieveButton_Click();
+    failed += !save(advanced, dir, QStringLiteral("advanced"));
+    advanced->hide();
+
+    registry.showTerminal();
+    SerialCommWindow* terminal = registry.terminalWindow();
+    if (controllerOnLine) {
+        terminal->openCommPort();
+        if (auto* line = terminal->findChild<QLineEdit*>(QStringLiteral("commandString"))) {
+            line->setText(QStringLiteral("IR*"));
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            QApplication::sendEvent(line, &enter);
+        }
+    }
+    failed += !save(terminal, dir, QStringLiteral("terminal"));
+    terminal->hide();
+
+    registry.askOverwrite(0);
+    failed += !save(registry.confirm(), dir, QStringLiteral("confirmation"));
+
+    registry.endProgram();
+    return failed;
+}
+
+}  // namespace tarvelin

@@ -1,0 +1,371 @@
+#include "basicwindow.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "basicoperations.h"
+#include "basicrules.h"
+#include "config/busy.h"
+#include "config/directory.h"
+#include "config/labelmessageline.h"
+#include "config/memoryaccess.h"
+#include "serial/notifier.h"
+#include "serial/terminal.h"
+
+namespace tarvelin {
+
+namespace {
+
+// The four-number address rows of the network block, top to bottom.
+struct AddressRow {
+    const char* array;
+    const char* label;
+    const char* spoken;      // accessible name of the field
+    const char* initial[4];  // index 3 first
+    bool octetLimit;         // max 3 characters, tool tip "0-255"
+};
+const AddressRow kAddressRows[] = {
+    {"IP", "IP Address:", "IP Address", {"", "", "", ""}, true},
+    {"subnet", "Subnet Mask:", "Subnet Mask", {"255", "255", "255", "0"}, false},
+    {"gateway", "Gateway IPAddr:", "Gateway IP Address", {"192", "168", "1", "1"}, false},
+    {"smtp", "SMTP Server:", "SMTP Server", {"", "", "", ""}, false},
+    {"DNS", "DNS Server:", "DNS Server", {"", "", "", ""}, false},
+};
+
+// A button whose caption wraps onto as many lines as its height allows; the
+// caption itself stays one text.
+class WrappingButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+    QSize sizeHint() const override {
+        QSize size = QPushButton::sizeHint();
+        int widest = 0;
+        for (const QString& word : text().split(QLatin1Char(' ')))
+            widest = std::max(widest, fontMetrics().horizontalAdvance(word));
+        size.setWidth(std::min(size.width(), widest + 24));
+        size.setHeight(std::max(size.height(), fontMetrics().lineSpacing() * 2 + 12));
+        return size;
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        painter.drawItemText(area, Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(), caption,
+                             QPalette::ButtonText);
+    }
+};
+
+}  // namespace
+
+BasicWindow::BasicWindow(Directory& directory, QWidget* parent) : QWidget(parent), directory_(directory) {
+    build();
+    line_ = std::make_unique<LabelMessageLine>(*form_.get<QLabel>(QStringLiteral("messageLabel")));
+    access_ = std::make_unique<MemoryAccess>(*line_);
+    connectRules();
+    setFocusOrder();
+
+    // One operation at a time: nothing may start an exchange while one runs.
+    connect(&Busy::instance(), &Busy::changed, this, &BasicWindow::followBusy);
+    followBusy(Busy::instance().active());
+
+    // Form_Load
+    displayCommport();
+}
+
+BasicWindow::~BasicWindow() {
+    // QWidget's own destructor still hides the window and moves the focus,
+    // after the form and the message line are gone: no rule may run then.
+    disconnect(&Busy::instance(), nullptr, this, nullptr);
+    for (const QString& name : form_.names()) form_.widget(name)->blockSignals(true);
+}
+
+void BasicWindow::build() {
+    setWindowTitle(QString::fromLatin1(kBasicWindowTitle));
+    resize(402, 461);
+
+    auto* outer = new QVBoxLayout(this);
+    look::tighten(outer);
+
+    // Network block.
+    auto* frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setFrameShape(QFrame::StyledPanel);
+    auto* frameLayout = new QVBoxLayout(frame);
+    look::tighten(frameLayout);
+    auto* addresses = new QGridLayout;
+    addresses->setHorizontalSpacing(2);
+    frameLayout->addLayout(addresses);
+
+    auto textBox = [this](const QString& name, int limit, const QString& spoken, QWidget* parent) {
+        auto* box = new LimitedLineEdit(limit, parent);
+        form_.add(name, box);
+        box->setAccessibleName(spoken);
+        return box;
+    };
+    auto button = [this](const QString& name, const QString& caption, QWidget* parent) {
+        auto* b = new QPushButton(caption, parent);
+        form_.add(name, b);
+        return b;
+    };
+
+    int dotIndex = 0;
+    int row = 0;
+    for (const AddressRow& r : kAddressRows) {
+        addresses->addWidget(new QLabel(QString::fromLatin1(r.label), frame), row, 0);
+        for (int index = 3; index >= 0; --index) {
+            const QString array = QString::fromLatin1(r.array);
+            auto* box = textBox(
+                member(array, index), r.octetLimit ? 3 : 0,
+                QString::fromLatin1(r.spoken) + QStringLiteral(", ") + look::addressNumberWord(index), frame);
+            box->setText(QString::fromLatin1(r.initial[3 - index]));
+            look::fitDigits(box, 3);
+            if (r.octetLimit) box->setToolTip(QStringLiteral("0-255"));
+            const int column = 1 + 2 * (3 - index);
+            addresses->addWidget(box, row, column);
+            if (index > 0) {
+                auto* dot = look::dotLabel(frame, box->sizeHint().height());
+                dot->setObjectName(member(QStringLiteral("dotlabel"), dotIndex++));
+                addresses->addWidget(dot, row, column + 1);
+            }
+        }
+        ++row;
+    }
+    addresses->setColumnStretch(8, 1);
+    addresses->addWidget(button(QStringLiteral("DefaultButton"), QStringLiteral("Factory Default"), frame), 0,
+                         9);
+    auto* advConfig = new WrappingButton(QStringLiteral("Advanced Configuration"), frame);
+    form_.add(QStringLiteral("AdvConfig"), advConfig);
+    look::colourButton(advConfig, QColor(192, 255, 255));
+    advConfig->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    addresses->addWidget(advConfig, 3, 9, 2, 1);
+
+    auto* ports = new QGridLayout;
+    ports->setHorizontalSpacing(4);
+    frameLayout->addLayout(ports);
+    ports->addWidget(new QLabel(QStringLiteral("Tarvelin Port #"), frame), 0, 0);
+    auto* svrport = textBox(QStringLiteral("svrport"), 0, QStringLiteral("Tarvelin Port number"), frame);
+    svrport->setText(QStringLiteral("9080"));
+    look::fitDigits(svrport, 5);
+    ports->addWidget(svrport, 0, 1);
+    ports->addWidget(new QLabel(QStringLiteral("Node Name"), frame), 0, 2, Qt::AlignRight);
+    auto* hostName = textBox(QStringLiteral("hostName"), 16, QStringLiteral("Node Name"), frame);
+    hostName->setText(QStringLiteral("Tarvelin"));
+    ports->addWidget(hostName, 0, 3, 1, 3);
+
+    auto* mbtcpLabel = new QLabel(QStringLiteral("Modbus/TCP Secondary Port #"), frame);
+    mbtcpLabel->setWordWrap(true);
+    ports->addWidget(mbtcpLabel, 1, 0);
+    auto* mbtcpPort =
+        textBox(QStringLiteral("MBtcpPort"), 0, QStringLiteral("Modbus/TCP Secondary Port number"), frame);
+    mbtcpPort->setText(QStringLiteral("502"));
+    mbtcpPort->setToolTip(QStringLiteral("One primary port #502 is always available"));
+    look::fitDigits(mbtcpPort, 5);
+    ports->addWidget(mbtcpPort, 1, 1);
+    auto* connections = new QLabel(QStringLiteral("No of Connections"), frame);
+    connections->setWordWrap(true);
+    connections->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connections->setToolTip(QStringLiteral("Total = 6"));
+    ports->addWidget(connections, 1, 2, Qt::AlignRight);
+    auto* tarvelinCount =
+        textBox(QStringLiteral("No_of_Tarvelin"), 1, QStringLiteral("Number of Tarvelin connections"), frame);
+    tarvelinCount->setText(QStringLiteral("3"));
+    tarvelinCount->setToolTip(QStringLiteral("Max=4"));
+    look::fitDigits(tarvelinCount, 1);
+    tarvelinCount->setAlignment(Qt::AlignCenter);
+    ports->addWidget(tarvelinCount, 1, 3, Qt::AlignHCenter);
+    ports->addWidget(new QLabel(QStringLiteral("/"), frame), 1, 4);
+    auto* mbtcpCount =
+        textBox(QStringLiteral("No_of_MBtcp"), 1, QStringLiteral("Number of Modbus/TCP connections"), frame);
+    mbtcpCount->setText(QStringLiteral("3"));
+    mbtcpCount->setToolTip(QStringLiteral("Max=5"));
+    look::fitDigits(mbtcpCount, 1);
+    mbtcpCount->setAlignment(Qt::AlignCenter);
+    ports->addWidget(mbtcpCount, 1, 5, Qt::AlignHCenter);
+    ports->addWidget(new QLabel(QStringLiteral("Tarvelin"), frame), 2, 3, Qt::AlignHCenter);
+    ports->addWidget(new QLabel(QStringLiteral("MBTCP"), frame), 2, 5, Qt::AlignHCenter);
+    ports->setColumnStretch(6, 1);
+    outer->addWidget(frame);
+
+    // User name, password, protection and access level; the port and the
+    // firmware at the right.
+    auto* middle = new QGridLayout;
+    outer->addLayout(middle);
+    middle->addWidget(new QLabel(QStringLiteral("Username:"), this), 0, 0);
+    auto* username =
+        textBox(QStringLiteral("username"), kMaxCredentialLength, QStringLiteral("Username"), this);
+    username->setToolTip(QStringLiteral("Max 16 characters"));
+    middle->addWidget(username, 0, 1, 1, 2);
+    middle->addWidget(new QLabel(QStringLiteral("Password:"), this), 1, 0);
+    auto* password =
+        textBox(QStringLiteral("password"), kMaxCredentialLength, QStringLiteral("Password"), this);
+    password->setEchoMode(QLineEdit::Password);
+    password->setToolTip(QStringLiteral("Max 16 Characters"));
+    middle->addWidget(password, 1, 1, 1, 2);
+
+    middle->addWidget(new QLabel(QStringLiteral("Use Username/Password?"), this), 2, 0);
+    auto* protection = new QButtonGroup(this);
+    protection->setObjectName(QStringLiteral("EnablePW"));
+    for (int index = 0; index <= 1; ++index) {
+        auto* option = new QRadioButton(index == 0 ? QStringLiteral("Yes") : QStringLiteral("No"), this);
+        form_.add(member(QStringLiteral("EnablePW"), index), option);
+        protection->addButton(option, index);
+        middle->addWidget(option, 2, 1 + index);
+    }
+
+    middle->addWidget(new QLabel(QStringLiteral("Access Level:"), this), 3, 0);
+    auto* access = new QComboBox(this);
+    form_.add(QStringLiteral("AccessLevel"), access);
+    access->setEditable(false);
+    access->addItems(
+        {QStringLiteral("1 - Programmer"), QStringLiteral("2 - User"), QStringLiteral("3 - Visitor")});
+    access->setCurrentIndex(-1);
+    middle->addWidget(access, 3, 1, 1, 2);
+
+    auto* command1 = button(QStringLiteral("Command1"), QStringLiteral("Serial Setup"), this);
+    middle->addWidget(command1, 0, 3);
+    auto* commport = textBox(QStringLiteral("commport"), 0, QStringLiteral("Serial port"), this);
+    commport->setReadOnly(true);
+    commport->setFixedWidth(command1->sizeHint().width());
+    middle->addWidget(commport, 1, 3);
+    auto* firmware = new QHBoxLayout;
+    firmware->addWidget(new QLabel(QStringLiteral("Firmware:"), this));
+    auto* version = new QLabel(this);
+    form_.add(QStringLiteral("version"), version);
+    look::setTextColor(version, QColor(255, 0, 0));
+    version->setTextFormat(Qt::PlainText);  // whatever the controller sends is shown as it is
+    firmware->addWidget(version, 1);
+    middle->addLayout(firmware, 3, 3);
+    middle->setColumnStretch(2, 1);
+
+    // Actions.
+    auto* actions = new QGridLayout;
+    outer->addLayout(actions);
+    actions->addWidget(
+        button(QStringLiteral("retrieveButton"), QStringLiteral("Retrieve Parameters from Korvex-PLC"), this),
+        0, 0);
+    auto* update =
+        button(QStringLiteral("updateButton"), QStringLiteral("Save Parameters  to Korvex-PLC"), this);
+    look::colourButton(update, QColor(255, 255, 0));
+    actions->addWidget(update, 1, 0);
+    auto* reset = new QCheckBox(QStringLiteral("Reboot PLC After Save."), this);
+    form_.add(QStringLiteral("ResetPLC"), reset);
+    actions->addWidget(reset, 1, 1);
+    auto* exit = button(QStringLiteral("exitButton"), QStringLiteral("Exit"), this);
+    exit->setFont(look::boldFont(exit->font()));
+    actions->addWidget(exit, 0, 1);
+
+    auto* message = new QLabel(this);
+    form_.add(QStringLiteral("messageLabel"), message);
+    look::styleMessageLabel(message);
+    outer->addWidget(message);
+    outer->addStretch(1);
+
+    connect(form_.get<QPushButton>(QStringLiteral("retrieveButton")), &QPushButton::clicked, this,
+            &BasicWindow::retrieveButton_Click);
+    connect(update, &QPushButton::clicked, this, &BasicWindow::updateButton_Click);
+    connect(command1, &QPushButton::clicked, this, &BasicWindow::Command1_Click);
+    connect(advConfig, &QPushButton::clicked, this, &BasicWindow::AdvConfig_Click);
+    connect(form_.get<QPushButton>(QStringLiteral("DefaultButton")), &QPushButton::clicked, this,
+            &BasicWindow::DefaultButton_Click);
+    connect(exit, &QPushButton::clicked, this, &BasicWindow::exitButton_Click);
+}
+
+void BasicWindow::connectRules() {
+    // The change rules run for every change of the text, typed or assigned,
+    // nested inside the assignment.
+    connect(form_.get<QLineEdit>(QStringLiteral("No_of_Tarvelin")), &QLineEdit::textChanged, this,
+            [this] { No_of_Tarvelin_Change(form_); });
+    connect(form_.get<QLineEdit>(QStringLiteral("No_of_MBtcp")), &QLineEdit::textChanged, this,
+            [this] { No_of_MBtcp_Change(form_); });
+    for (const QString& name : {QStringLiteral("username"), QStringLiteral("password")})
+        connect(form_.get<LimitedLineEdit>(name), &LimitedLineEdit::lostFocus, this,
+                [this, name] { cutTo16(form_, name); });
+}
+
+void BasicWindow::setFocusOrder() {
+    QStringList order;
+    for (const char* array : {"IP", "subnet", "gateway", "smtp", "DNS"})
+        for (int index = 3; index >= 0; --index) order << member(QString::fromLatin1(array), index);
+    order << QStringLiteral("username") << QStringLiteral("password") << QStringLiteral("EnablePW(0)")
+          << QStringLiteral("EnablePW(1)") << QStringLiteral("AccessLevel")
+          << QStringLiteral("retrieveButton") << QStringLiteral("updateButton") << QStringLiteral("Command1")
+          << QStringLiteral("exitButton") << QStringLiteral("DefaultButton") << QStringLiteral("svrport")
+          << QStringLiteral("hostName") << QStringLiteral("MBtcpPort") << QStringLiteral("No_of_Tarvelin")
+          << QStringLiteral("No_of_MBtcp") << QStringLiteral("ResetPLC") << QStringLiteral("AdvConfig")
+          << QStringLiteral("commport");
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(form_.widget(order.at(i - 1)), form_.widget(order.at(i)));
+}
+
+void BasicWindow::followBusy(bool busy) {
+    for (const char* name : {"retrieveButton", "updateButton", "DefaultButton"})
+        form_.widget(QString::fromLatin1(name))->setEnabled(!busy);
+}
+
+void BasicWindow::displayCommport() {
+    form_.setText(QStringLiteral("commport"), QString::fromStdString(directory_.terminal().getCommport()));
+}
+
+void BasicWindow::updateParameters() {
+    updateBasicParameters(form_, *access_, directory_);
+}
+
+void BasicWindow::retrieveButton_Click() {
+    retrieveBasicParameters(form_, *access_, directory_);
+}
+
+void BasicWindow::updateButton_Click() {
+    Notifier::current().beep();
+    directory_.askOverwrite(0);
+}
+
+void BasicWindow::Command1_Click() {
+    directory_.showTerminal();
+}
+
+void BasicWindow::AdvConfig_Click() {
+    directory_.showAdvanced();
+}
+
+void BasicWindow::DefaultButton_Click() {
+    loadBasicFactoryDefaults(form_);
+}
+
+void BasicWindow::exitButton_Click() {
+    close();
+}
+
+void BasicWindow::closeEvent(QCloseEvent* event) {
+    if (!Notifier::current().askYesNo(this, QString::fromLatin1(kQuitTitle),
+                                      QString::fromLatin1(kQuitQuestion))) {
+        event->ignore();
+        return;
+    }
+    // A retrieve or store that let this event through stops at its next
+    // exchange instead of talking on after the program has ended.
+    if (Busy::instance().active()) Busy::instance().requestAbort();
+    event->accept();
+    emit quitRequested();
+}
+
+}  // namespace tarvelin

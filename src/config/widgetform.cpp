@@ -1,0 +1,214 @@
+#include "widgetform.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QtDebug>
+#include <algorithm>
+
+namespace tarvelin {
+
+// QLineEdit's own default maximum length.
+static constexpr int kUnlimited = 32767;
+
+LimitedLineEdit::LimitedLineEdit(QWidget* parent) : LimitedLineEdit(0, parent) {}
+
+LimitedLineEdit::LimitedLineEdit(int typingLimit, QWidget* parent) : QLineEdit(parent) {
+    // Connected before anyone else can connect, so the maximum is right again
+    // before a change rule sees the new text.
+    connect(this, &QLineEdit::textChanged, this, [this] { fitMaximum(); });
+    setTypingLimit(typingLimit);
+}
+
+void LimitedLineEdit::setTypingLimit(int limit) {
+    limit_ = limit > 0 ? limit : 0;
+    fitMaximum();
+}
+
+void LimitedLineEdit::placeText(const QString& text) {
+    // QLineEdit cuts a text longer than its maximum, even one set by the
+    // program; raising the maximum first keeps it whole. Raising it never
+    // touches the text already there.
+    if (text.size() > maxLength()) setMaxLength(static_cast<int>(text.size()));
+    setText(text);
+    fitMaximum();
+}
+
+void LimitedLineEdit::fitMaximum() {
+    const int wanted = std::max(limit_ == 0 ? kUnlimited : limit_, static_cast<int>(text().size()));
+    if (wanted == maxLength()) return;
+    // Changing the maximum re-sets the (unchanged) text, which moves the
+    // cursor to the end and drops the selection; put them back.
+    const int cursor = cursorPosition();
+    const int selectionStart = this->selectionStart();
+    const int selectionLength = static_cast<int>(selectedText().size());
+    setMaxLength(wanted);
+    if (selectionStart >= 0) {
+        if (cursor == selectionStart)
+            setSelection(selectionStart + selectionLength, -selectionLength);
+        else
+            setSelection(selectionStart, selectionLength);
+    } else {
+        setCursorPosition(cursor);
+    }
+}
+
+void LimitedLineEdit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    emit lostFocus();
+}
+
+void WidgetForm::add(const QString& name, QWidget* widget) {
+    Q_ASSERT(widget != nullptr);
+    Q_ASSERT(!widgets_.contains(name));
+    widget->setObjectName(name);
+    widget->setAccessibleDescription(name);
+    widgets_.insert(name, widget);
+    order_.append(name);
+}
+
+QWidget* WidgetForm::find(const QString& control) const {
+    QWidget* w = widgets_.value(control);
+    if (w == nullptr) qWarning("WidgetForm: no control named %s", qPrintable(control));
+    return w;
+}
+
+QString WidgetForm::text(const QString& control) const {
+    QWidget* w = find(control);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) return edit->text();
+    if (auto* label = qobject_cast<QLabel*>(w)) return label->text();
+    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentText();
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) return button->text();
+    return {};
+}
+
+void WidgetForm::setText(const QString& control, const QString& text) {
+    QWidget* w = find(control);
+    if (auto* limited = qobject_cast<LimitedLineEdit*>(w)) {
+        limited->placeText(text);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        edit->setText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(w)) {
+        label->setText(text);
+    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        // A list without free text can only show one of its items.
+        if (combo->isEditable())
+            combo->setEditText(text);
+        else
+            combo->setCurrentIndex(combo->findText(text, Qt::MatchExactly));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+        button->setText(text);
+    }
+}
+
+int WidgetForm::selectedIndex(const QString& control) const {
+    if (auto* combo = qobject_cast<QComboBox*>(find(control))) return combo->currentIndex();
+    return -1;
+}
+
+void WidgetForm::setSelectedIndex(const QString& control, int index) {
+    auto* combo = qobject_cast<QComboBox*>(find(control));
+    if (combo == nullptr) return;
+    if (index < -1 || index >= combo->count()) return;
+    combo->setCurrentIndex(index);
+}
+
+bool WidgetForm::isChecked(const QString& control) const {
+    if (auto* button = qobject_cast<QAbstractButton*>(find(control))) return button->isChecked();
+    return false;
+}
+
+void WidgetForm::setChecked(const QString& control, bool checked) {
+    auto* button = qobject_cast<QAbstractButton*>(find(control));
+    if (button == nullptr) return;
+    if (checked || !button->isChecked()) {
+        button->setChecked(checked);
+        return;
+    }
+    // The chosen member of an exclusive group refuses to be cleared; lift
+    // the exclusiveness for the moment so the group can end with none chosen.
+    if (QButtonGroup* group = button->group(); group != nullptr && group->exclusive()) {
+        group->setExclusive(false);
+        button->setChecked(false);
+        group->setExclusive(true);
+    } else if (button->autoExclusive()) {
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+    } else {
+        button->setChecked(false);
+    }
+}
+
+namespace look {
+
+QString addressNumberWord(int index) {
+    switch (index) {
+        case 3:
+            return QStringLiteral("first number");
+        case 2:
+            return QStringLiteral("second number");
+        case 1:
+            return QStringLiteral("third number");
+        default:
+            return QStringLiteral("last number");
+    }
+}
+
+QLabel* dotLabel(QWidget* parent, int height) {
+    auto* dot = new QLabel(QStringLiteral("."), parent);
+    QFont font = dot->font();
+    font.setPointSize(24);
+    dot->setFont(font);
+    // Only the dot itself matters; it sits on the baseline, at the bottom.
+    dot->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    dot->setFixedSize(8, height);
+    return dot;
+}
+
+QFont boldFont(QFont font, qreal pointSize) {
+    font.setBold(true);
+    if (pointSize > 0) font.setPointSizeF(pointSize);
+    return font;
+}
+
+void setTextColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+void colourButton(QPushButton* button, const QColor& face) {
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: #000000;"
+                                         " border: 1px solid #808080; border-radius: 3px; padding: 4px 8px; }"
+                                         "QPushButton:focus { border: 2px solid #202020; }"
+                                         "QPushButton:pressed { background-color: %2; }"
+                                         "QPushButton:disabled { color: #707070; }")
+                              .arg(face.name(), face.darker(115).name()));
+}
+
+void styleMessageLabel(QLabel* label) {
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(boldFont(label->font(), 8.25));
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    label->setMinimumHeight(label->fontMetrics().height() * 2);
+    label->setWordWrap(true);
+    setTextColor(label, QColor(255, 0, 0));
+}
+
+void fitDigits(QLineEdit* box, int characters) {
+    const int text = box->fontMetrics().horizontalAdvance(QString(characters, QLatin1Char('0')));
+    box->setFixedWidth(text + 12);  // frame and inner margins
+}
+
+void tighten(QLayout* layout) {
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(3);
+}
+
+}  // namespace look
+
+}  // namespace tarvelin

@@ -1,0 +1,341 @@
+#include "serialcommwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "notifier.h"
+#include "qtserialline.h"
+
+namespace tarvelin {
+
+namespace {
+
+QString fromBytes(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string toBytes(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+// Every control carries its name twice: as the object name (for the program
+// and its tests) and as the accessible description (for screen readers).
+template <typename W>
+W* named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setAccessibleDescription(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel* makeLabel(const char* caption, const char* name, QWidget* parent) {
+    // Plain text: "<Enter>" in the command label is no markup.
+    auto* label = named(new QLabel(QString::fromLatin1(caption), parent), name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QComboBox* makeList(const QStringList& items, int selected, const char* name, QWidget* parent) {
+    auto* list = named(new QComboBox(parent), name);
+    // The list's text can be edited too; an edited text never becomes an item.
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->addItems(items);
+    list->setCurrentIndex(selected);
+    return list;
+}
+
+QPushButton* makeButton(const char* caption, const char* name, QWidget* parent) {
+    auto* button = named(new QPushButton(QString::fromLatin1(caption), parent), name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock* clock, QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
+      line_(line ? std::move(line) : std::make_unique<QtSerialLine>()),
+      ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()),
+      clock_(clock ? clock : ownClock_.get()),
+      connection_(*line_),
+      exchange_(*line_, *clock_, [this] { return toBytes(timeOutBox_->text()); }) {
+    setObjectName(QStringLiteral("serialComm"));
+    setAccessibleDescription(QStringLiteral("serialComm"));
+    setWindowTitle(QString::fromLatin1(kTerminalCaption));
+    buildControls();
+    arrangeControls();
+    refreshStates();
+    commandString_->setFocus();
+}
+
+SerialCommWindow::~SerialCommWindow() {
+    connection_.close();
+}
+
+void SerialCommWindow::buildControls() {
+    // The load of the window: the start-up selections, with the port closed.
+    commandString_ = named(new QLineEdit(this), "commandString");
+    commandString_->setAccessibleName(QStringLiteral("Command String"));
+    commandString_->installEventFilter(this);
+    label1_ = makeLabel("Command String (Press <Enter> to send", "Label1", this);
+    exitButton_ = makeButton("Exit", "exitButton", this);
+    lblPortName_ = makeLabel("Port Name :", "lblPortName", this);
+    portChoice_ = makeList({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}, 4, "portChoice", this);
+    dataBitChoice_ = makeList({"7", "8"}, 1, "dataBitChoice", this);
+    lblDataBits_ = makeLabel("Data Bits:", "lblDataBits", this);
+    parityChoice_ = makeList({"None", "Even", "Odd"}, 0, "parityChoice", this);
+    lblParity_ = makeLabel("Parity :", "lblParity", this);
+    baudChoice_ = makeList({"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"}, -1,
+                           "baudChoice", this);
+    lblBaudRate_ = makeLabel("Baud Rate:", "lblBaudRate", this);
+    stopBitChoice_ = makeList({"1", "2"}, 0, "stopBitChoice", this);
+    lblStopBit_ = makeLabel("Stop Bits :", "lblStopBit", this);
+    openPort_ = makeButton("Open Port", "openPort", this);
+    closePort_ = makeButton("Close Port", "closePort", this);
+    label2_ = makeLabel("Response Strings", "Label2", this);
+    responseBox_ = named(new QPlainTextEdit(this), "responseBox");
+    responseBox_->setAccessibleName(QStringLiteral("Response Strings"));
+    responseBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    responseBox_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    responseBox_->setTabChangesFocus(true);
+    // Created after the list so that it lies over the list's upper right part.
+    clearButton_ = makeButton("Clear", "clearButton", this);
+    lblTimeOut_ = makeLabel("Timeout (ms) :", "lblTimeOut", this);
+    timeOutBox_ = named(new QLineEdit(QString::fromLatin1(kInitialTimeoutText), this), "timeOutBox");
+    timeOutBox_->setAccessibleName(QStringLiteral("Timeout (ms)"));
+
+    lblPortName_->setBuddy(portChoice_);
+    lblBaudRate_->setBuddy(baudChoice_);
+    lblDataBits_->setBuddy(dataBitChoice_);
+    lblParity_->setBuddy(parityChoice_);
+    lblStopBit_->setBuddy(stopBitChoice_);
+    lblTimeOut_->setBuddy(timeOutBox_);
+    label1_->setBuddy(commandString_);
+    label2_->setBuddy(responseBox_);
+
+    // Part of the window but never shown: the line is always 8 data bits, no
+    // parity, 1 stop bit, and the time-out 500 ms.
+    for (QWidget* hidden :
+         std::initializer_list<QWidget*>{dataBitChoice_, lblDataBits_, parityChoice_, lblParity_,
+                                         stopBitChoice_, lblStopBit_, lblTimeOut_, timeOutBox_})
+        hidden->setVisible(false);
+
+    // Focus order: the command line first.
+    const QList<QWidget*> order{commandString_, exitButton_,  portChoice_,    dataBitChoice_,
+                                parityChoice_,  baudChoice_,  stopBitChoice_, openPort_,
+                                closePort_,     clearButton_, responseBox_,   timeOutBox_};
+    for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+
+    connect(openPort_, &QPushButton::clicked, this, &SerialCommWindow::openPort_Click);
+    connect(closePort_, &QPushButton::clicked, this, &SerialCommWindow::closePort_Click);
+    connect(clearButton_, &QPushButton::clicked, this, &SerialCommWindow::clearButton_Click);
+    connect(exitButton_, &QPushButton::clicked, this, &SerialCommWindow::exitButton_Click);
+    // Editing the port text and choosing an item both refresh the main
+    // window's port display.
+    connect(portChoice_, &QComboBox::editTextChanged, this, [this] { emit portChoiceChanged(); });
+    connect(portChoice_, &QComboBox::activated, this, [this] { emit portChoiceChanged(); });
+}
+
+void SerialCommWindow::arrangeControls() {
+    auto* top = new QHBoxLayout;
+    top->addWidget(lblPortName_);
+    top->addWidget(portChoice_, 1);
+    top->addSpacing(16);
+    top->addWidget(lblBaudRate_);
+    top->addWidget(baudChoice_, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(openPort_);
+    buttons->addWidget(closePort_);
+    buttons->addWidget(exitButton_);
+
+    // The small Clear button sits over the upper right part of the reply
+    // list, clear of its scroll bar.
+    responseBox_->setMinimumSize(400, 220);
+    auto* overlay = new QHBoxLayout;
+    const int scrollBar =
+        responseBox_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, responseBox_);
+    overlay->setContentsMargins(0, 4, scrollBar + 6, 0);
+    overlay->addStretch(1);
+    overlay->addWidget(clearButton_, 0, Qt::AlignTop);
+    auto* replies = new QGridLayout;
+    replies->addWidget(responseBox_, 0, 0);
+    replies->addLayout(overlay, 0, 0, Qt::AlignTop);
+    clearButton_->raise();
+
+    auto* main = new QVBoxLayout(this);
+    main->addLayout(top);
+    main->addLayout(buttons);
+    main->addSpacing(6);
+    main->addWidget(label1_);
+    main->addWidget(commandString_);
+    main->addSpacing(6);
+    main->addWidget(label2_);
+    main->addLayout(replies, 1);
+    main->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+PortChoice SerialCommWindow::currentChoice() const {
+    PortChoice choice;
+    choice.portText = toBytes(portChoice_->currentText().trimmed());
+    choice.baudText = toBytes(baudChoice_->currentText().trimmed());
+    choice.parityText = toBytes(parityChoice_->currentText().trimmed());
+    choice.dataBitsText = toBytes(dataBitChoice_->currentText().trimmed());
+    choice.stopBitsText = toBytes(stopBitChoice_->currentText().trimmed());
+    return choice;
+}
+
+void SerialCommWindow::performOpen() {
+    const PortConnection::Outcome outcome = connection_.open(currentChoice());
+    switch (outcome.kind) {
+        case PortConnection::Outcome::AlreadyOpen:
+            return;
+        case PortConnection::Outcome::Refused: {
+            // A hidden terminal (a configuration window asked) lends the box no parent.
+            QWidget* parent = isVisible() ? this : QApplication::activeWindow();
+            Notifier::current().message(parent, QString::fromLatin1(kProgramTitle),
+                                        fromBytes(outcome.message), Notifier::Icon::Critical);
+            refreshStates();
+            return;
+        }
+        case PortConnection::Outcome::Opened:
+            appendResponse(fromBytes(outcome.statusLine));
+            refreshStates();
+            return;
+    }
+}
+
+void SerialCommWindow::openPort_Click() {
+    if (running_) return;
+    performOpen();
+}
+
+bool SerialCommWindow::openCommPort() {
+    // Called by a retrieve or store, which marks itself running first: the
+    // Open Port button is disabled then, so the port itself answers.
+    performOpen();
+    return connection_.isOpen();
+}
+
+void SerialCommWindow::closePort_Click() {
+    if (running_) return;
+    connection_.close();
+    refreshStates();
+}
+
+void SerialCommWindow::clearButton_Click() {
+    responseBox_->clear();
+}
+
+void SerialCommWindow::exitButton_Click() {
+    if (running_) return;
+    connection_.close();
+    refreshStates();
+    hide();
+}
+
+std::string SerialCommWindow::getCommport() {
+    return toBytes(portChoice_->currentText());
+}
+
+void SerialCommWindow::presetPort(const QString& portText, const QString& baudText) {
+    if (!portText.isEmpty()) portChoice_->setEditText(portText);
+    if (!baudText.isEmpty()) {
+        const int index = baudChoice_->findText(baudText);
+        if (index >= 0)
+            baudChoice_->setCurrentIndex(index);
+        else
+            baudChoice_->setEditText(baudText);
+    }
+}
+
+std::string SerialCommWindow::sendCommand(const std::string& cmd) {
+    std::string reply = exchange_.sendCommand(cmd);
+    if (exchange_.linkLost()) dropLostPort();
+    return reply;
+}
+
+void SerialCommWindow::dropLostPort() {
+    const std::string device = line_->device();
+    connection_.close();
+    refreshStates();
+    appendResponse(QStringLiteral("(Port lost: %1 went away)").arg(fromBytes(device)));
+}
+
+void SerialCommWindow::commandString_KeyPress() {
+    if (running_) return;
+    // The text goes out as typed: a user who wants an addressed command types
+    // the whole frame.
+    const std::string reply = sendCommand(toBytes(commandString_->text()));
+    if (!reply.empty()) {
+        appendResponse(fromBytes(reply));
+    } else {
+        Notifier::current().beep();
+        appendResponse(QString::fromLatin1(kNoResponseFromPlcText));
+    }
+}
+
+void SerialCommWindow::appendResponse(const QString& line) {
+    // The document turns the CR LF into its own line end.
+    responseBox_->moveCursor(QTextCursor::End);
+    responseBox_->insertPlainText(line + QStringLiteral("\r\n"));
+    responseBox_->verticalScrollBar()->setValue(responseBox_->verticalScrollBar()->maximum());
+}
+
+void SerialCommWindow::enablePortSettings(bool enable) {
+    for (QWidget* w : std::initializer_list<QWidget*>{portChoice_, baudChoice_, dataBitChoice_,
+                                                      stopBitChoice_, parityChoice_, timeOutBox_})
+        w->setEnabled(enable);
+}
+
+void SerialCommWindow::refreshStates() {
+    const bool open = connection_.isOpen();
+    openPort_->setEnabled(!open && !running_);
+    closePort_->setEnabled(open && !running_);
+    exitButton_->setEnabled(!running_);
+    commandString_->setEnabled(!running_);
+    enablePortSettings(!open);
+}
+
+void SerialCommWindow::setOperationRunning(bool running) {
+    if (running_ == running) return;
+    running_ = running;
+    refreshStates();
+}
+
+bool SerialCommWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == commandString_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // Swallowed: Enter never reaches the line.
+            commandString_KeyPress();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SerialCommWindow::closeEvent(QCloseEvent* event) {
+    // A retrieve or store is using the port: the window stays.
+    if (running_) {
+        event->ignore();
+        return;
+    }
+    // Discarding the window closes its port.
+    connection_.close();
+    refreshStates();
+    event->accept();
+}
+
+}  // namespace tarvelin

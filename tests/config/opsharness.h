@@ -1,0 +1,102 @@
+// A controller on a scripted line behind the terminal's operations, a
+// headless form per window and a message line that remembers what it showed:
+// retrieve and store run exactly as in the windows, deterministically and
+// without real time.
+#pragma once
+
+#include <QStringList>
+#include <memory>
+
+#include "config/directory.h"
+#include "config/headlessform.h"
+#include "config/memoryaccess.h"
+#include "config/messageline.h"
+#include "serial/lineterminal.h"
+#include "sim/controller.h"
+#include "support/scriptedline.h"
+#include "support/testnotifier.h"
+
+namespace tarvelin::test {
+
+class RecordingMessageLine final : public MessageLine {
+public:
+    QString caption() const override { return caption_; }
+    void setCaption(const QString& caption) override { caption_ = caption; }
+    QColor color() const override { return color_; }
+    void setColor(const QColor& color) override { color_ = color; }
+    Alignment alignment() const override { return alignment_; }
+    void setAlignment(Alignment alignment) override { alignment_ = alignment; }
+    void processEvents() override { shown_ << caption_; }
+    // The caption at every "let events through".
+    const QStringList& shown() const { return shown_; }
+
+private:
+    QString caption_;
+    QColor color_ = kRed;
+    Alignment alignment_ = Alignment::Center;
+    QStringList shown_;
+};
+
+// The advanced window's PLCconfig as a headless holder.
+class FormFlagHolder final : public FlagByteHolder {
+public:
+    explicit FormFlagHolder(HeadlessForm& form) : form_(form) {}
+    double getPLCconfig() override;
+    void setPLCconfig(std::int16_t value) override;
+    bool flagByteFromController() const override { return fromController_; }
+    void setFlagByteFromController(bool v) override { fromController_ = v; }
+
+private:
+    HeadlessForm& form_;
+    bool fromController_ = false;
+};
+
+// The initial texts of the two windows, as they are when created.
+void initBasicForm(HeadlessForm& form);
+void initAdvancedForm(HeadlessForm& form);
+
+class OpsHarness final : public Directory {
+public:
+    explicit OpsHarness(korvex::Config config = {});
+
+    korvex::Controller& controller() { return controller_; }
+    ScriptedLine& line() { return line_; }
+    LineTerminal& lineTerminal() { return terminal_; }
+    TestNotifier& notifier() { return notifier_; }
+
+    HeadlessForm basicForm;
+    HeadlessForm advancedForm;
+    RecordingMessageLine basicLine;
+    RecordingMessageLine advancedLine;
+    MemoryAccess basicAccess{basicLine};
+    MemoryAccess advancedAccess{advancedLine};
+    FormFlagHolder holder{advancedForm};
+
+    void retrieveBasic();
+    void storeBasic();
+    void retrieveAdvanced();
+    void storeAdvanced();
+
+    // Addresses of the MR / MW commands the controller received, in order.
+    std::vector<int> readAddresses() const;
+    std::vector<int> writeAddresses() const;
+    // The framed commands' texts ("MENABLE", "MR020C", ...), in order.
+    std::vector<std::string> framedCommands() const;
+
+    // Directory
+    Terminal& terminal() override { return terminal_; }
+    void showTerminal() override {}
+    void showAdvanced() override {}
+    FlagByteHolder& flagByteHolder() override { return holder; }
+    void askOverwrite(std::int16_t) override {}
+    void displayCommport() override {}
+
+private:
+    korvex::Controller controller_;
+    ScriptedLine line_;
+    LineTerminal terminal_;
+    TestNotifier notifier_;
+    NotifierScope scope_{notifier_};
+};
+
+}  // namespace tarvelin::test

@@ -1,0 +1,664 @@
+// Retrieve and store of both blocks against the simulated controller on a
+// scripted line: what reaches the controls, what reaches the controller's
+// memory, in which order, and what the message line says.
+#include <QtTest>
+
+#include "opsharness.h"
+
+using namespace tarvelin;
+using namespace tarvelin::test;
+
+namespace {
+
+korvex::Config withFaults(korvex::Faults faults) {
+    korvex::Config c;
+    c.faults = std::move(faults);
+    return c;
+}
+
+void putText(korvex::Memory& m, int address, const std::string& text) {
+    for (int i = 0; i < 16; ++i) m[address + i] = i < static_cast<int>(text.size()) ? text[i] : 0;
+}
+
+std::vector<int> range(int from, int to) {
+    std::vector<int> v;
+    for (int a = from; a <= to; ++a) v.push_back(a);
+    return v;
+}
+
+std::vector<int> basicReadOrder() {
+    std::vector<int> v;
+    for (auto [from, to] : std::vector<std::pair<int, int>>{{524, 535}, {540, 543}, {536, 539}, {520, 523}, {544, 544},
+                                                             {634, 665}, {556, 556}, {566, 566}, {666, 681}}) {
+        auto r = range(from, to);
+        v.insert(v.end(), r.begin(), r.end());
+    }
+    return v;
+}
+
+std::vector<int> advancedReadOrder(bool withMac) {
+    std::vector<int> v{566};
+    if (withMac)
+        for (int i = 0; i < 6; ++i) v.push_back(0xFF10 + i);
+    for (int j = 0; j < 4; ++j)
+        for (int n = 0; n < 6; ++n) v.push_back(682 + 4 * n + j);
+    for (int k = 0; k < 8; ++k) v.insert(v.end(), {568 + 2 * k, 569 + 2 * k, 584 + 2 * k, 585 + 2 * k});
+    for (int k = 0; k < 4; ++k) v.insert(v.end(), {600 + 2 * k, 601 + 2 * k, 616 + 2 * k, 617 + 2 * k});
+    v.push_back(632);
+    return v;
+}
+
+}  // namespace
+
+class OperationsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void basicRetrieveFillsEveryControl();
+    void basicRetrieveStopsAtFirstFailure_data();
+    void basicRetrieveStopsAtFirstFailure();
+    void basicRetrieveAccessAndFlags_data();
+    void basicRetrieveAccessAndFlags();
+    void basicStoreWritesExactlyTheBlock();
+    void basicStoreEdgeValues_data();
+    void basicStoreEdgeValues();
+    void basicStoreRefusesValuesThatDoNotFit_data();
+    void basicStoreRefusesValuesThatDoNotFit();
+    void basicStoreFailures_data();
+    void basicStoreFailures();
+    void basicStoreReboot_data();
+    void basicStoreReboot();
+    void advancedRetrieveFillsEveryControl();
+    void advancedRetrieveStopsAfterTenReads();
+    void advancedStoreWritesExactlyTheBlock();
+    void advancedStoreRefusesValuesThatDoNotFit_data();
+    void advancedStoreRefusesValuesThatDoNotFit();
+    void advancedStoreStopsAt686();
+    void flagByteKeepsEveryBitAcrossWindows();
+    void verifyAfterSave_data();
+    void verifyAfterSave();
+    void progressCountersCarryOver();
+    void failedFifthWriteGetsTheMark();
+    void replyJudging_data();
+    void replyJudging();
+};
+
+void OperationsTest::basicRetrieveFillsEveryControl() {
+    OpsHarness h;
+    auto& m = h.controller().memory();
+    const int ip[] = {10, 20, 30, 40};
+    for (int i = 0; i < 4; ++i) {
+        m[524 + i] = ip[i];
+        m[540 + i] = i + 1;       // smtp 1.2.3.4
+        m[536 + i] = 8 - (i % 2); // dns 8.7.8.7
+    }
+    m[520] = 0x23, m[521] = 0x78;  // 9080
+    m[522] = 0x9C, m[523] = 0x40;  // 40000: shown as such, not sign-extended
+    m[544] = 4;
+    putText(m, 634, "admin");
+    putText(m, 650, "secret");
+    putText(m, 666, "Press-7-line-16c");
+    m[556] = 50;
+    m[566] = 2;
+
+    h.retrieveBasic();
+
+    QCOMPARE(h.basicForm.text("version"), QString("KRVX-E1.07"));
+    QCOMPARE(h.basicForm.text("IP(3)"), QString("10"));
+    QCOMPARE(h.basicForm.text("IP(0)"), QString("40"));
+    QCOMPARE(h.basicForm.text("smtp(3)"), QString("1"));
+    QCOMPARE(h.basicForm.text("smtp(0)"), QString("4"));
+    QCOMPARE(h.basicForm.text("DNS(3)"), QString("8"));
+    QCOMPARE(h.basicForm.text("DNS(2)"), QString("7"));
+    QCOMPARE(h.basicForm.text("subnet(0)"), QString("0"));
+    QCOMPARE(h.basicForm.text("gateway(3)"), QString("192"));
+    QCOMPARE(h.basicForm.text("svrport"), QString(" 9080"));
+    QCOMPARE(h.basicForm.text("MBtcpPort"), QString(" 40000"));
+    QCOMPARE(h.basicForm.text("No_of_MBtcp"), QString("4"));
+    QCOMPARE(h.basicForm.text("username"), QString("admin"));
+    QCOMPARE(h.basicForm.text("password"), QString("secret"));
+    QCOMPARE(h.basicForm.text("hostName"), QString("Press-7-line-16c"));
+    QCOMPARE(h.basicForm.selectedIndex("AccessLevel"), 1);
+    QVERIFY(h.basicForm.isChecked("EnablePW(0)"));
+    QVERIFY(!h.basicForm.isChecked("EnablePW(1)"));
+
+    QCOMPARE(h.readAddresses(), basicReadOrder());
+    QCOMPARE(h.writeAddresses().size(), std::size_t(0));
+    QCOMPARE(h.basicLine.caption(), QString("Successfully Retrieved Setup Data"));
+    QCOMPARE(h.basicLine.color(), kBlue);
+    QCOMPARE(h.basicLine.alignment(), MessageLine::Alignment::Center);
+    // Events once after clearing, then fifteen marks growing after eight blanks.
+    QCOMPARE(h.basicLine.shown().size(), 16);
+    QCOMPARE(h.basicLine.shown().first(), QString(8, ' '));
+    QCOMPARE(h.basicLine.shown().last(), QString(8, ' ') + QString("* ").repeated(15));
+    QCOMPARE(h.notifier().beeps(), 0);
+    // The retrieve leaves the advanced window's flag byte holder alone.
+    QCOMPARE(h.advancedForm.text("PLCconfig"), QString("00"));
+}
+
+void OperationsTest::basicRetrieveStopsAtFirstFailure_data() {
+    QTest::addColumn<int>("silentAt");
+    QTest::addColumn<int>("otherAt");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("changed");    // controls that take the controller's value
+    QTest::addColumn<QStringList>("unchanged");  // controls that keep their text
+    QTest::newRow("silent at 650: password and later untouched")
+        << 650 << -1 << "No Response from Device!"
+        << QStringList{"IP(0)", "DNS(0)", "svrport", "MBtcpPort", "No_of_MBtcp", "username"}
+        << QStringList{"password", "hostName"};
+    QTest::newRow("silent at 521: the port keeps its text")
+        << 521 << -1 << "No Response from Device!" << QStringList{"IP(0)", "DNS(0)"}
+        << QStringList{"svrport", "MBtcpPort", "username"};
+    QTest::newRow("another station at 530: half an address")
+        << -1 << 530 << "Invalid response from Device!" << QStringList{"IP(0)", "subnet(3)", "subnet(2)"}
+        << QStringList{"subnet(1)", "subnet(0)", "gateway(3)"};
+    QTest::newRow("silent at the first address") << 524 << -1 << "No Response from Device!" << QStringList{}
+                                                 << QStringList{"IP(3)", "IP(0)", "svrport"};
+    QTest::newRow("silent at the last address")
+        << 681 << -1 << "No Response from Device!" << QStringList{"IP(3)", "password"} << QStringList{"hostName"};
+}
+
+void OperationsTest::basicRetrieveStopsAtFirstFailure() {
+    QFETCH(int, silentAt);
+    QFETCH(int, otherAt);
+    QFETCH(QString, message);
+    QFETCH(QStringList, changed);
+    QFETCH(QStringList, unchanged);
+    korvex::Faults faults;
+    faults.silentAtAddress = silentAt;
+    faults.otherStationAtAddress = otherAt;
+    OpsHarness h(withFaults(faults));
+    auto& m = h.controller().memory();
+    // Values that differ from every initial text.
+    for (int a = 520; a <= 544; ++a) m[a] = 77;
+    putText(m, 634, "user");
+    putText(m, 650, "pass");
+    putText(m, 666, "node");
+    for (const QString& c : changed + unchanged) h.basicForm.initText(c, "old");
+
+    h.retrieveBasic();
+
+    for (const QString& c : changed) QVERIFY2(h.basicForm.text(c) != "old", qPrintable(c));
+    for (const QString& c : unchanged) QVERIFY2(h.basicForm.text(c) == "old", qPrintable(c));
+    QCOMPARE(h.basicLine.caption(), message);
+    QCOMPARE(h.notifier().beeps(), message.startsWith("No Response") ? 1 : 0);
+}
+
+void OperationsTest::basicRetrieveAccessAndFlags_data() {
+    QTest::addColumn<int>("accessByte");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<int>("expectedIndex");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("access 0 keeps the list, flags 0 No") << 0 << 0 << 1 << false;
+    QTest::newRow("access 51 visitor, flags 2 Yes") << 51 << 2 << 2 << true;
+    QTest::newRow("access 52 keeps the list, flags 3 Yes") << 52 << 3 << 1 << true;
+    QTest::newRow("access 49 programmer, flags 255 Yes") << 49 << 255 << 0 << true;
+    QTest::newRow("flags 253 (all but bit 1) No") << 50 << 253 << 1 << false;
+}
+
+void OperationsTest::basicRetrieveAccessAndFlags() {
+    QFETCH(int, accessByte);
+    QFETCH(int, flags);
+    QFETCH(int, expectedIndex);
+    QFETCH(bool, yes);
+    OpsHarness h;
+    h.controller().memory()[556] = accessByte;
+    h.controller().memory()[566] = flags;
+    h.basicForm.setSelectedIndex("AccessLevel", 1);
+    h.retrieveBasic();
+    QCOMPARE(h.basicForm.selectedIndex("AccessLevel"), expectedIndex);
+    QCOMPARE(h.basicForm.isChecked("EnablePW(0)"), yes);
+    QCOMPARE(h.basicForm.isChecked("EnablePW(1)"), !yes);
+}
+
+void OperationsTest::basicStoreWritesExactlyTheBlock() {
+    OpsHarness h;
+    h.controller().memory()[566] = 0x14;  // both trusted-IP switches on, password off
+    auto before = h.controller().memory();
+    const char* ip[] = {"5", "1", "168", "192"};
+    for (int i = 0; i < 4; ++i) h.basicForm.setText(member("IP", i), ip[i]);
+    h.basicForm.setText("smtp(3)", "10");
+    h.basicForm.setText("DNS(0)", "9");
+    h.basicForm.setText("svrport", " 9080");
+    h.basicForm.setText("MBtcpPort", "502");
+    h.basicForm.setText("No_of_MBtcp", "4");
+    h.basicForm.setText("username", "operator");
+    h.basicForm.setText("password", "");
+    h.basicForm.setText("hostName", "Press 8");
+    h.basicForm.setSelectedIndex("AccessLevel", 1);
+    h.basicForm.setChecked("EnablePW(0)", true);
+
+    h.storeBasic();
+
+    auto expected = before;
+    const int ipBytes[] = {192, 168, 1, 5};
+    for (int i = 0; i < 4; ++i) expected[524 + i] = ipBytes[i];
+    expected[540] = 10, expected[541] = 0, expected[542] = 0, expected[543] = 0;
+    expected[536] = 0, expected[537] = 0, expected[538] = 0, expected[539] = 9;
+    expected[520] = 35, expected[521] = 120, expected[522] = 1, expected[523] = 246;
+    expected[544] = 4;
+    putText(expected, 634, "operator");
+    putText(expected, 650, "");
+    putText(expected, 666, "Press 8");
+    expected[556] = 50, expected[557] = 0;
+    expected[566] = 0x16;  // the trusted-IP bits kept, the password bit set
+    QVERIFY(h.controller().memory() == expected);
+
+    // The flag byte is fetched before memory is enabled; then the 76 writes in order.
+    auto commands = h.framedCommands();
+    QCOMPARE(QString::fromStdString(commands.at(0)), QString("MR0236"));
+    QCOMPARE(QString::fromStdString(commands.at(1)), QString("MENABLE"));
+    std::vector<int> order = basicReadOrder();
+    order.insert(std::find(order.begin(), order.end(), 556) + 1, 557);
+    QCOMPARE(h.writeAddresses(), order);
+    QCOMPARE(h.controller().rebootCount(), 0);
+    QCOMPARE(h.advancedForm.text("PLCconfig"), QString(" 22"));
+    QCOMPARE(h.basicLine.caption(), QString("Setup Data Stored to Device"));
+    QCOMPARE(h.basicLine.color(), kBlue);
+    QCOMPARE(h.notifier().beeps(), 0);
+}
+
+void OperationsTest::basicStoreEdgeValues_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QList<int>>("bytes");
+    QTest::newRow("empty IP box") << "IP(3)" << "" << 524 << QList<int>{0};
+    QTest::newRow("lenient 12abc") << "IP(2)" << "12abc" << 525 << QList<int>{12};
+    QTest::newRow("blank and 9080") << "svrport" << " 9080" << 520 << QList<int>{35, 120};
+    QTest::newRow("empty port") << "svrport" << "" << 520 << QList<int>{0, 0};
+    QTest::newRow("port above 32767") << "MBtcpPort" << "40000" << 522 << QList<int>{156, 64};
+    QTest::newRow("20-character user name keeps 16") << "username" << "abcdefghijklmnopqrst" << 634
+                                                       << QList<int>{'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j',
+                                                                     'k', 'l', 'm', 'n', 'o', 'p', 0};
+    QTest::newRow("latin-1 text") << "hostName" << QString::fromUtf8("Öl-Pumpe") << 666
+                                  << QList<int>{0xD6, 'l', '-', 'P', 'u', 'm', 'p', 'e', 0};
+    QTest::newRow("half to even") << "IP(0)" << "2.5" << 527 << QList<int>{2};
+}
+
+void OperationsTest::basicStoreEdgeValues() {
+    QFETCH(QString, control);
+    QFETCH(QString, text);
+    QFETCH(int, address);
+    QFETCH(QList<int>, bytes);
+    OpsHarness h;
+    h.basicForm.setText(control, text);
+    h.storeBasic();
+    QCOMPARE(h.basicLine.caption(), QString("Setup Data Stored to Device"));
+    for (int i = 0; i < bytes.size(); ++i) QCOMPARE(int(h.controller().memory()[address + i]), bytes[i]);
+}
+
+void OperationsTest::basicStoreRefusesValuesThatDoNotFit_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("octet 300") << "gateway(1)" << "300" << "Gateway: 300 is not between 0 and 255";
+    QTest::newRow("negative octet") << "IP(3)" << "-1" << "IP Address: -1 is not between 0 and 255";
+    QTest::newRow("1e309") << "DNS(0)" << "1e309" << "DNS Server: 1e309 is not between 0 and 255";
+    QTest::newRow("hex beyond") << "smtp(2)" << "&HFFFFFFFF" << "SMTP Server: &HFFFFFFFF is not between 0 and 255";
+    QTest::newRow("port 70000") << "svrport" << "70000" << "Tarvelin Port: 70000 is not between 0 and 65535";
+    QTest::newRow("400 digits") << "MBtcpPort" << QString(400, '9')
+                                << "Modbus/TCP Secondary Port: 999999999999999999999... is not between 0 and 65535";
+    QTest::newRow("count 256") << "No_of_MBtcp" << "256" << "No of Connections (MBTCP): 256 is not between 0 and 255";
+    QTest::newRow("no single-byte code") << "hostName" << QString::fromUtf8("Ω-7")
+                                         << QString::fromUtf8("Node Name: the character 'Ω' cannot be stored (single-byte characters only)");
+}
+
+void OperationsTest::basicStoreRefusesValuesThatDoNotFit() {
+    QFETCH(QString, control);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    OpsHarness h;
+    h.basicForm.setText(control, text);
+    h.storeBasic();
+    QCOMPARE(h.basicLine.caption(), message);
+    QCOMPARE(h.basicLine.color(), kRed);
+    QCOMPARE(h.notifier().beeps(), 1);
+    QCOMPARE(h.line().openCalls(), 0);  // nothing opened
+    QVERIFY(h.line().writes().empty()); // nothing sent
+}
+
+void OperationsTest::basicStoreFailures_data() {
+    QTest::addColumn<int>("stopAfter");
+    QTest::addColumn<int>("silentAt");
+    QTest::addColumn<QString>("silentCommand");
+    QTest::addColumn<bool>("flagsKnown");
+    QTest::addColumn<QList<int>>("written");  // addresses whose bytes changed
+    QTest::addColumn<QString>("message");
+    // MENABLE + 4 IP bytes + the first subnet byte, then silence.
+    QTest::newRow("stops after the first subnet byte")
+        << 6 << -1 << "" << true << QList<int>{524, 525, 526, 527, 528} << "No Response from Device!";
+    QTest::newRow("MENABLE unanswered") << -1 << -1 << "MENABLE" << true << QList<int>{} << "No Response from Device!";
+    QTest::newRow("the flag byte cannot be fetched") << -1 << 566 << "" << false << QList<int>{}
+                                                     << "No Response from Device!";
+    QTest::newRow("silent controller") << 0 << -1 << "" << true << QList<int>{} << "No Response from Device!";
+}
+
+void OperationsTest::basicStoreFailures() {
+    QFETCH(int, stopAfter);
+    QFETCH(int, silentAt);
+    QFETCH(QString, silentCommand);
+    QFETCH(bool, flagsKnown);
+    QFETCH(QList<int>, written);
+    QFETCH(QString, message);
+    korvex::Faults faults;
+    faults.stopAfterFramed = stopAfter;
+    faults.silentAtAddress = silentAt;
+    if (!silentCommand.isEmpty()) faults.silentCommands.insert(silentCommand.toStdString());
+    OpsHarness h(withFaults(faults));
+    h.holder.setFlagByteFromController(flagsKnown);
+    for (int i = 0; i < 4; ++i) {
+        h.basicForm.setText(member("IP", i), "9");
+        h.basicForm.setText(member("subnet", i), "9");
+    }
+    const auto before = h.controller().memory();
+    h.storeBasic();
+    for (int a = 0; a < 65536; ++a) {
+        const bool changed = h.controller().memory()[a] != before[a];
+        QVERIFY2(changed == written.contains(a), qPrintable(QString::number(a)));
+    }
+    QCOMPARE(h.basicLine.caption(), message);
+    QCOMPARE(h.basicLine.color(), kRed);
+    QCOMPARE(h.notifier().beeps(), 1);
+}
+
+void OperationsTest::basicStoreReboot_data() {
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<int>("reboots");
+    QTest::addColumn<int>("beeps");
+    QTest::newRow("unticked: no reboot") << false << true << 0 << 0;
+    QTest::newRow("ticked and answered") << true << true << 1 << 0;
+    QTest::newRow("ticked, silent reboot: beep, then success") << true << false << 1 << 1;
+}
+
+void OperationsTest::basicStoreReboot() {
+    QFETCH(bool, ticked);
+    QFETCH(bool, answered);
+    QFETCH(int, reboots);
+    QFETCH(int, beeps);
+    korvex::Faults faults;
+    if (!answered) faults.silentCommands.insert("Mw4011000080");
+    OpsHarness h(withFaults(faults));
+    h.basicForm.setChecked("ResetPLC", ticked);
+    h.storeBasic();
+    QCOMPARE(h.controller().rebootCount(), reboots);
+    QCOMPARE(h.notifier().beeps(), beeps);
+    QCOMPARE(h.basicLine.caption(), QString("Setup Data Stored to Device"));
+    QCOMPARE(h.basicLine.color(), kBlue);
+    const auto commands = h.framedCommands();
+    QCOMPARE(commands.back() == "Mw4011000080", ticked);
+}
+
+void OperationsTest::advancedRetrieveFillsEveryControl() {
+    OpsHarness h;
+    auto& m = h.controller().memory();
+    m[566] = 22;
+    const int mac[] = {0x00, 0x0A, 0x3C, 0x00, 0xC3, 0x05};
+    for (int i = 0; i < 6; ++i) m[0xFF10 + i] = mac[i];
+    for (int n = 0; n < 6; ++n)
+        for (int j = 0; j < 4; ++j) m[682 + 4 * n + j] = 10 * (n + 1) + j;
+    m[568] = 0x80, m[569] = 0x00;  // 32768
+    m[570] = 0xFF, m[571] = 0xFF;  // -1
+    m[598] = 0x00, m[599] = 0x64;  // 100
+    m[600] = 0x80, m[601] = 0x01;  // -32767
+    m[632] = 5;
+
+    h.retrieveAdvanced();
+
+    QCOMPARE(h.advancedForm.text("PLCconfig"), QString(" 22"));
+    QVERIFY(h.advancedForm.isChecked("Tarvelintrusted(0)"));
+    QVERIFY(h.advancedForm.isChecked("MBtrusted(0)"));
+    QVERIFY(h.holder.flagByteFromController());
+    const char* macTexts[] = {"0", "A", "3C", "0", "C3", "5"};
+    for (int i = 0; i < 6; ++i) QCOMPARE(h.advancedForm.text(member("MAC", 5 - i)), QString(macTexts[i]));
+    QCOMPARE(h.advancedForm.text("TIP3(3)"), QString("30"));
+    QCOMPARE(h.advancedForm.text("TIP3(0)"), QString("33"));
+    QCOMPARE(h.advancedForm.text("ADmcal(0)"), QString(" 32768"));
+    QCOMPARE(h.advancedForm.text("ADmcal(1)"), QString("-1"));
+    QCOMPARE(h.advancedForm.text("ADzcal(7)"), QString(" 100"));
+    QCOMPARE(h.advancedForm.text("DAmcal(0)"), QString("-32767"));
+    QCOMPARE(h.advancedForm.text("DAzcal(3)"), QString(" 0"));
+    QCOMPARE(h.advancedForm.text("MovAvgNo"), QString(" 5"));
+    QCOMPARE(h.readAddresses(), advancedReadOrder(true));
+    QCOMPARE(h.advancedLine.caption(), QString("Successfully Retrieved Setup Data"));
+    QCOMPARE(h.advancedLine.shown().size(), 1 + 16);  // 80 reads
+}
+
+void OperationsTest::advancedRetrieveStopsAfterTenReads() {
+    korvex::Faults faults;
+    faults.stopAfterFramed = 10;
+    OpsHarness h(withFaults(faults));
+    auto& m = h.controller().memory();
+    m[566] = 4;
+    for (int a = 682; a <= 705; ++a) m[a] = 9;
+    for (int n = 1; n <= 6; ++n) h.advancedForm.initText(QStringLiteral("TIP%1(3)").arg(n), "old");
+    h.retrieveAdvanced();
+    QCOMPARE(h.advancedForm.text("PLCconfig"), QString(" 4"));
+    QVERIFY(h.advancedForm.isChecked("Tarvelintrusted(0)"));
+    QVERIFY(h.advancedForm.isChecked("MBtrusted(1)"));
+    QCOMPARE(h.advancedForm.text("MAC(0)"), QString("34"));
+    for (int n = 1; n <= 3; ++n) QCOMPARE(h.advancedForm.text(QStringLiteral("TIP%1(3)").arg(n)), QString("9"));
+    for (int n = 4; n <= 6; ++n) QCOMPARE(h.advancedForm.text(QStringLiteral("TIP%1(3)").arg(n)), QString("old"));
+    QCOMPARE(h.advancedLine.caption(), QString("No Response from Device!"));
+    QCOMPARE(h.advancedLine.color(), kRed);
+}
+
+void OperationsTest::advancedStoreWritesExactlyTheBlock() {
+    OpsHarness h;
+    auto before = h.controller().memory();
+    h.holder.setFlagByteFromController(true);
+    h.advancedForm.setText("PLCconfig", " 18");
+    h.advancedForm.setChecked("Tarvelintrusted(0)", true);
+    h.advancedForm.setChecked("MBtrusted(1)", true);
+    h.advancedForm.setText("TIP3(3)", "10");
+    h.advancedForm.setText("TIP3(2)", "1");
+    h.advancedForm.setText("TIP3(1)", "2");
+    h.advancedForm.setText("TIP3(0)", "3");
+    h.advancedForm.setText("TIP1(0)", "192");
+    h.advancedForm.setText("ADmcal(0)", "-1");
+    h.advancedForm.setText("ADmcal(1)", "-32768");
+    h.advancedForm.setText("ADmcal(2)", "32768");
+    h.advancedForm.setText("ADmcal(3)", "");
+    h.advancedForm.setText("DAmcal(3)", "65535");
+    h.advancedForm.setText("ADzcal(7)", "100");
+    h.advancedForm.setText("DAzcal(0)", "-100");
+    h.advancedForm.setText("MovAvgNo", "7");
+    h.advancedForm.setText("MAC(0)", "FF");  // display only: never written
+
+    h.storeAdvanced();
+
+    auto expected = before;
+    expected[566] = 6;
+    expected[690] = 10, expected[691] = 1, expected[692] = 2, expected[693] = 3;
+    expected[685] = 192;
+    expected[568] = 0xFF, expected[569] = 0xFF;
+    expected[570] = 0x80, expected[571] = 0x00;
+    expected[572] = 0x80, expected[573] = 0x00;
+    expected[574] = 0x00, expected[575] = 0x00;
+    expected[606] = 0xFF, expected[607] = 0xFF;
+    expected[598] = 0x00, expected[599] = 0x64;
+    expected[616] = 0xFF, expected[617] = 0x9C;
+    expected[632] = 7;
+    QVERIFY(h.controller().memory() == expected);
+    QCOMPARE(h.advancedForm.text("PLCconfig"), QString(" 6"));
+    std::vector<int> order = advancedReadOrder(false);
+    QCOMPARE(h.writeAddresses(), order);
+    QCOMPARE(QString::fromStdString(h.framedCommands().front()), QString("MENABLE"));
+    QCOMPARE(h.advancedLine.caption(), QString("Setup Data Stored to Device"));
+}
+
+void OperationsTest::advancedStoreRefusesValuesThatDoNotFit_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("trusted octet 256") << "TIP2(1)" << "256" << "Trusted IP #2: 256 is not between 0 and 255";
+    QTest::newRow("gain 65536") << "ADmcal(4)" << "65536" << "ADC gain Ch5: 65536 is not between -32768 and 65535";
+    QTest::newRow("gain -32769") << "DAmcal(0)" << "-32769" << "DAC gain Ch1: -32769 is not between -32768 and 65535";
+    QTest::newRow("offset 101") << "ADzcal(0)" << "101" << "ADC zero offset Ch1: 101 is not between -100 and 100";
+    QTest::newRow("averaging 0") << "MovAvgNo" << "0" << "A/D Moving Avg No. of pts: 0 is not between 1 and 9";
+    QTest::newRow("averaging 1e309") << "MovAvgNo" << "1e309" << "A/D Moving Avg No. of pts: 1e309 is not between 1 and 9";
+}
+
+void OperationsTest::advancedStoreRefusesValuesThatDoNotFit() {
+    QFETCH(QString, control);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    OpsHarness h;
+    h.advancedForm.setText(control, text);
+    h.storeAdvanced();
+    QCOMPARE(h.advancedLine.caption(), message);
+    QCOMPARE(h.advancedLine.color(), kRed);
+    QCOMPARE(h.notifier().beeps(), 1);
+    QCOMPARE(h.line().openCalls(), 0);
+    QVERIFY(h.line().writes().empty());
+}
+
+void OperationsTest::advancedStoreStopsAt686() {
+    korvex::Faults faults;
+    faults.stopAfterFramed = 3;  // MENABLE, 566, 682
+    OpsHarness h(withFaults(faults));
+    h.holder.setFlagByteFromController(true);
+    for (int a = 682; a <= 705; ++a) h.controller().memory()[a] = 1;
+    h.controller().memory()[566] = 1;
+    for (int n = 1; n <= 6; ++n)
+        for (int i = 0; i < 4; ++i) h.advancedForm.setText(member(QStringLiteral("TIP%1").arg(n), i), "7");
+    h.advancedForm.setChecked("ResetPLC", true);
+    h.storeAdvanced();
+    auto& m = h.controller().memory();
+    QCOMPARE(int(m[566]), 0);
+    QCOMPARE(int(m[682]), 7);
+    QCOMPARE(int(m[686]), 1);
+    QCOMPARE(int(m[683]), 1);
+    QCOMPARE(h.controller().rebootCount(), 0);
+    QCOMPARE(h.advancedLine.caption(), QString("No Response from Device!"));
+}
+
+void OperationsTest::flagByteKeepsEveryBitAcrossWindows() {
+    // A basic store after an advanced retrieve keeps the trusted bits and the
+    // bits nobody owns; an advanced store with no retrieve keeps the password bit.
+    OpsHarness h;
+    h.controller().memory()[566] = 0x80 | 0x10 | 0x04 | 0x01;
+    h.retrieveAdvanced();
+    h.basicForm.setChecked("EnablePW(0)", true);
+    h.storeBasic();
+    QCOMPARE(int(h.controller().memory()[566]), 0x80 | 0x10 | 0x04 | 0x02 | 0x01);
+
+    OpsHarness fresh;
+    fresh.controller().memory()[566] = 0x02 | 0x40;
+    fresh.advancedForm.setChecked("MBtrusted(0)", true);
+    fresh.storeAdvanced();
+    QCOMPARE(int(fresh.controller().memory()[566]), 0x02 | 0x40 | 0x10);
+    QCOMPARE(QString::fromStdString(fresh.framedCommands().at(0)), QString("MR0236"));
+    QCOMPARE(QString::fromStdString(fresh.framedCommands().at(1)), QString("MENABLE"));
+    // Once fetched, the next store builds on what the window holds.
+    fresh.controller().clearLog();
+    fresh.storeAdvanced();
+    QCOMPARE(QString::fromStdString(fresh.framedCommands().at(0)), QString("MENABLE"));
+}
+
+void OperationsTest::verifyAfterSave_data() {
+    QTest::addColumn<bool>("basic");
+    QTest::addColumn<int>("ignoreWriteAt");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("basic, all written") << true << -1 << "Setup Data Stored to Device";
+    QTest::newRow("basic, one character lost")
+        << true << 672 << "Verify failed: Node Name reads 'Press i', wrote 'Press 8'";
+    QTest::newRow("basic, a port byte lost") << true << 521 << "Verify failed: Tarvelin Port reads '9080', wrote '9081'";
+    QTest::newRow("advanced, all written") << false << -1 << "Setup Data Stored to Device";
+    QTest::newRow("advanced, a gain byte lost") << false << 569 << "Verify failed: ADC gain Ch1 reads '-256', wrote '-1'";
+}
+
+void OperationsTest::verifyAfterSave() {
+    QFETCH(bool, basic);
+    QFETCH(int, ignoreWriteAt);
+    QFETCH(QString, message);
+    korvex::Faults faults;
+    faults.ignoreWriteAtAddress = ignoreWriteAt;
+    OpsHarness h(withFaults(faults));
+    HeadlessForm& form = basic ? h.basicForm : h.advancedForm;
+    form.setChecked("VerifyAfterSave", true);
+    form.setChecked("ResetPLC", true);
+    h.basicForm.setText("hostName", "Press 8");
+    h.basicForm.setText("svrport", "9081");
+    h.advancedForm.setText("ADmcal(0)", "-1");
+    h.controller().memory()[568] = 0x01;
+    basic ? h.storeBasic() : h.storeAdvanced();
+
+    RecordingMessageLine& line = basic ? h.basicLine : h.advancedLine;
+    QCOMPARE(line.caption(), message);
+    const bool ok = ignoreWriteAt < 0;
+    QCOMPARE(line.color(), ok ? kBlue : kRed);
+    QCOMPARE(h.controller().rebootCount(), ok ? 1 : 0);  // never reboot into what was not meant
+    if (ok) {
+        // Every written byte is read back, in the order written, after the last write.
+        const auto writes = h.writeAddresses();
+        const auto reads = h.readAddresses();
+        QVERIFY(reads.size() >= writes.size());
+        QVERIFY(std::equal(writes.begin(), writes.end(), reads.end() - static_cast<long>(writes.size())));
+    }
+}
+
+void OperationsTest::progressCountersCarryOver() {
+    korvex::Faults faults;
+    faults.stopAfterFramed = 5;
+    OpsHarness h(withFaults(faults));
+    h.basicAccess.setTerminal(h.lineTerminal());
+    QVERIFY(h.lineTerminal().openCommPort());
+    for (int i = 0; i < 4; ++i) QVERIFY(h.basicAccess.readMemory(1, 524) >= 0);
+    QCOMPARE(h.basicAccess.readCounter(), 4);
+    // The next operation starts with the counter where the last one left it:
+    // its first read draws a mark at once, before the controller falls silent.
+    h.retrieveBasic();
+    QCOMPARE(h.basicLine.shown(), (QStringList{QString(8, ' '), QString(8, ' ') + "* "}));
+    QCOMPARE(h.basicLine.caption(), QString("No Response from Device!"));
+    QCOMPARE(h.basicAccess.readCounter(), 0);
+}
+
+void OperationsTest::failedFifthWriteGetsTheMark() {
+    korvex::Faults faults;
+    faults.silentAtAddress = 600;
+    OpsHarness h(withFaults(faults));
+    h.basicAccess.setTerminal(h.lineTerminal());
+    QVERIFY(h.lineTerminal().openCommPort());
+    h.basicAccess.clearMessage();
+    for (int i = 0; i < 4; ++i) QCOMPARE(h.basicAccess.writeMemory(1, 700, 1), 1);
+    QCOMPARE(h.basicAccess.writeMemory(1, 600, 1), 0);
+    QCOMPARE(h.basicLine.caption(), QString("No Response from Device!* "));
+    QCOMPARE(h.basicLine.alignment(), MessageLine::Alignment::Left);
+    QCOMPARE(h.basicAccess.writeCounter(), 0);
+    // A failed read does not count.
+    QCOMPARE(h.basicAccess.readMemory(1, 600), -1);
+    QCOMPARE(h.basicAccess.readCounter(), 0);
+}
+
+void OperationsTest::replyJudging_data() {
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("good") << "@01MRC0FF*" << 0xC0 << "";
+    QTest::newRow("short: one digit") << "@01MR5" << 5 << "";
+    QTest::newRow("short: no digit") << "@01M" << 0 << "";
+    QTest::newRow("garbage digits read as 0") << "@01MRxyZZ*" << 0 << "";
+    QTest::newRow("lower-case m differs") << "@01mRC0FF*" << -1 << "Invalid response from Device!";
+    QTest::newRow("other station") << "@02MRC0FF*" << -1 << "Invalid response from Device!";
+    QTest::newRow("too short") << "@01" << -1 << "Invalid response from Device!";
+}
+
+void OperationsTest::replyJudging() {
+    QFETCH(QString, reply);
+    QFETCH(int, value);
+    QFETCH(QString, message);
+    OpsHarness h;
+    const std::string text = reply.toStdString() + "\r";
+    h.line().onWrite([text](ScriptedLine& line, const std::string&) { line.deliverIn(3, text); });
+    h.basicAccess.setTerminal(h.lineTerminal());
+    QVERIFY(h.lineTerminal().openCommPort());
+    h.basicAccess.clearMessage();
+    QCOMPARE(h.basicAccess.readMemory(1, 524), value);
+    QCOMPARE(h.basicLine.caption(), message.isEmpty() ? QString(8, ' ') : message);
+    QCOMPARE(h.notifier().beeps(), 0);
+    QCOMPARE(h.basicLine.color(), kBlue);  // "Invalid" keeps the colour it finds
+}
+
+QTEST_GUILESS_MAIN(OperationsTest)
+#include "test_operations.moc"

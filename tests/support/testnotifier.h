@@ -1,0 +1,78 @@
+// A notifier for tests: counts beeps, records every message box and answers
+// Yes/No questions from a queue (No when the queue is empty).
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "serial/notifier.h"
+
+namespace tarvelin::test {
+
+class TestNotifier final : public tarvelin::Notifier {
+public:
+    struct Box {
+        QString title;
+        QString text;
+        Icon icon;
+    };
+    struct Question {
+        QString title;
+        QString text;
+        bool answer;
+    };
+
+    void beep() override;
+    void message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
+    bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
+
+    int beeps() const { return beeps_; }
+    const std::vector<Box>& boxes() const { return boxes_; }
+    const std::vector<Question>& questions() const { return questions_; }
+    // The text of the last message box, empty when none was shown.
+    QString lastText() const { return boxes_.empty() ? QString() : boxes_.back().text; }
+
+    // Answers for the coming questions, in order.
+    void answer(bool yes) { answers_.push_back(yes); }
+    void answerYes() { answer(true); }
+    void answerNo() { answer(false); }
+    std::size_t answersLeft() const { return answers_.size(); }
+
+    // Runs while a message box or question is "shown" (after it is recorded),
+    // for tests that look at the program while the box is up.
+    void onMessage(std::function<void(const Box&)> hook) { onMessage_ = std::move(hook); }
+    void onQuestion(std::function<void(const Question&)> hook) { onQuestion_ = std::move(hook); }
+
+    // Forgets beeps, boxes, questions and queued answers.
+    void clear();
+
+private:
+    int beeps_ = 0;
+    std::vector<Box> boxes_;
+    std::vector<Question> questions_;
+    std::deque<bool> answers_;
+    std::function<void(const Box&)> onMessage_;
+    std::function<void(const Question&)> onQuestion_;
+};
+
+// Installs a notifier for its lifetime and puts the previous one back after.
+class NotifierScope {
+public:
+    NotifierScope();                                 // uses its own TestNotifier
+    explicit NotifierScope(TestNotifier& notifier);  // uses the caller's
+    ~NotifierScope();
+    NotifierScope(const NotifierScope&) = delete;
+    NotifierScope& operator=(const NotifierScope&) = delete;
+
+    TestNotifier& notifier() { return *active_; }
+    TestNotifier* operator->() { return active_; }
+
+private:
+    TestNotifier own_;
+    TestNotifier* active_;
+    tarvelin::Notifier* previous_;
+};
+
+}  // namespace tarvelin::test
