@@ -1,6 +1,7 @@
 #include "notifier.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace tarvelin {
@@ -15,6 +16,14 @@ Notifier& Notifier::current() {
 }
 
 void Notifier::install(Notifier* notifier) { installed = notifier; }
+
+QString Notifier::chooseFileToSave(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+}
+
+QString Notifier::chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
 
 void DesktopNotifier::beep() { QApplication::beep(); }
 

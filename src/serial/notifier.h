@@ -18,6 +18,10 @@ public:
     virtual void message(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
     // A box with a question icon and the buttons Yes and No; true for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
+    // Asks for a file to write or to read ("Profiles (*.json)" style filter);
+    // empty when the user cancels. Tests answer without a dialog.
+    virtual QString chooseFileToSave(QWidget* parent, const QString& title, const QString& filter);
+    virtual QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter);
 
     // The notifier in use; the desktop one unless another was installed.
     static Notifier& current();

@@ -33,6 +33,8 @@ void TestNotifier::clear() {
     boxes_.clear();
     questions_.clear();
     answers_.clear();
+    files_.clear();
+    fileRequests_.clear();
 }
 
 NotifierScope::NotifierScope() : active_(&own_), previous_(&tarvelin::Notifier::current()) {
@@ -46,6 +48,22 @@ NotifierScope::NotifierScope(TestNotifier& notifier)
 
 NotifierScope::~NotifierScope() {
     tarvelin::Notifier::install(previous_);
+}
+
+}  // namespace tarvelin::test
+
+namespace tarvelin::test {
+
+QString TestNotifier::chooseFileToSave(QWidget*, const QString& title, const QString&) {
+    fileRequests_.push_back(title);
+    if (files_.empty()) return {};
+    QString path = files_.front();
+    files_.pop_front();
+    return path;
+}
+
+QString TestNotifier::chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter) {
+    return chooseFileToSave(parent, title, filter);
 }
 
 }  // namespace tarvelin::test

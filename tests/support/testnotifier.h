@@ -34,6 +34,13 @@ public:
     // The text of the last message box, empty when none was shown.
     QString lastText() const { return boxes_.empty() ? QString() : boxes_.back().text; }
 
+    // File choosers: answered from a queue of paths (empty: the user cancels).
+    QString chooseFileToSave(QWidget* parent, const QString& title, const QString& filter) override;
+    QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter) override;
+    void answerFile(const QString& path) { files_.push_back(path); }
+    // The titles of the file choosers asked, in order.
+    const std::vector<QString>& fileRequests() const { return fileRequests_; }
+
     // Answers for the coming questions, in order.
     void answer(bool yes) { answers_.push_back(yes); }
     void answerYes() { answer(true); }
@@ -53,6 +60,8 @@ private:
     std::vector<Box> boxes_;
     std::vector<Question> questions_;
     std::deque<bool> answers_;
+    std::deque<QString> files_;
+    std::vector<QString> fileRequests_;
     std::function<void(const Box&)> onMessage_;
     std::function<void(const Question&)> onQuestion_;
 };
