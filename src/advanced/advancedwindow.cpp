@@ -11,11 +11,13 @@
 #include <QVBoxLayout>
 
 #include "advancedoperations.h"
+#include "advancedmap.h"
 #include "advancedrules.h"
 #include "config/busy.h"
 #include "config/codecs.h"
 #include "config/labelmessageline.h"
 #include "config/memoryaccess.h"
+#include "config/profileactions.h"
 #include "serial/notifier.h"
 
 namespace tarvelin {
@@ -252,6 +254,8 @@ void AdvancedWindow::build() {
     auto* close = button(QStringLiteral("closeButton"), QStringLiteral("Close"), this);
     actions->addWidget(close, 2, 1);
 
+    outer->addLayout(makeProfileRow(this, form_, Block::Advanced, advancedMap()));
+
     auto* message = new QLabel(this);
     form_.add(QStringLiteral("messageLabel"), message);
     look::styleMessageLabel(message);
@@ -289,12 +293,13 @@ void AdvancedWindow::setFocusOrder() {
           << QStringLiteral("ResetPLC") << QStringLiteral("SerialSetup") << QStringLiteral("closeButton");
     for (int address = 1; address <= 6; ++address)
         for (int index = 3; index >= 0; --index) order << member(QStringLiteral("TIP%1").arg(address), index);
+    order << QStringLiteral("LoadProfile") << QStringLiteral("SaveProfile") << QStringLiteral("VerifyAfterSave");
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(form_.widget(order.at(i - 1)), form_.widget(order.at(i)));
 }
 
 void AdvancedWindow::followBusy(bool busy) {
-    for (const char* name : {"retrieveButton", "updateButton", "DefaultButton"})
+    for (const char* name : {"retrieveButton", "updateButton", "DefaultButton", "LoadProfile"})
         form_.widget(QString::fromLatin1(name))->setEnabled(!busy);
 }
 

@@ -16,11 +16,13 @@
 #include <algorithm>
 
 #include "basicoperations.h"
+#include "basicmap.h"
 #include "basicrules.h"
 #include "config/busy.h"
 #include "config/directory.h"
 #include "config/labelmessageline.h"
 #include "config/memoryaccess.h"
+#include "config/profileactions.h"
 #include "serial/notifier.h"
 #include "serial/terminal.h"
 
@@ -274,6 +276,8 @@ void BasicWindow::build() {
     exit->setFont(look::boldFont(exit->font()));
     actions->addWidget(exit, 0, 1);
 
+    outer->addLayout(makeProfileRow(this, form_, Block::Basic, basicMap()));
+
     auto* message = new QLabel(this);
     form_.add(QStringLiteral("messageLabel"), message);
     look::styleMessageLabel(message);
@@ -312,13 +316,14 @@ void BasicWindow::setFocusOrder() {
           << QStringLiteral("exitButton") << QStringLiteral("DefaultButton") << QStringLiteral("svrport")
           << QStringLiteral("hostName") << QStringLiteral("MBtcpPort") << QStringLiteral("No_of_Tarvelin")
           << QStringLiteral("No_of_MBtcp") << QStringLiteral("ResetPLC") << QStringLiteral("AdvConfig")
-          << QStringLiteral("commport");
+          << QStringLiteral("commport") << QStringLiteral("LoadProfile") << QStringLiteral("SaveProfile")
+          << QStringLiteral("VerifyAfterSave");
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(form_.widget(order.at(i - 1)), form_.widget(order.at(i)));
 }
 
 void BasicWindow::followBusy(bool busy) {
-    for (const char* name : {"retrieveButton", "updateButton", "DefaultButton"})
+    for (const char* name : {"retrieveButton", "updateButton", "DefaultButton", "LoadProfile"})
         form_.widget(QString::fromLatin1(name))->setEnabled(!busy);
 }
 

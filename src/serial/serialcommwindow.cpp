@@ -1,8 +1,11 @@
 #include "serialcommwindow.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -10,12 +13,18 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "notifier.h"
 #include "qtserialline.h"
+#include "replytext.h"
 
 namespace tarvelin {
 
@@ -45,8 +54,9 @@ QLabel* makeLabel(const char* caption, const char* name, QWidget* parent) {
     return label;
 }
 
-QComboBox* makeList(const QStringList& items, int selected, const char* name, QWidget* parent) {
-    auto* list = named(new QComboBox(parent), name);
+QComboBox* makeList(const QStringList& items, int selected, const char* name, QWidget* parent,
+                    QComboBox* list = nullptr) {
+    list = named(list ? list : new QComboBox(parent), name);
     // The list's text can be edited too; an edited text never becomes an item.
     list->setEditable(true);
     list->setInsertPolicy(QComboBox::NoInsert);
@@ -61,6 +71,41 @@ QPushButton* makeButton(const char* caption, const char* name, QWidget* parent) 
     return button;
 }
 
+// The port list: asks for the system's ports each time it is opened, and
+// shows each with its description.
+class PortList final : public QComboBox {
+public:
+    PortList(QWidget* parent, std::function<void()> beforePopup)
+        : QComboBox(parent), beforePopup_(std::move(beforePopup)) {}
+
+    void showPopup() override {
+        if (beforePopup_) beforePopup_();
+        // Wide enough for the descriptions, which the list itself need not be.
+        QAbstractItemView* list = view();
+        const int frame = 2 * list->frameWidth();
+        const int scrollBar = list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+        list->setMinimumWidth(list->sizeHintForColumn(0) + frame + scrollBar);
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> beforePopup_;
+};
+
+// The device name as the item's text (what the list's text becomes when the
+// item is chosen), its description drawn beside it.
+class PortItemDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString description = index.data(kPortDescriptionRole).toString();
+        if (!description.isEmpty()) option->text += QStringLiteral("   ") + description;
+    }
+};
+
 }  // namespace
 
 SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock* clock, QWidget* parent)
@@ -69,7 +114,11 @@ SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()),
       clock_(clock ? clock : ownClock_.get()),
       connection_(*line_),
-      exchange_(*line_, *clock_, [this] { return toBytes(timeOutBox_->text()); }) {
+      exchange_(*line_, *clock_, [this] { return toBytes(timeOutBox_->text()); }),
+      enumerator_(std::make_unique<SystemPortEnumerator>()),
+      timeOfDay_([] { return QTime::currentTime(); }),
+      history_(CommandHistory::ofThisRun()) {
+    history_.stopWalking();
     setObjectName(QStringLiteral("serialComm"));
     setAccessibleDescription(QStringLiteral("serialComm"));
     setWindowTitle(QString::fromLatin1(kTerminalCaption));
@@ -91,7 +140,9 @@ void SerialCommWindow::buildControls() {
     label1_ = makeLabel("Command String (Press <Enter> to send", "Label1", this);
     exitButton_ = makeButton("Exit", "exitButton", this);
     lblPortName_ = makeLabel("Port Name :", "lblPortName", this);
-    portChoice_ = makeList({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}, 4, "portChoice", this);
+    portChoice_ = makeList({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}, 4, "portChoice", this,
+                           new PortList(this, [this] { refreshPortList(); }));
+    portChoice_->setItemDelegate(new PortItemDelegate(portChoice_));
     dataBitChoice_ = makeList({"7", "8"}, 1, "dataBitChoice", this);
     lblDataBits_ = makeLabel("Data Bits:", "lblDataBits", this);
     parityChoice_ = makeList({"None", "Even", "Odd"}, 0, "parityChoice", this);
@@ -115,6 +166,22 @@ void SerialCommWindow::buildControls() {
     timeOutBox_ = named(new QLineEdit(QString::fromLatin1(kInitialTimeoutText), this), "timeOutBox");
     timeOutBox_->setAccessibleName(QStringLiteral("Timeout (ms)"));
 
+    // Conveniences of the command line and the reply list, in a row of their own.
+    addFrame_ = named(new QCheckBox(QString::fromLatin1(kAddFrameCaption), this), "addFrame");
+    addFrame_->setToolTip(
+        QStringLiteral("Enter sends the typed command framed for this station: \"@\", "
+                       "station, command, FCS and \"*\""));
+    stationNumber_ = named(new QSpinBox(this), "stationNumber");
+    stationNumber_->setRange(0, 255);
+    stationNumber_->setValue(0);
+    stationNumber_->setAccessibleName(QStringLiteral("Station number"));
+    stationNumber_->setToolTip(QStringLiteral("Station number, 0 to 255"));
+    stationNumber_->setEnabled(false);
+    showTime_ = named(new QCheckBox(QString::fromLatin1(kShowTimeCaption), this), "showTime");
+    showTime_->setToolTip(QStringLiteral("Lines listed from now on begin with the time of day"));
+    saveLog_ = makeButton(kSaveLogCaption, "saveLog", this);
+    saveLog_->setToolTip(QStringLiteral("Writes the response strings to a file"));
+
     lblPortName_->setBuddy(portChoice_);
     lblBaudRate_->setBuddy(baudChoice_);
     lblDataBits_->setBuddy(dataBitChoice_);
@@ -132,15 +199,22 @@ void SerialCommWindow::buildControls() {
         hidden->setVisible(false);
 
     // Focus order: the command line first.
-    const QList<QWidget*> order{commandString_, exitButton_,  portChoice_,    dataBitChoice_,
-                                parityChoice_,  baudChoice_,  stopBitChoice_, openPort_,
-                                closePort_,     clearButton_, responseBox_,   timeOutBox_};
+    const QList<QWidget*> order{commandString_, exitButton_,    portChoice_,    dataBitChoice_,
+                                parityChoice_,  baudChoice_,    stopBitChoice_, openPort_,
+                                closePort_,     clearButton_,   responseBox_,   timeOutBox_,
+                                addFrame_,      stationNumber_, showTime_,      saveLog_};
     for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 
     connect(openPort_, &QPushButton::clicked, this, &SerialCommWindow::openPort_Click);
     connect(closePort_, &QPushButton::clicked, this, &SerialCommWindow::closePort_Click);
     connect(clearButton_, &QPushButton::clicked, this, &SerialCommWindow::clearButton_Click);
     connect(exitButton_, &QPushButton::clicked, this, &SerialCommWindow::exitButton_Click);
+    connect(saveLog_, &QPushButton::clicked, this, &SerialCommWindow::saveLog_Click);
+    connect(addFrame_, &QCheckBox::toggled, this, [this] { refreshStates(); });
+
+    portWatch_ = new QTimer(this);
+    portWatch_->setInterval(kPortWatchMs);
+    connect(portWatch_, &QTimer::timeout, this, &SerialCommWindow::watchPort);
     // Editing the port text and choosing an item both refresh the main
     // window's port display.
     connect(portChoice_, &QComboBox::editTextChanged, this, [this] { emit portChoiceChanged(); });
@@ -180,6 +254,13 @@ void SerialCommWindow::arrangeControls() {
     main->addSpacing(6);
     main->addWidget(label1_);
     main->addWidget(commandString_);
+    auto* aids = new QHBoxLayout;
+    aids->addWidget(addFrame_);
+    aids->addWidget(stationNumber_);
+    aids->addStretch(1);
+    aids->addWidget(showTime_);
+    aids->addWidget(saveLog_);
+    main->addLayout(aids);
     main->addSpacing(6);
     main->addWidget(label2_);
     main->addLayout(replies, 1);
@@ -261,8 +342,12 @@ void SerialCommWindow::presetPort(const QString& portText, const QString& baudTe
 }
 
 std::string SerialCommWindow::sendCommand(const std::string& cmd) {
+    // The port watch stays out of an exchange: the exchange notices a lost
+    // port itself.
+    exchanging_ = true;
     std::string reply = exchange_.sendCommand(cmd);
-    if (exchange_.linkLost()) dropLostPort();
+    exchanging_ = false;
+    if (exchange_.linkLost() && connection_.isOpen()) dropLostPort();
     return reply;
 }
 
@@ -273,24 +358,99 @@ void SerialCommWindow::dropLostPort() {
     appendResponse(QStringLiteral("(Port lost: %1 went away)").arg(fromBytes(device)));
 }
 
+void SerialCommWindow::watchPort() {
+    // A retrieve or store holds the port between its exchanges (it lets
+    // window events through at its progress marks): its own exchanges notice
+    // the loss and end it with their own message.
+    if (running_ || exchanging_ || !connection_.isOpen()) return;
+    // A wait of no time takes nothing from the port; a hang-up seen there
+    // marks the line lost.
+    line_->waitForData(0);
+    if (line_->lost()) dropLostPort();
+}
+
 void SerialCommWindow::commandString_KeyPress() {
     if (running_) return;
-    // The text goes out as typed: a user who wants an addressed command types
-    // the whole frame.
-    const std::string reply = sendCommand(toBytes(commandString_->text()));
+    const QString typed = commandString_->text();
+    history_.add(typed);
+    // The text goes out as typed, unless the user asked for it to be framed
+    // for a station.
+    std::string cmd = toBytes(typed);
+    if (addFrame_->isChecked()) appendFCS(static_cast<std::int16_t>(stationNumber_->value()), cmd);
+    const std::string reply = sendCommand(cmd);
     if (!reply.empty()) {
-        appendResponse(fromBytes(reply));
+        appendResponse(readableReply(reply));
     } else {
         Notifier::current().beep();
         appendResponse(QString::fromLatin1(kNoResponseFromPlcText));
     }
 }
 
+void SerialCommWindow::recallCommand(bool older) {
+    const std::optional<QString> text = older ? history_.older(commandString_->text()) : history_.newer();
+    if (!text) return;
+    commandString_->setText(*text);
+    commandString_->end(false);
+}
+
 void SerialCommWindow::appendResponse(const QString& line) {
+    const QString stamp =
+        showTime_->isChecked() ? timeOfDay_().toString(QStringLiteral("HH:mm:ss.zzz ")) : QString();
     // The document turns the CR LF into its own line end.
     responseBox_->moveCursor(QTextCursor::End);
-    responseBox_->insertPlainText(line + QStringLiteral("\r\n"));
+    responseBox_->insertPlainText(stamp + line + QStringLiteral("\r\n"));
     responseBox_->verticalScrollBar()->setValue(responseBox_->verticalScrollBar()->maximum());
+}
+
+void SerialCommWindow::saveLog_Click() {
+    const QString path = Notifier::current().chooseFileToSave(
+        this, QStringLiteral("Save Log"), QStringLiteral("Text files (*.txt);;All files (*)"));
+    if (path.isEmpty()) return;
+    // The lines as listed, each ending in CR LF as in the list itself.
+    QString text = responseBox_->toPlainText();
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok) ok = file.write(text.toUtf8()) >= 0;
+    if (ok) ok = file.commit();
+    if (!ok) {
+        Notifier::current().message(this, QString::fromLatin1(kProgramTitle),
+                                    QStringLiteral("The log could not be saved to %1.\n%2")
+                                        .arg(QDir::toNativeSeparators(path), file.errorString()),
+                                    Notifier::Icon::Warning);
+    }
+}
+
+void SerialCommWindow::setPortEnumerator(std::unique_ptr<PortEnumerator> enumerator) {
+    enumerator_ = std::move(enumerator);
+}
+
+void SerialCommWindow::refreshPortList() {
+    const std::vector<SystemPort> found = enumerator_ ? enumerator_->ports() : std::vector<SystemPort>();
+    const QString text = portChoice_->currentText();
+    const int index = portChoice_->currentIndex();
+    {
+        // Rebuilding the list is no change of its text: nothing is announced.
+        const QSignalBlocker quiet(portChoice_);
+        while (portChoice_->count() > kFixedPortItems) portChoice_->removeItem(portChoice_->count() - 1);
+        for (const SystemPort& port : found) {
+            const QString device = fromBytes(port.device);
+            if (device.isEmpty() ||
+                portChoice_->findText(device, Qt::MatchFixedString | Qt::MatchCaseSensitive) >= 0)
+                continue;
+            const QString description = fromBytes(port.description);
+            portChoice_->addItem(device);
+            const int at = portChoice_->count() - 1;
+            portChoice_->setItemData(at, description, kPortDescriptionRole);
+            portChoice_->setItemData(at, description.isEmpty() ? device : description, Qt::ToolTipRole);
+        }
+        // The same choice as before: its item, where it still is, and its text.
+        int again = portChoice_->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        if (again < 0) again = index < portChoice_->count() ? index : -1;
+        portChoice_->setCurrentIndex(again);
+        if (portChoice_->currentText() != text) portChoice_->setEditText(text);
+    }
 }
 
 void SerialCommWindow::enablePortSettings(bool enable) {
@@ -306,6 +466,12 @@ void SerialCommWindow::refreshStates() {
     exitButton_->setEnabled(!running_);
     commandString_->setEnabled(!running_);
     enablePortSettings(!open);
+    addFrame_->setEnabled(!running_);
+    stationNumber_->setEnabled(!running_ && addFrame_->isChecked());
+    if (open && !portWatch_->isActive())
+        portWatch_->start();
+    else if (!open && portWatch_->isActive())
+        portWatch_->stop();
 }
 
 void SerialCommWindow::setOperationRunning(bool running) {
@@ -320,6 +486,10 @@ bool SerialCommWindow::eventFilter(QObject* watched, QEvent* event) {
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             // Swallowed: Enter never reaches the line.
             commandString_KeyPress();
+            return true;
+        }
+        if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down) {
+            recallCommand(key->key() == Qt::Key_Up);
             return true;
         }
     }

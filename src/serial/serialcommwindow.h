@@ -4,26 +4,42 @@
 #pragma once
 
 #include <QString>
+#include <QTime>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "commandhistory.h"
 #include "exchange.h"
 #include "portconnection.h"
+#include "portenumerator.h"
 #include "serialline.h"
 #include "terminal.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
+class QTimer;
 
 namespace tarvelin {
 
 inline constexpr const char* kTerminalCaption = "Serial Port Setup";
 inline constexpr const char* kNoResponseFromPlcText = "(Warning: No Response from PLC)";
 inline constexpr const char* kInitialTimeoutText = "500 ";
+inline constexpr const char* kAddFrameCaption = "Add frame for station";
+inline constexpr const char* kShowTimeCaption = "Show time";
+inline constexpr const char* kSaveLogCaption = "Save Log...";
+// How often an open port is looked at while nothing else uses it.
+inline constexpr int kPortWatchMs = 200;
+// The item data role of the port list that holds a system port's description.
+inline constexpr int kPortDescriptionRole = Qt::UserRole + 1;
+// "COM1" to "COM6" come first in the port list.
+inline constexpr int kFixedPortItems = 6;
 
 class SerialCommWindow : public QWidget, public Terminal {
     Q_OBJECT
@@ -49,11 +65,23 @@ public:
     bool operationRunning() const { return running_; }
     SerialLine& line() { return *line_; }
 
+    // Where the port list finds the system's ports (the system itself unless
+    // a test says otherwise).
+    void setPortEnumerator(std::unique_ptr<PortEnumerator> enumerator);
+    // Puts the system's ports after "COM1" to "COM6" in the port list; done
+    // every time the list is opened. The list's text stays as it was.
+    void refreshPortList();
+    // The clock behind "Show time" (the time of day unless a test says otherwise).
+    void setTimeOfDaySource(std::function<QTime()> source) { timeOfDay_ = std::move(source); }
+    // The commands of this run that Up and Down walk through.
+    CommandHistory& history() { return history_; }
+
 public slots:
     void openPort_Click();
     void closePort_Click();
     void clearButton_Click();
     void exitButton_Click();
+    void saveLog_Click();
     // A retrieve or store is running: the command line, the port buttons and
     // Exit wait for it, and the window cannot be discarded meanwhile.
     void setOperationRunning(bool running);
@@ -76,8 +104,14 @@ private:
     PortChoice currentChoice() const;
     // Performs Open; the outcome's message box is shown here.
     void performOpen();
-    // The port went away under an exchange: back to the closed state.
+    // The port went away (under an exchange, or while idle): back to the
+    // closed state, with one line saying so.
     void dropLostPort();
+    // Looks at the open port between exchanges: a pulled adapter is noticed
+    // at once, not at the next command.
+    void watchPort();
+    // Up and Down in the command line.
+    void recallCommand(bool older);
     // Enabled states from the open state of the port and the running flag.
     void refreshStates();
 
@@ -87,6 +121,11 @@ private:
     PortConnection connection_;
     Exchange exchange_;
     bool running_ = false;
+    bool exchanging_ = false;
+    std::unique_ptr<PortEnumerator> enumerator_;
+    std::function<QTime()> timeOfDay_;
+    CommandHistory& history_;
+    QTimer* portWatch_ = nullptr;
 
     QLineEdit* commandString_ = nullptr;
     QLabel* label1_ = nullptr;
@@ -108,6 +147,10 @@ private:
     QPlainTextEdit* responseBox_ = nullptr;
     QLabel* lblTimeOut_ = nullptr;
     QLineEdit* timeOutBox_ = nullptr;
+    QCheckBox* addFrame_ = nullptr;
+    QSpinBox* stationNumber_ = nullptr;
+    QCheckBox* showTime_ = nullptr;
+    QPushButton* saveLog_ = nullptr;
 };
 
 }  // namespace tarvelin

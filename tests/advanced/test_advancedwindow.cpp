@@ -308,9 +308,9 @@ void TestAdvancedWindow::focusOrder() {
     for (int n = 1; n <= 6; ++n)
         for (int i = 3; i >= 0; --i) expected << member(QStringLiteral("TIP%1").arg(n), i);
     QCOMPARE(tabWalk(window_.get(), w().widget("MBtrusted(0)"), static_cast<int>(expected.size())), expected);
-    // ... and after the last trusted box comes the first control again.
-    QCOMPARE(tabWalk(window_.get(), w().widget("TIP6(0)"), 2),
-             (QStringList{QStringLiteral("TIP6(0)"), QStringLiteral("MBtrusted(0)")}));
+    // ... then the profile row (an addition of this tool), then the first control again.
+    QCOMPARE(tabWalk(window_.get(), w().widget("TIP6(0)"), 5),
+             (QStringList{"TIP6(0)", "LoadProfile", "SaveProfile", "VerifyAfterSave", "MBtrusted(0)"}));
 }
 
 void TestAdvancedWindow::accessibility_data() {
@@ -357,7 +357,8 @@ void TestAdvancedWindow::everyControlIsNamed() {
     const int fields = 2;   // MovAvgNo, PLCconfig
     const int actions = 6;  // DefaultButton, retrieve, SerialSetup, ResetPLC, update, close
     const int labels = 2;   // Revision, messageLabel
-    QCOMPARE(w().names().size(), mac + trusted + options + calibration + fields + actions + labels);
+    const int profiles = 3; // LoadProfile, SaveProfile, VerifyAfterSave
+    QCOMPARE(w().names().size(), mac + trusted + options + calibration + fields + actions + labels + profiles);
     for (const QString& name : w().names()) {
         QWidget* widget = w().widget(name);
         QCOMPARE(widget->objectName(), name);

@@ -309,9 +309,9 @@ void TestBasicWindow::focusOrder() {
              << "AdvConfig"
              << "commport";
     QCOMPARE(tabWalk(window_.get(), w().widget("IP(3)"), static_cast<int>(expected.size())), expected);
-    // ... and after commport comes the first box again.
-    QCOMPARE(tabWalk(window_.get(), w().widget("commport"), 2),
-             (QStringList{QStringLiteral("commport"), QStringLiteral("IP(3)")}));
+    // ... then the profile row (an addition of this tool), then the first box again.
+    QCOMPARE(tabWalk(window_.get(), w().widget("commport"), 5),
+             (QStringList{"commport", "LoadProfile", "SaveProfile", "VerifyAfterSave", "IP(3)"}));
 }
 
 void TestBasicWindow::accessibility_data() {
@@ -367,7 +367,8 @@ void TestBasicWindow::everyControlIsNamed() {
     const int port = 2;                 // Command1, commport
     const int labels = 2;               // version, messageLabel
     const int actions = 6;              // retrieve, update, ResetPLC, exit, DefaultButton, AdvConfig
-    QCOMPARE(w().names().size(), addressBoxes + portsAndCounts + credentials + port + labels + actions);
+    const int profiles = 3;             // LoadProfile, SaveProfile, VerifyAfterSave
+    QCOMPARE(w().names().size(), addressBoxes + portsAndCounts + credentials + port + labels + actions + profiles);
     for (const QString& name : w().names()) {
         QWidget* widget = w().widget(name);
         QCOMPARE(widget->objectName(), name);

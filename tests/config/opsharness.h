@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <memory>
 
+#include "advanced/advancedform.h"
+#include "basic/basicform.h"
 #include "config/directory.h"
 #include "config/headlessform.h"
 #include "config/memoryaccess.h"
@@ -37,24 +39,6 @@ private:
     QStringList shown_;
 };
 
-// The advanced window's PLCconfig as a headless holder.
-class FormFlagHolder final : public FlagByteHolder {
-public:
-    explicit FormFlagHolder(HeadlessForm& form) : form_(form) {}
-    double getPLCconfig() override;
-    void setPLCconfig(std::int16_t value) override;
-    bool flagByteFromController() const override { return fromController_; }
-    void setFlagByteFromController(bool v) override { fromController_ = v; }
-
-private:
-    HeadlessForm& form_;
-    bool fromController_ = false;
-};
-
-// The initial texts of the two windows, as they are when created.
-void initBasicForm(HeadlessForm& form);
-void initAdvancedForm(HeadlessForm& form);
-
 class OpsHarness final : public Directory {
 public:
     explicit OpsHarness(korvex::Config config = {});
@@ -70,7 +54,7 @@ public:
     RecordingMessageLine advancedLine;
     MemoryAccess basicAccess{basicLine};
     MemoryAccess advancedAccess{advancedLine};
-    FormFlagHolder holder{advancedForm};
+    FormFlagByteHolder holder{advancedForm};
 
     void retrieveBasic();
     void storeBasic();

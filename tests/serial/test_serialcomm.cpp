@@ -1,21 +1,32 @@
 // The terminal window `serialComm` on a scripted line: its controls, opening
 // and closing the port, Enter in the command line, Clear, Exit, frame close,
-// a vanished port and the running-operation lock.
+// a vanished port and the running-operation lock; and the conveniences around
+// them: the system's ports in the port list, the command history, framing for
+// a station, readable replies with times, the saved log and the port watch.
+#include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
+#include <deque>
 #include <memory>
 
 #include "app/lineref.h"
+#include "serial/fakeports.h"
 #include "serial/serialcommwindow.h"
 #include "support/scriptedline.h"
 #include "support/testnotifier.h"
 
 using namespace tarvelin;
+using tarvelin::test::FakePorts;
 using tarvelin::test::NotifierScope;
 using tarvelin::test::ScriptedLine;
 
@@ -28,11 +39,13 @@ QString q(const std::string& s) {
 // A terminal on a scripted line that the test keeps.
 struct Rig {
     ScriptedLine line;
+    std::shared_ptr<FakePorts::State> ports = std::make_shared<FakePorts::State>();
     std::unique_ptr<SerialCommWindow> window;
 
     Rig() {
         window = std::make_unique<SerialCommWindow>(std::make_unique<tarvelin::test::LineRef>(line),
                                                     &line.clock());
+        window->setPortEnumerator(std::make_unique<FakePorts>(ports));
     }
     template <typename T>
     T* get(const char* name) const {
@@ -44,6 +57,28 @@ struct Rig {
     QPushButton* button(const char* name) const { return get<QPushButton>(name); }
     QLineEdit* command() const { return get<QLineEdit>("commandString"); }
     QString replies() const { return get<QPlainTextEdit>("responseBox")->toPlainText(); }
+    QCheckBox* check(const char* name) const { return get<QCheckBox>(name); }
+    QSpinBox* station() const { return get<QSpinBox>("stationNumber"); }
+    QStringList portItems() const {
+        QStringList items;
+        for (int i = 0; i < list("portChoice")->count(); ++i) items << list("portChoice")->itemText(i);
+        return items;
+    }
+    // Opens the port list as the user does, and closes it again.
+    void lookAtPortList() {
+        list("portChoice")->showPopup();
+        list("portChoice")->hidePopup();
+    }
+    // Opens the port list and chooses the item at `row` with the keyboard.
+    void choosePort(int row) {
+        QComboBox* ports = list("portChoice");
+        ports->showPopup();
+        QAbstractItemView* view = ports->view();
+        view->setCurrentIndex(ports->model()->index(row, 0));
+        QTest::keyClick(view, Qt::Key_Return);
+    }
+    // Key presses in the command line.
+    void press(Qt::Key key) { QTest::keyClick(command(), key); }
     void chooseBaud(const QString& baud) {
         list("baudChoice")->setCurrentIndex(list("baudChoice")->findText(baud));
     }
@@ -73,6 +108,7 @@ struct Rig {
 class TestSerialComm : public QObject {
     Q_OBJECT
 private slots:
+    void init();
     void controls_data();
     void controls();
     void captionAndFocusOrder();
@@ -108,7 +144,47 @@ private slots:
     void portChoiceChangedOnEditAndOnChoice();
     void presetPutsDeviceAndBaud();
     void repliesKeepTheirBytes();
+
+    // The system's ports in the port list.
+    void portListStartsWithComPortsOnly();
+    void openingTheListAddsSystemPorts_data();
+    void openingTheListAddsSystemPorts();
+    void vanishedPortIsNoLongerOffered();
+    void refreshKeepsTheChoiceQuietly_data();
+    void refreshKeepsTheChoiceQuietly();
+    void choosingASystemPortOpensItByName();
+    void comPortsStillOpenAsBefore();
+
+    // Up and Down in the command line.
+    void history_data();
+    void history();
+    void historyEnterSendsTheLineAsItStands();
+    void historyOutlivesTheWindow();
+    void historyKeepsAtMostAHundred();
+
+    // "Add frame for station".
+    void frameForStation_data();
+    void frameForStation();
+    void stationBoxFollowsTheTick();
+
+    // Readable replies, "Show time", "Save Log...".
+    void repliesShowControlCharacters_data();
+    void repliesShowControlCharacters();
+    void showTimePrefixesLines();
+    void saveLogWritesTheListAsShown();
+    void saveLogCancelledWritesNothing();
+    void saveLogFailureIsReported();
+
+    // A lost port is shown at once.
+    void lostPortWhileIdleIsShownAtOnce();
+    void portWatchWaitsForARunningOperation();
+    void portWatchStopsWithThePort();
 };
+
+void TestSerialComm::init() {
+    // The history lives for the whole run; every test starts without one.
+    CommandHistory::ofThisRun().clear();
+}
 
 void TestSerialComm::controls_data() {
     QTest::addColumn<QString>("name");
@@ -175,6 +251,19 @@ void TestSerialComm::controls_data() {
     QTest::newRow("timeOutBox") << "timeOutBox"
                                 << "edit"
                                 << "500 " << false;
+    // The conveniences: unticked, station 0, at start-up.
+    QTest::newRow("addFrame") << "addFrame"
+                              << "check"
+                              << "Add frame for station" << true;
+    QTest::newRow("stationNumber") << "stationNumber"
+                                   << "spin"
+                                   << "0|0|255" << true;
+    QTest::newRow("showTime") << "showTime"
+                              << "check"
+                              << "Show time" << true;
+    QTest::newRow("saveLog") << "saveLog"
+                             << "button"
+                             << "Save Log..." << true;
 }
 
 void TestSerialComm::controls() {
@@ -204,6 +293,21 @@ void TestSerialComm::controls() {
         QVERIFY(edit);
         QCOMPARE(edit->text(), content);
         QVERIFY(!edit->accessibleName().isEmpty());
+    } else if (kind == "check") {
+        auto* box = qobject_cast<QCheckBox*>(w);
+        QVERIFY(box);
+        QCOMPARE(box->text(), content);
+        QVERIFY(!box->isChecked());
+        QVERIFY(box->isEnabled());
+    } else if (kind == "spin") {
+        auto* spin = qobject_cast<QSpinBox*>(w);
+        QVERIFY(spin);
+        const QStringList parts = content.split('|');
+        QCOMPARE(spin->value(), parts[0].toInt());
+        QCOMPARE(spin->minimum(), parts[1].toInt());
+        QCOMPARE(spin->maximum(), parts[2].toInt());
+        QVERIFY(!spin->accessibleName().isEmpty());
+        QVERIFY(!spin->isEnabled());  // until "Add frame for station" is ticked
     } else if (kind == "text") {
         auto* text = qobject_cast<QPlainTextEdit*>(w);
         QVERIFY(text);
@@ -231,10 +335,11 @@ void TestSerialComm::captionAndFocusOrder() {
     QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
     QCOMPARE(QApplication::focusWidget(), rig.command());
     // Tab walks the visible controls in the order of the layout table; the
-    // reply list passes Tab on like every other box.
-    const QStringList expected{"exitButton",  "portChoice",  "baudChoice",   "openPort",
-                               "clearButton", "responseBox", "commandString"};
-    // Close Port is disabled at start-up and takes no focus.
+    // reply list passes Tab on like every other box. The conveniences come
+    // last, before the command line again.
+    const QStringList expected{"exitButton",  "portChoice", "baudChoice", "openPort", "clearButton",
+                               "responseBox", "addFrame",   "showTime",   "saveLog",  "commandString"};
+    // Close Port and the station number are disabled at start-up and take no focus.
     for (const QString& next : expected) {
         QWidget* before = QApplication::focusWidget();
         QTest::keyClick(before, Qt::Key_Tab);
@@ -734,6 +839,556 @@ void TestSerialComm::repliesKeepTheirBytes() {
     rig.answer("VM\xe9t\r");
     rig.enter("VM*");
     QCOMPARE(rig.replies(), QString::fromLatin1("VM\xe9t\n"));
+}
+
+// ---- The system's ports in the port list ----
+
+void TestSerialComm::portListStartsWithComPortsOnly() {
+    Rig rig;
+    rig.ports->ports = {{"/dev/ttyUSB0", "FTDI, FT232R USB UART"}};
+    // Nothing is asked until the list is opened.
+    QCOMPARE(rig.ports->calls, 0);
+    QCOMPARE(rig.portItems(), QStringList({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}));
+    QCOMPARE(rig.list("portChoice")->currentIndex(), 4);
+}
+
+void TestSerialComm::openingTheListAddsSystemPorts_data() {
+    QTest::addColumn<QStringList>("devices");
+    QTest::addColumn<QStringList>("descriptions");
+    QTest::addColumn<QStringList>("added");
+    QTest::addColumn<QStringList>("tooltips");
+    QTest::newRow("no ports") << QStringList() << QStringList() << QStringList() << QStringList();
+    QTest::newRow("one adapter") << QStringList{"/dev/ttyUSB0"}
+                                 << QStringList{"FTDI, FT232R USB UART, serial A1"}
+                                 << QStringList{"/dev/ttyUSB0"}
+                                 << QStringList{"FTDI, FT232R USB UART, serial A1"};
+    QTest::newRow("several, in the order reported")
+        << QStringList{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_A1-if00-port0"}
+        << QStringList{"", "FTDI", "FTDI (now /dev/ttyUSB0)"}
+        << QStringList{"/dev/ttyS0", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_A1-if00-port0"}
+        << QStringList{"/dev/ttyS0", "FTDI", "FTDI (now /dev/ttyUSB0)"};
+    // A system that names its ports "COM3" (Windows) gets no second "COM3".
+    QTest::newRow("a name already offered") << QStringList{"COM3", "COM7"} << QStringList{"USB serial", ""}
+                                            << QStringList{"COM7"} << QStringList{"COM7"};
+}
+
+void TestSerialComm::openingTheListAddsSystemPorts() {
+    QFETCH(QStringList, devices);
+    QFETCH(QStringList, descriptions);
+    QFETCH(QStringList, added);
+    QFETCH(QStringList, tooltips);
+    Rig rig;
+    for (qsizetype i = 0; i < devices.size(); ++i)
+        rig.ports->ports.push_back({devices[i].toStdString(), descriptions[i].toStdString()});
+    rig.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+    QComboBox* list = rig.list("portChoice");
+    list->showPopup();
+    QCOMPARE(rig.ports->calls, 1);
+    QCOMPARE(rig.portItems(), QStringList({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}) + added);
+    for (qsizetype i = 0; i < added.size(); ++i) {
+        const int row = 6 + static_cast<int>(i);
+        QCOMPARE(list->itemData(row, Qt::ToolTipRole).toString(), tooltips[i]);
+        const QString description = list->itemData(row, kPortDescriptionRole).toString();
+        QCOMPARE(description, descriptions[devices.indexOf(added[i])]);
+        // The open list is wide enough to show the name with its description.
+        const int needed = list->view()->fontMetrics().horizontalAdvance(added[i] + "   " + description);
+        QVERIFY2(list->view()->width() >= needed, qPrintable(QString::number(list->view()->width())));
+    }
+    list->hidePopup();
+    // Each opening asks again.
+    list->showPopup();
+    list->hidePopup();
+    QCOMPARE(rig.ports->calls, 2);
+    QCOMPARE(rig.portItems().size(), 6 + added.size());
+}
+
+void TestSerialComm::vanishedPortIsNoLongerOffered() {
+    Rig rig;
+    rig.ports->ports = {{"/dev/ttyACM0", "Arduino"}, {"/dev/ttyUSB0", "FTDI"}};
+    rig.lookAtPortList();
+    QCOMPARE(rig.portItems().mid(6), QStringList({"/dev/ttyACM0", "/dev/ttyUSB0"}));
+    rig.ports->ports = {{"/dev/ttyUSB0", "FTDI"}};  // the first one was pulled
+    rig.lookAtPortList();
+    QCOMPARE(rig.portItems().mid(6), QStringList({"/dev/ttyUSB0"}));
+    QCOMPARE(rig.list("portChoice")->itemData(6, kPortDescriptionRole).toString(), QStringLiteral("FTDI"));
+    rig.ports->ports = {{"/dev/ttyUSB1", "FTDI"}};  // plugged in again, under a new name
+    rig.lookAtPortList();
+    QCOMPARE(rig.portItems().mid(6), QStringList({"/dev/ttyUSB1"}));
+    rig.ports->ports.clear();
+    rig.lookAtPortList();
+    QCOMPARE(rig.portItems(), QStringList({"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}));
+}
+
+void TestSerialComm::refreshKeepsTheChoiceQuietly_data() {
+    QTest::addColumn<QString>("how");         // "item N" or "text T"
+    QTest::addColumn<QStringList>("before");  // system ports when the choice is made
+    QTest::addColumn<QStringList>("after");   // system ports at the next look
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("indexAfter");
+    QTest::newRow("COM2 chosen") << "item 1" << QStringList{"/dev/ttyUSB0"} << QStringList{} << "COM2" << 1;
+    QTest::newRow("start-up COM5") << "" << QStringList{} << QStringList{"/dev/ttyUSB0"} << "COM5" << 4;
+    QTest::newRow("system port moves down")
+        << "item 6" << QStringList{"/dev/ttyUSB0"} << QStringList{"/dev/ttyACM0", "/dev/ttyUSB0"}
+        << "/dev/ttyUSB0" << 7;
+    // The text is the user's choice: it stays, only the item is gone.
+    QTest::newRow("system port vanished")
+        << "item 6" << QStringList{"/dev/ttyUSB0"} << QStringList{"/dev/ttyACM0"} << "/dev/ttyUSB0" << 6;
+    QTest::newRow("typed name, not a system port")
+        << "text /dev/ttyS9" << QStringList{} << QStringList{"/dev/ttyUSB0"} << "/dev/ttyS9" << 4;
+    QTest::newRow("typed name that appears")
+        << "text /dev/ttyUSB0" << QStringList{} << QStringList{"/dev/ttyUSB0"} << "/dev/ttyUSB0" << 6;
+}
+
+void TestSerialComm::refreshKeepsTheChoiceQuietly() {
+    QFETCH(QString, how);
+    QFETCH(QStringList, before);
+    QFETCH(QStringList, after);
+    QFETCH(QString, text);
+    QFETCH(int, indexAfter);
+    Rig rig;
+    QComboBox* list = rig.list("portChoice");
+    const auto offer = [&rig](const QStringList& devices) {
+        rig.ports->ports.clear();
+        for (const QString& d : devices) rig.ports->ports.push_back({d.toStdString(), "adapter"});
+    };
+    offer(before);
+    rig.lookAtPortList();
+    if (how.startsWith("item "))
+        list->setCurrentIndex(how.mid(5).toInt());
+    else if (how.startsWith("text "))
+        list->setEditText(how.mid(5));
+    QCOMPARE(list->currentText(), text);
+    QSignalSpy spy(rig.window.get(), &SerialCommWindow::portChoiceChanged);
+    QSignalSpy edits(list, &QComboBox::editTextChanged);
+    offer(after);
+    rig.lookAtPortList();
+    QCOMPARE(list->currentText(), text);
+    QCOMPARE(rig.window->getCommport(), text.toStdString());
+    QCOMPARE(list->currentIndex(), indexAfter);
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(edits.count(), 0);
+}
+
+void TestSerialComm::choosingASystemPortOpensItByName() {
+    NotifierScope notes;
+    Rig rig;
+    rig.ports->ports = {{"/dev/ttyUSB3", "FTDI, FT232R USB UART, serial A1"}};
+    rig.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+    QSignalSpy spy(rig.window.get(), &SerialCommWindow::portChoiceChanged);
+    rig.choosePort(6);
+    QCOMPARE(rig.list("portChoice")->currentIndex(), 6);
+    // The text is the device name alone: that is what is opened and shown.
+    QCOMPARE(rig.window->getCommport(), std::string("/dev/ttyUSB3"));
+    QVERIFY(spy.count() >= 1);
+    rig.open();
+    QVERIFY(rig.line.isOpen());
+    QCOMPARE(rig.line.device(), std::string("/dev/ttyUSB3"));
+    QCOMPARE(rig.replies(), QStringLiteral("/dev/ttyUSB3: Open at 9600,N,8,1\n"));
+    QCOMPARE(notes->boxes().size(), 0u);
+    // While open, the list cannot be opened; after Close it can, and it looks again.
+    QVERIFY(!rig.list("portChoice")->isEnabled());
+    QTest::mouseClick(rig.button("closePort"), Qt::LeftButton);
+    rig.lookAtPortList();
+    QCOMPARE(rig.ports->calls, 2);
+}
+
+void TestSerialComm::comPortsStillOpenAsBefore() {
+    NotifierScope notes;
+    Rig rig;
+    rig.ports->ports = {{"/dev/ttyUSB0", "FTDI"}};
+    rig.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+    QSignalSpy spy(rig.window.get(), &SerialCommWindow::portChoiceChanged);
+    rig.choosePort(0);
+    QCOMPARE(rig.window->getCommport(), std::string("COM1"));
+    QVERIFY(spy.count() >= 1);
+    rig.open("19200");
+    QCOMPARE(rig.replies(), QStringLiteral("COM 1: Open at 19200,N,8,1\n"));
+}
+
+// ---- Up and Down in the command line ----
+
+void TestSerialComm::history_data() {
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<QString>("draft");  // typed, not sent, before the keys
+    QTest::addColumn<QString>("keys");   // U for Up, D for Down
+    QTest::addColumn<QString>("line");
+    QTest::newRow("no history: Up changes nothing") << QStringList() << "abc"
+                                                    << "U"
+                                                    << "abc";
+    QTest::newRow("Up: the newest") << QStringList{"IR*", "VM*"} << ""
+                                    << "U"
+                                    << "VM*";
+    QTest::newRow("Up Up: the one before") << QStringList{"IR*", "VM*"} << ""
+                                           << "UU"
+                                           << "IR*";
+    QTest::newRow("Up stops at the oldest") << QStringList{"IR*", "VM*"} << ""
+                                            << "UUUUU"
+                                            << "IR*";
+    QTest::newRow("Down walks back") << QStringList{"A", "B", "C"} << ""
+                                     << "UUUD"
+                                     << "B";
+    QTest::newRow("Down to the draft") << QStringList{"IR*", "VM*"} << "MR02"
+                                       << "UUDD"
+                                       << "MR02";
+    QTest::newRow("Down past the draft stays") << QStringList{"IR*"} << "MR02"
+                                               << "UDDD"
+                                               << "MR02";
+    QTest::newRow("Down without Up changes nothing") << QStringList{"IR*"} << "x"
+                                                     << "D"
+                                                     << "x";
+    QTest::newRow("a repeat in a row is kept once") << QStringList{"A", "B", "B"} << ""
+                                                    << "UU"
+                                                    << "A";
+    QTest::newRow("repeats apart are both kept") << QStringList{"A", "B", "A"} << ""
+                                                 << "UUU"
+                                                 << "A";
+    QTest::newRow("the empty line is not kept") << QStringList{"A", ""} << ""
+                                                << "U"
+                                                << "A";
+    QTest::newRow("texts as typed, blanks and case") << QStringList{" ir* ", "IR*"} << ""
+                                                     << "UU"
+                                                     << " ir* ";
+}
+
+void TestSerialComm::history() {
+    QFETCH(QStringList, sent);
+    QFETCH(QString, draft);
+    QFETCH(QString, keys);
+    QFETCH(QString, line);
+    NotifierScope notes;
+    Rig rig;
+    for (const QString& command : sent) rig.enter(command);
+    rig.command()->setText(draft);
+    rig.line.clearWrites();
+    for (QChar key : keys) rig.press(key == 'U' ? Qt::Key_Up : Qt::Key_Down);
+    QCOMPARE(rig.command()->text(), line);
+    QCOMPARE(rig.command()->cursorPosition(), static_cast<int>(line.size()));
+    // Walking sends nothing.
+    QCOMPARE(rig.line.wire(), std::string());
+}
+
+void TestSerialComm::historyEnterSendsTheLineAsItStands() {
+    NotifierScope notes;
+    Rig rig;
+    rig.open();
+    rig.button("clearButton")->click();
+    rig.answer("OK\r");
+    rig.enter("IR*");
+    rig.enter("VM*");
+    rig.line.clearWrites();
+    rig.press(Qt::Key_Up);
+    rig.press(Qt::Key_Up);
+    QCOMPARE(rig.command()->text(), QStringLiteral("IR*"));
+    // Edited, then sent: the edited text goes, and becomes the newest entry.
+    QTest::keyClicks(rig.command(), "X");
+    rig.press(Qt::Key_Return);
+    QCOMPARE(q(rig.line.wire()), QStringLiteral("\x05IR*X\r"));
+    QCOMPARE(rig.command()->text(), QStringLiteral("IR*X"));
+    rig.press(Qt::Key_Up);
+    QCOMPARE(rig.command()->text(), QStringLiteral("IR*X"));
+    rig.press(Qt::Key_Up);
+    QCOMPARE(rig.command()->text(), QStringLiteral("VM*"));
+    // Enter on a recalled line sends it again.
+    rig.line.clearWrites();
+    rig.press(Qt::Key_Return);
+    QCOMPARE(q(rig.line.wire()), QStringLiteral("\x05VM*\r"));
+    QCOMPARE(rig.window->history().entries(), (std::deque<QString>{"IR*", "VM*", "IR*X", "VM*"}));
+}
+
+void TestSerialComm::historyOutlivesTheWindow() {
+    NotifierScope notes;
+    {
+        Rig first;
+        first.enter("IR*");
+        first.enter("VM*");
+        first.press(Qt::Key_Up);  // a walk left half done
+    }
+    // A terminal made anew (closed through its frame before) starts with an
+    // empty line, and the history of this run.
+    Rig second;
+    QCOMPARE(second.command()->text(), QString());
+    second.press(Qt::Key_Up);
+    QCOMPARE(second.command()->text(), QStringLiteral("VM*"));
+}
+
+void TestSerialComm::historyKeepsAtMostAHundred() {
+    NotifierScope notes;
+    Rig rig;
+    for (int i = 1; i <= 105; ++i) rig.enter(QStringLiteral("C%1").arg(i));
+    for (int i = 0; i < 150; ++i) rig.press(Qt::Key_Up);
+    QCOMPARE(rig.command()->text(), QStringLiteral("C6"));
+    QCOMPARE(rig.window->history().entries().size(), std::size_t{100});
+}
+
+// ---- "Add frame for station" ----
+
+void TestSerialComm::frameForStation_data() {
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<int>("station");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("wire");
+    QTest::newRow("station 1") << true << 1 << "XYZ"
+                               << "@01XYZ1A*\r";
+    QTest::newRow("station 10 written 0A") << true << 10 << "ABC"
+                                           << "@0AABC71*\r";
+    QTest::newRow("FCS below 16 keeps two digits") << true << 0 << "ABC"
+                                                   << "@00ABC00*\r";
+    QTest::newRow("empty line: a full frame") << true << 0 << ""
+                                              << "@0040*\r";
+    QTest::newRow("lower case kept") << true << 0 << "abc"
+                                     << "@00abc20*\r";
+    QTest::newRow("station 255") << true << 255 << "MR0208"
+                                 << "@FFMR020855*\r";
+    QTest::newRow("a typed frame is framed again") << true << 1 << "@01XYZ1A*"
+                                                   << "@01@01XYZ1A*01*\r";
+    QTest::newRow("unticked: as typed, after ENQ") << false << 5 << "MR0208"
+                                                   << "\x05MR0208\r";
+    QTest::newRow("unticked frame: as typed") << false << 5 << "@01XYZ1A*"
+                                              << "@01XYZ1A*\r";
+}
+
+void TestSerialComm::frameForStation() {
+    QFETCH(bool, ticked);
+    QFETCH(int, station);
+    QFETCH(QString, typed);
+    QFETCH(QString, wire);
+    NotifierScope notes;
+    Rig rig;
+    rig.open();
+    rig.button("clearButton")->click();
+    rig.line.clearWrites();
+    rig.answer("@01REPLY\r");
+    rig.check("addFrame")->setChecked(ticked);
+    rig.station()->setValue(station);
+    rig.enter(typed);
+    QCOMPARE(q(rig.line.wire()), wire);
+    QCOMPARE(rig.replies(), QStringLiteral("@01REPLY\n"));
+    // The line and the history keep what was typed, not the frame.
+    QCOMPARE(rig.command()->text(), typed);
+    if (!typed.isEmpty()) QCOMPARE(rig.window->history().entries().back(), typed);
+}
+
+void TestSerialComm::stationBoxFollowsTheTick() {
+    Rig rig;
+    QVERIFY(!rig.check("addFrame")->isChecked());
+    QVERIFY(!rig.station()->isEnabled());
+    rig.check("addFrame")->click();
+    QVERIFY(rig.station()->isEnabled());
+    rig.station()->setValue(300);  // beyond the range: 255
+    QCOMPARE(rig.station()->value(), 255);
+    rig.station()->setValue(-1);
+    QCOMPARE(rig.station()->value(), 0);
+    rig.window->setOperationRunning(true);
+    QVERIFY(!rig.check("addFrame")->isEnabled());
+    QVERIFY(!rig.station()->isEnabled());
+    rig.window->setOperationRunning(false);
+    QVERIFY(rig.check("addFrame")->isEnabled());
+    QVERIFY(rig.station()->isEnabled());
+    rig.check("addFrame")->click();
+    QVERIFY(!rig.station()->isEnabled());
+    // The conveniences are no port settings: opening the port leaves them be.
+    rig.open();
+    QVERIFY(rig.check("addFrame")->isEnabled());
+    QVERIFY(rig.check("showTime")->isEnabled());
+    QVERIFY(rig.button("saveLog")->isEnabled());
+}
+
+// ---- Readable replies, "Show time", "Save Log..." ----
+
+void TestSerialComm::repliesShowControlCharacters_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("listed");
+    QTest::newRow("plain") << QByteArray("@01MR5A3F*\r") << "@01MR5A3F*";
+    QTest::newRow("CR inside a reply") << QByteArray("AB\rCD\r") << "AB<CR>CD";
+    QTest::newRow("LF inside a reply") << QByteArray("AB\nCD\r") << "AB<LF>CD";
+    QTest::newRow("ACK and ENQ") << QByteArray("\x06OK\x05\r") << "<ACK>OK<ENQ>";
+    QTest::newRow("STX and ETX") << QByteArray("\x02@01\x03\r") << "<STX>@01<ETX>";
+    QTest::newRow("NUL") << QByteArray("A\0B\r", 4) << "A<NUL>B";
+    QTest::newRow("tab") << QByteArray("A\tB\r") << "A<HT>B";
+    QTest::newRow("ESC") << QByteArray("\x1b[0m\r") << "<ESC>[0m";
+    QTest::newRow("DEL") << QByteArray("A\x7f\r") << "A<DEL>";
+    QTest::newRow("invisible high byte") << QByteArray("A\x85\x9f\r") << "A<85><9F>";
+    QTest::newRow("Latin-1 letter") << QByteArray("VM\xe9t\r") << QString::fromLatin1("VM\xe9t");
+    QTest::newRow("a CR LF end is no part of it") << QByteArray("OK\r\n") << "OK";
+}
+
+void TestSerialComm::repliesShowControlCharacters() {
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, listed);
+    NotifierScope notes;
+    Rig rig;
+    rig.open();
+    rig.button("clearButton")->click();
+    rig.answer(reply.toStdString());
+    rig.enter("@01XYZ1A*");
+    QCOMPARE(rig.replies(), listed + "\n");
+    QCOMPARE(notes->beeps(), 0);
+}
+
+void TestSerialComm::showTimePrefixesLines() {
+    NotifierScope notes;
+    Rig rig;
+    QTime now(9, 8, 7, 6);
+    rig.window->setTimeOfDaySource([&now] { return now; });
+    rig.check("showTime")->setChecked(true);
+    rig.open();
+    rig.answer("IR01\r");
+    rig.enter("IR*");
+    now = QTime(23, 59, 59, 999);
+    rig.enter("@01XYZ1A*");  // "IR01\r" comes back here too
+    rig.answer("");
+    now = QTime(0, 0, 0, 0);
+    rig.enter("@01XYZ1A*");  // silent: the warning gets its time too
+    QCOMPARE(rig.replies(), QStringLiteral("09:08:07.006 COM 5: Open at 9600,N,8,1\n"
+                                           "09:08:07.006 IR01\n"
+                                           "23:59:59.999 IR01\n"
+                                           "00:00:00.000 (Warning: No Response from PLC)\n"));
+    // Unticked: later lines have none, earlier ones keep theirs.
+    rig.check("showTime")->setChecked(false);
+    rig.enter("@01XYZ1A*");
+    QVERIFY(
+        rig.replies().endsWith("00:00:00.000 (Warning: No Response from PLC)\n"
+                               "(Warning: No Response from PLC)\n"));
+}
+
+void TestSerialComm::saveLogWritesTheListAsShown() {
+    NotifierScope notes;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("terminal.log");
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an older, longer log that is replaced entirely\r\n");
+    }
+    Rig rig;
+    QTime now(12, 0, 1, 20);
+    rig.window->setTimeOfDaySource([&now] { return now; });
+    rig.open();
+    rig.answer("\x06OK\r");
+    rig.enter("@01XYZ1A*");
+    rig.check("showTime")->setChecked(true);
+    rig.answer("VM\xe9t\r");
+    rig.enter("@01XYZ1A*");
+    notes->answerFile(path);
+    QTest::mouseClick(rig.button("saveLog"), Qt::LeftButton);
+    QCOMPARE(notes->fileRequests().size(), 1u);
+    QCOMPARE(notes->fileRequests()[0], QStringLiteral("Save Log"));
+    QCOMPARE(notes->boxes().size(), 0u);
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray("COM 5: Open at 9600,N,8,1\r\n"
+                                         "<ACK>OK\r\n"
+                                         "12:00:01.020 VM\xc3\xa9t\r\n"));
+    saved.close();
+    // The list itself is unchanged; an empty list gives an empty file.
+    QCOMPARE(rig.replies().count('\n'), 3);
+    rig.button("clearButton")->click();
+    notes->answerFile(path);
+    rig.button("saveLog")->click();
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray());
+}
+
+void TestSerialComm::saveLogCancelledWritesNothing() {
+    NotifierScope notes;
+    QTemporaryDir dir;
+    Rig rig;
+    rig.open();
+    rig.button("saveLog")->click();  // no path given: the user cancelled
+    QCOMPARE(notes->fileRequests().size(), 1u);
+    QCOMPARE(notes->boxes().size(), 0u);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    QCOMPARE(rig.replies(), QStringLiteral("COM 5: Open at 9600,N,8,1\n"));
+}
+
+void TestSerialComm::saveLogFailureIsReported() {
+    NotifierScope notes;
+    QTemporaryDir dir;
+    Rig rig;
+    rig.open();
+    for (const QString& path : {dir.filePath("no/such/folder/terminal.log"), dir.path()}) {
+        notes->clear();
+        notes->answerFile(path);
+        rig.button("saveLog")->click();
+        QCOMPARE(notes->boxes().size(), 1u);
+        QCOMPARE(notes->boxes()[0].title, QStringLiteral("Tarvelin Configuration"));
+        QCOMPARE(notes->boxes()[0].icon, Notifier::Icon::Warning);
+        QVERIFY2(
+            notes->lastText().startsWith("The log could not be saved to " + QDir::toNativeSeparators(path)),
+            qPrintable(notes->lastText()));
+        QCOMPARE(rig.replies(), QStringLiteral("COM 5: Open at 9600,N,8,1\n"));
+        QVERIFY(rig.line.isOpen());
+    }
+}
+
+// ---- A lost port is shown at once ----
+
+void TestSerialComm::lostPortWhileIdleIsShownAtOnce() {
+    NotifierScope notes;
+    Rig rig;
+    rig.list("portChoice")->setEditText("/dev/ttyUSB7");
+    rig.open();
+    rig.button("clearButton")->click();
+    const std::int64_t clockBefore = rig.line.clock().nowMs();
+    rig.line.setLost(true);  // pulled while nobody types
+    QTRY_COMPARE_WITH_TIMEOUT(rig.replies(), QStringLiteral("(Port lost: /dev/ttyUSB7 went away)\n"),
+                              20 * kPortWatchMs);
+    QVERIFY(!rig.line.isOpen());
+    QVERIFY(rig.button("openPort")->isEnabled());
+    QVERIFY(!rig.button("closePort")->isEnabled());
+    for (const char* name : {"portChoice", "baudChoice", "dataBitChoice", "stopBitChoice", "parityChoice"})
+        QVERIFY2(rig.list(name)->isEnabled(), name);
+    QVERIFY(rig.get<QLineEdit>("timeOutBox")->isEnabled());
+    QCOMPARE(notes->beeps(), 0);
+    // Said once.
+    QTest::qWait(4 * kPortWatchMs);
+    QCOMPARE(rig.replies().count("Port lost"), 1);
+    // The next command meets a closed port: the usual warning, no second line.
+    rig.enter("IR*");
+    QCOMPARE(rig.replies(), QStringLiteral("(Port lost: /dev/ttyUSB7 went away)\n"
+                                           "(Warning: No Response from PLC)\n"));
+    // Looking at the port took no time on the line.
+    QCOMPARE(rig.line.clock().nowMs(), clockBefore);
+}
+
+void TestSerialComm::portWatchWaitsForARunningOperation() {
+    NotifierScope notes;
+    Rig rig;
+    rig.open();
+    rig.button("clearButton")->click();
+    rig.window->setOperationRunning(true);
+    rig.line.setLost(true);
+    // The running retrieve or store notices the loss in its own exchanges.
+    QTest::qWait(4 * kPortWatchMs);
+    QVERIFY(rig.line.isOpen());
+    QCOMPARE(rig.replies(), QString());
+    rig.window->setOperationRunning(false);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.replies().count("(Port lost: "), 1, 20 * kPortWatchMs);
+    QVERIFY(!rig.line.isOpen());
+    QVERIFY(rig.button("openPort")->isEnabled());
+}
+
+void TestSerialComm::portWatchStopsWithThePort() {
+    NotifierScope notes;
+    Rig rig;
+    rig.open();
+    // Something arrives while nobody asked: the watch leaves it in the port.
+    rig.line.deliverIn(0, "stray");
+    const int takes = rig.line.takeCalls();
+    const int waits = rig.line.waitCalls();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.line.waitCalls() > waits, 20 * kPortWatchMs);
+    QCOMPARE(rig.line.takeCalls(), takes);
+    QCOMPARE(rig.line.pending(), std::size_t{1});
+    QVERIFY(rig.line.isOpen());
+    // Closed: nothing more is looked at.
+    QTest::mouseClick(rig.button("closePort"), Qt::LeftButton);
+    const int closedWaits = rig.line.waitCalls();
+    QTest::qWait(4 * kPortWatchMs);
+    QCOMPARE(rig.line.waitCalls(), closedWaits);
 }
 
 QTEST_MAIN(TestSerialComm)

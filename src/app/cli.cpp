@@ -1,0 +1,526 @@
+#include "cli.h"
+
+#include <unistd.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <memory>
+#include <optional>
+
+#include "advanced/advancedform.h"
+#include "advanced/advancedmap.h"
+#include "advanced/advancedoperations.h"
+#include "basic/basicform.h"
+#include "basic/basicmap.h"
+#include "basic/basicoperations.h"
+#include "config/codecs.h"
+#include "config/memoryaccess.h"
+#include "config/messageline.h"
+#include "config/profile.h"
+#include "serial/lineterminal.h"
+#include "serial/notifier.h"
+#include "serial/qtserialline.h"
+
+namespace tarvelin::cli {
+
+QString helpText() {
+    return QStringLiteral(
+        "Usage: tarvelin-cli [--port NAME] [--baud N] [--timeout MS] COMMAND ...\n"
+        "\n"
+        "Reads and writes the Ethernet settings of a Korvex-PLC over a serial line.\n"
+        "\n"
+        "Commands:\n"
+        "  identify                        print the station ID and the firmware version\n"
+        "  retrieve basic|advanced|all [--json] [-o FILE]\n"
+        "                                  print the settings (JSON: a profile, keyed by control name)\n"
+        "  store basic|advanced --profile FILE [--set NAME=VALUE ...] [--reboot] [--verify] [--yes]\n"
+        "                                  write the settings of a profile; --set overrides one control\n"
+        "                                  (\"IP(0)=7\", or a whole address \"IP=10.0.0.7\"); --reboot restarts\n"
+        "                                  the controller after the store; --verify reads everything back;\n"
+        "                                  --yes skips the confirmation question\n"
+        "  send TEXT [--frame STATION]     one exchange as the terminal does, optionally framed for a station\n"
+        "\n"
+        "Options:\n"
+        "  --port NAME     COM1..COM6 or a device path (default COM5; on Linux COMn is /dev/ttyS(n-1)\n"
+        "                  unless KORVEX_COMn names another device)\n"
+        "  --baud N        baud rate (default 9600)\n"
+        "  --timeout MS    reply time-out in milliseconds (default 500)\n"
+        "  -h, --help      this text\n"
+        "\n"
+        "Results go to standard output, progress and messages to standard error.\n"
+        "\n"
+        "Exit codes:\n"
+        "  0  success\n"
+        "  1  the result could not be written\n"
+        "  2  usage error (wrong words, a profile that cannot be read, no confirmation)\n"
+        "  3  the port cannot be opened\n"
+        "  4  no response or an invalid response from the controller\n"
+        "  5  a value does not fit; nothing was sent\n"
+        "  6  verify mismatch: the controller reads back other values than were written\n");
+}
+
+namespace {
+
+void print(std::FILE* f, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f);
+    std::fflush(f);
+}
+
+bool isTerminal(std::FILE* f) { return f && ::isatty(::fileno(f)); }
+
+// Message boxes and beeps of a command line: boxes become lines on standard
+// error; there is nothing to beep.
+class StreamNotifier final : public Notifier {
+public:
+    explicit StreamNotifier(std::FILE* err) : err_(err) {}
+    void beep() override {}
+    void message(QWidget*, const QString&, const QString& text, Icon) override { print(err_, text + "\n"); }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    QString chooseFileToSave(QWidget*, const QString&, const QString&) override { return {}; }
+    QString chooseFileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
+
+private:
+    std::FILE* err_;
+};
+
+// The message line on standard error: the progress marks as a bar when it is
+// a terminal, and every final message as a line.
+class StreamMessageLine final : public MessageLine {
+public:
+    StreamMessageLine(std::FILE* err, int expectedMarks)
+        : err_(err), tty_(isTerminal(err)), expected_(std::max(1, expectedMarks)) {}
+    ~StreamMessageLine() override { endBar(); }
+
+    QString caption() const override { return caption_; }
+    void setCaption(const QString& caption) override { caption_ = caption; }
+    QColor color() const override { return color_; }
+    void setColor(const QColor& color) override { color_ = color; }
+    Alignment alignment() const override { return alignment_; }
+    void setAlignment(Alignment a) override { alignment_ = a; }
+    void processEvents() override {
+        if (!tty_) return;
+        const int marks = static_cast<int>(caption_.count(QStringLiteral("* ")));
+        const int width = 30;
+        const int filled = std::min(width, marks * width / expected_);
+        print(err_, QStringLiteral("\r[%1%2] %3%").arg(QString(filled, '#'), QString(width - filled, '.'))
+                        .arg(std::min(99, marks * 100 / expected_), 2));
+        barShown_ = true;
+    }
+    // The message the operation ended with, as a line of its own.
+    void finish() {
+        endBar();
+        const QString text = caption_.trimmed();
+        if (!text.isEmpty() && text != QLatin1String("*")) print(err_, text + "\n");
+    }
+
+private:
+    void endBar() {
+        if (barShown_) print(err_, QStringLiteral("\n"));
+        barShown_ = false;
+    }
+    std::FILE* err_;
+    bool tty_;
+    int expected_;
+    bool barShown_ = false;
+    QString caption_;
+    QColor color_;
+    Alignment alignment_ = Alignment::Center;
+};
+
+// The window objects a store reaches, without windows.
+class HeadlessDirectory final : public Directory {
+public:
+    explicit HeadlessDirectory(LineTerminal& terminal) : terminal_(terminal) {
+        initBasicForm(basic);
+        initAdvancedForm(advanced);
+        basic.setRule(basicChangeRule);
+        advanced.setRule(advancedChangeRule);
+    }
+    Terminal& terminal() override { return terminal_; }
+    void showTerminal() override {}
+    void showAdvanced() override {}
+    FlagByteHolder& flagByteHolder() override { return holder; }
+    void askOverwrite(std::int16_t) override {}
+    void displayCommport() override {}
+
+    HeadlessForm basic;
+    HeadlessForm advanced;
+    FormFlagByteHolder holder{advanced};
+
+private:
+    LineTerminal& terminal_;
+};
+
+int exitCodeOf(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Done:
+        return kSuccess;
+    case Outcome::PortNotOpen:
+        return kPortNotOpen;
+    case Outcome::Refused:
+        return kRefused;
+    case Outcome::VerifyMismatch:
+        return kVerifyMismatch;
+    case Outcome::Busy:
+    case Outcome::NoResponse:
+    case Outcome::InvalidResponse:
+        break;
+    }
+    return kNoResponse;
+}
+
+// What a control's value looks like in plain text output.
+QString plainValue(const Form& form, const QString& key, const QJsonValue& value) {
+    if (key == QLatin1String("AccessLevel")) {
+        static const char* items[] = {"1 - Programmer", "2 - User", "3 - Visitor"};
+        const int index = form.selectedIndex(key);
+        return index >= 0 && index < 3 ? QString::fromLatin1(items[index]) : QStringLiteral("(none)");
+    }
+    if (value.isNull()) return QStringLiteral("(none)");
+    if (key == QLatin1String("EnablePW") || key.endsWith(QLatin1String("trusted"))) return value.toString();
+    return QLatin1Char('"') + value.toString() + QLatin1Char('"');
+}
+
+// Visible control characters, as the terminal shows them.
+QString visible(const std::string& reply) {
+    static const char* names[] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS", "HT", "LF",
+                                  "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
+                                  "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+    QString out;
+    for (unsigned char c : reply) {
+        if (c < 32) out += QStringLiteral("<%1>").arg(QString::fromLatin1(names[c]));
+        else if (c == 127) out += QStringLiteral("<DEL>");
+        else out += QChar(static_cast<char16_t>(c));
+    }
+    return out;
+}
+
+struct Options {
+    QString port = QStringLiteral("COM5");
+    QString baud = QStringLiteral("9600");
+    QString timeout = QStringLiteral("500");
+    QStringList positional;
+    bool json = false;
+    QString output;
+    QString profile;
+    QStringList sets;
+    bool reboot = false;
+    bool verify = false;
+    bool yes = false;
+    std::optional<int> frame;
+    bool help = false;
+};
+
+std::optional<Options> parse(const QStringList& args, QString* error) {
+    Options o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        auto value = [&](QString* into) {
+            if (i + 1 >= args.size()) {
+                *error = QStringLiteral("%1 needs a value").arg(a);
+                return false;
+            }
+            *into = args.at(++i);
+            return true;
+        };
+        if (a == QLatin1String("--port")) {
+            if (!value(&o.port)) return std::nullopt;
+        } else if (a == QLatin1String("--baud")) {
+            if (!value(&o.baud)) return std::nullopt;
+            bool ok = false;
+            if (o.baud.toInt(&ok) <= 0 || !ok) {
+                *error = QStringLiteral("--baud takes a baud rate such as 9600");
+                return std::nullopt;
+            }
+        } else if (a == QLatin1String("--timeout")) {
+            if (!value(&o.timeout)) return std::nullopt;
+        } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
+            if (!value(&o.output)) return std::nullopt;
+        } else if (a == QLatin1String("--profile")) {
+            if (!value(&o.profile)) return std::nullopt;
+        } else if (a == QLatin1String("--set")) {
+            QString s;
+            if (!value(&s)) return std::nullopt;
+            o.sets << s;
+        } else if (a == QLatin1String("--frame")) {
+            QString s;
+            if (!value(&s)) return std::nullopt;
+            bool ok = false;
+            const int station = s.toInt(&ok);
+            if (!ok || station < 0 || station > 255) {
+                *error = QStringLiteral("--frame takes a station number 0 to 255");
+                return std::nullopt;
+            }
+            o.frame = station;
+        } else if (a == QLatin1String("--json")) {
+            o.json = true;
+        } else if (a == QLatin1String("--reboot")) {
+            o.reboot = true;
+        } else if (a == QLatin1String("--verify")) {
+            o.verify = true;
+        } else if (a == QLatin1String("--yes") || a == QLatin1String("-y")) {
+            o.yes = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+        } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
+            *error = QStringLiteral("unknown option %1").arg(a);
+            return std::nullopt;
+        } else {
+            o.positional << a;
+        }
+    }
+    return o;
+}
+
+// "IP=10.0.0.7" sets IP(3)..IP(0); "IP(0)=7" one box.
+std::optional<QJsonObject> overrides(const QStringList& sets, QString* error) {
+    QJsonObject values;
+    for (const QString& set : sets) {
+        const int eq = set.indexOf(QLatin1Char('='));
+        if (eq <= 0) {
+            *error = QStringLiteral("--set takes NAME=VALUE, not \"%1\"").arg(set);
+            return std::nullopt;
+        }
+        const QString name = set.left(eq);
+        const QString value = set.mid(eq + 1);
+        static const QStringList dotted{"IP", "subnet", "gateway", "smtp", "DNS", "TIP1", "TIP2",
+                                        "TIP3", "TIP4", "TIP5", "TIP6"};
+        if (dotted.contains(name)) {
+            const QStringList parts = value.split(QLatin1Char('.'));
+            if (parts.size() != 4) {
+                *error = QStringLiteral("--set %1 takes a dotted address such as 10.0.0.7").arg(name);
+                return std::nullopt;
+            }
+            for (int j = 0; j < 4; ++j) values.insert(member(name, 3 - j), parts.at(j));
+            continue;
+        }
+        if (name == QLatin1String("AccessLevel")) {
+            bool ok = false;
+            const int level = value.toInt(&ok);
+            values.insert(name, ok ? QJsonValue(level) : QJsonValue(value));
+            continue;
+        }
+        values.insert(name, value);
+    }
+    return values;
+}
+
+class Session {
+public:
+    Session(const Options& o, std::FILE* out, std::FILE* err, std::FILE* in)
+        : options_(o), out_(out), err_(err), in_(in), notifier_(err), previous_(&Notifier::current()) {
+        Notifier::install(&notifier_);
+        terminal_ = std::make_unique<LineTerminal>(
+            line_, clock_,
+            PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
+        terminal_->timeoutText() = o.timeout.toStdString();
+        terminal_->onOpenFailure([this](const std::string& message) { print(err_, QString::fromStdString(message) + "\n"); });
+        directory_ = std::make_unique<HeadlessDirectory>(*terminal_);
+    }
+    ~Session() { Notifier::install(previous_ == &notifier_ ? nullptr : previous_); }
+
+    int identify();
+    int retrieve(const QString& what);
+    int store(const QString& what);
+    int send(const QString& text);
+
+private:
+    int writeResult(const QByteArray& bytes) {
+        if (options_.output.isEmpty()) {
+            std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out_);
+            std::fflush(out_);
+            return kSuccess;
+        }
+        QFile file(options_.output);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+            print(err_, QStringLiteral("Cannot write %1: %2\n").arg(options_.output, file.errorString()));
+            return kOutputFailed;
+        }
+        return kSuccess;
+    }
+
+    const Options& options_;
+    std::FILE* out_;
+    std::FILE* err_;
+    std::FILE* in_;
+    StreamNotifier notifier_;
+    Notifier* previous_;
+    QtSerialLine line_;
+    SteadyClock clock_;
+    std::unique_ptr<LineTerminal> terminal_;
+    std::unique_ptr<HeadlessDirectory> directory_;
+};
+
+int Session::identify() {
+    if (!terminal_->openCommPort()) return kPortNotOpen;
+    StreamMessageLine messages(err_, 1);
+    MemoryAccess access(messages);
+    access.setTerminal(*terminal_);
+    const auto id = access.identifyStation();
+    if (!id) {
+        messages.finish();
+        return kNoResponse;
+    }
+    const std::string version = terminal_->sendCommand("VM*");
+    print(out_, QStringLiteral("Station: %1\nFirmware: %2\n")
+                    .arg(*id)
+                    .arg(QString::fromLatin1(version.substr(std::min<std::size_t>(2, version.size()), 10))));
+    return kSuccess;
+}
+
+int Session::retrieve(const QString& what) {
+    const bool basic = what == QLatin1String("basic") || what == QLatin1String("all");
+    const bool advanced = what == QLatin1String("advanced") || what == QLatin1String("all");
+    if (!basic && !advanced) {
+        print(err_, QStringLiteral("retrieve takes basic, advanced or all\n"));
+        return kUsage;
+    }
+    Profile profile;
+    if (basic) {
+        StreamMessageLine messages(err_, 15);
+        MemoryAccess access(messages);
+        const Outcome outcome = retrieveBasicParameters(directory_->basic, access, *directory_);
+        messages.finish();
+        if (outcome != Outcome::Done) return exitCodeOf(outcome);
+        profile.basic = blockToJson(directory_->basic, basicMap());
+        profile.controller.insert(QStringLiteral("version"), directory_->basic.text(QStringLiteral("version")));
+    }
+    if (advanced) {
+        StreamMessageLine messages(err_, 16);
+        MemoryAccess access(messages);
+        const Outcome outcome = retrieveAdvancedParameters(directory_->advanced, access, *directory_);
+        messages.finish();
+        if (outcome != Outcome::Done) return exitCodeOf(outcome);
+        profile.advanced = blockToJson(directory_->advanced, advancedMap());
+        QStringList mac;
+        for (int i = 5; i >= 0; --i) mac << directory_->advanced.text(member(QStringLiteral("MAC"), i));
+        profile.controller.insert(QStringLiteral("MAC"), mac.join(QLatin1Char('-')));
+        profile.controller.insert(QStringLiteral("PLCconfig"), directory_->advanced.text(QStringLiteral("PLCconfig")));
+    }
+    if (options_.json) return writeResult(profileText(profile));
+
+    QString text;
+    const auto block = [&](const char* title, const Form& form, const QJsonObject& values, const MemoryMap& map) {
+        text += QStringLiteral("[%1]\n").arg(QString::fromLatin1(title));
+        for (const QString& key : profileKeys(map))
+            text += QStringLiteral("%1 = %2\n").arg(key, plainValue(form, key, values.value(key)));
+    };
+    text += QStringLiteral("[controller]\n");
+    for (auto it = profile.controller.begin(); it != profile.controller.end(); ++it)
+        text += QStringLiteral("%1 = \"%2\"\n").arg(it.key(), it.value().toString());
+    if (profile.basic) block("basic", directory_->basic, *profile.basic, basicMap());
+    if (profile.advanced) block("advanced", directory_->advanced, *profile.advanced, advancedMap());
+    return writeResult(text.toUtf8());
+}
+
+int Session::store(const QString& what) {
+    const bool basic = what == QLatin1String("basic");
+    if (!basic && what != QLatin1String("advanced")) {
+        print(err_, QStringLiteral("store takes basic or advanced\n"));
+        return kUsage;
+    }
+    if (options_.profile.isEmpty()) {
+        print(err_, QStringLiteral("store needs --profile FILE\n"));
+        return kUsage;
+    }
+    const MemoryMap& map = basic ? basicMap() : advancedMap();
+    QString error;
+    bool refused = false;
+    const auto profile = readProfile(options_.profile, &basicMap(), &advancedMap(), &error, &refused);
+    if (!profile) {
+        print(err_, error + "\n");
+        return refused ? kRefused : kUsage;
+    }
+    const auto& values = basic ? profile->basic : profile->advanced;
+    if (!values) {
+        print(err_, QStringLiteral("Profile %1 holds no %2 settings\n").arg(options_.profile, what));
+        return kUsage;
+    }
+    const auto extra = overrides(options_.sets, &error);
+    if (!extra) {
+        print(err_, error + "\n");
+        return kUsage;
+    }
+    if (auto problem = checkBlock(*extra, map, what)) {
+        print(err_, QStringLiteral("--set: %1\n").arg(*problem));
+        return problem->contains(QLatin1String("is not a setting")) ? kUsage : kRefused;
+    }
+    HeadlessForm& form = basic ? directory_->basic : directory_->advanced;
+    applyBlock(*values, form, map);
+    applyBlock(*extra, form, map);
+    form.setChecked(QStringLiteral("ResetPLC"), options_.reboot);
+    form.setChecked(QStringLiteral("VerifyAfterSave"), options_.verify);
+
+    if (!options_.yes) {
+        if (!isTerminal(in_)) {
+            print(err_, QStringLiteral("Not confirmed: give --yes to store without the question\n"));
+            return kUsage;
+        }
+        print(err_, QStringLiteral("Are you sure you want to overwrite existing Tarvelin configurations? [y/N] "));
+        char answer[16] = {};
+        if (!std::fgets(answer, sizeof answer, in_) || (answer[0] != 'y' && answer[0] != 'Y')) {
+            print(err_, QStringLiteral("Nothing stored.\n"));
+            return kUsage;
+        }
+    }
+    StreamMessageLine messages(err_, options_.verify ? 30 : 15);
+    MemoryAccess access(messages);
+    const Outcome outcome = basic ? updateBasicParameters(form, access, *directory_)
+                                  : updateAdvancedParameters(form, access, *directory_);
+    if (outcome == Outcome::Done) {
+        messages.finish();
+        return kSuccess;
+    }
+    messages.finish();
+    return exitCodeOf(outcome);
+}
+
+int Session::send(const QString& text) {
+    std::string cmd = text.toLatin1().toStdString();
+    if (options_.frame) terminal_->appendFCS(static_cast<std::int16_t>(*options_.frame), cmd);
+    if (!terminal_->openCommPort()) return kPortNotOpen;
+    const std::string reply = terminal_->sendCommand(cmd);
+    if (reply.empty()) {
+        print(err_, QStringLiteral("(Warning: No Response from PLC)\n"));
+        return kNoResponse;
+    }
+    print(out_, visible(reply) + "\n");
+    return kSuccess;
+}
+
+}  // namespace
+
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err, std::FILE* in) {
+    QString error;
+    const auto options = parse(arguments, &error);
+    if (!options) {
+        print(err, QStringLiteral("tarvelin-cli: %1\nTry tarvelin-cli --help\n").arg(error));
+        return kUsage;
+    }
+    if (options->help) {
+        print(out, helpText());
+        return kSuccess;
+    }
+    const QStringList& p = options->positional;
+    if (p.isEmpty()) {
+        print(err, helpText());
+        return kUsage;
+    }
+    const QString command = p.first();
+    const auto wants = [&](int n) {
+        if (p.size() == n) return true;
+        print(err, QStringLiteral("tarvelin-cli: wrong number of words for %1\nTry tarvelin-cli --help\n").arg(command));
+        return false;
+    };
+    Session session(*options, out, err, in);
+    if (command == QLatin1String("identify")) return wants(1) ? session.identify() : kUsage;
+    if (command == QLatin1String("retrieve")) return wants(2) ? session.retrieve(p.at(1)) : kUsage;
+    if (command == QLatin1String("store")) return wants(2) ? session.store(p.at(1)) : kUsage;
+    if (command == QLatin1String("send")) return wants(2) ? session.send(p.at(1)) : kUsage;
+    print(err, QStringLiteral("tarvelin-cli: unknown command %1\nTry tarvelin-cli --help\n").arg(command));
+    return kUsage;
+}
+
+}  // namespace tarvelin::cli

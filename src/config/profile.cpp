@@ -1,0 +1,251 @@
+#include "profile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QSet>
+
+#include "codecs.h"
+#include "form.h"
+#include "headlessform.h"
+
+namespace tarvelin {
+
+namespace {
+
+enum class KeyKind { Text, Level, Pair };
+
+struct Key {
+    QString name;
+    KeyKind kind;
+    const Field* field;  // for text keys
+};
+
+// The profile's keys follow the memory map: every row the store writes,
+// except the flag byte, whose owned bits are the option pairs.
+std::vector<Key> keysOf(const MemoryMap& map) {
+    std::vector<Key> keys;
+    for (const Field& field : map) {
+        switch (field.encoding) {
+        case Encoding::AccessLevel:
+            keys.push_back({field.control, KeyKind::Level, &field});
+            break;
+        case Encoding::PasswordFlag:
+            keys.push_back({QStringLiteral("EnablePW"), KeyKind::Pair, &field});
+            break;
+        case Encoding::TrustFlags:
+            keys.push_back({QStringLiteral("Tarvelintrusted"), KeyKind::Pair, &field});
+            keys.push_back({QStringLiteral("MBtrusted"), KeyKind::Pair, &field});
+            break;
+        case Encoding::ZeroByte:
+        case Encoding::MacOctet:
+            break;
+        default:
+            keys.push_back({field.control, KeyKind::Text, &field});
+            break;
+        }
+    }
+    return keys;
+}
+
+const Key* findKey(const std::vector<Key>& keys, const QString& name) {
+    for (const Key& k : keys)
+        if (k.name == name) return &k;
+    return nullptr;
+}
+
+bool numeric(const Field& field) { return field.encoding != Encoding::Text16; }
+
+// A text key's value as box text; empty optional for a wrong type.
+std::optional<QString> textOf(const QJsonValue& value, const Field& field) {
+    if (value.isString()) return value.toString();
+    if (value.isDouble() && numeric(field)) {
+        const double d = value.toDouble();
+        return shortestDecimal(d);
+    }
+    return std::nullopt;
+}
+
+QString typeName(const QJsonValue& v) {
+    switch (v.type()) {
+    case QJsonValue::Null: return QStringLiteral("null");
+    case QJsonValue::Bool: return QStringLiteral("true/false");
+    case QJsonValue::Double: return QStringLiteral("a number");
+    case QJsonValue::String: return QStringLiteral("a text");
+    case QJsonValue::Array: return QStringLiteral("a list");
+    case QJsonValue::Object: return QStringLiteral("an object");
+    default: return QStringLiteral("nothing");
+    }
+}
+
+}  // namespace
+
+QStringList profileKeys(const MemoryMap& map) {
+    QStringList names;
+    for (const Key& key : keysOf(map)) names << key.name;
+    return names;
+}
+
+QJsonObject blockToJson(const Form& form, const MemoryMap& map) {
+    QJsonObject out;
+    for (const Key& key : keysOf(map)) {
+        switch (key.kind) {
+        case KeyKind::Text:
+            out.insert(key.name, form.text(key.name));
+            break;
+        case KeyKind::Level: {
+            const int index = form.selectedIndex(key.name);
+            out.insert(key.name, index >= 0 ? QJsonValue(index + 1) : QJsonValue(QJsonValue::Null));
+            break;
+        }
+        case KeyKind::Pair:
+            if (form.isChecked(member(key.name, 0)))
+                out.insert(key.name, QStringLiteral("Yes"));
+            else if (form.isChecked(member(key.name, 1)))
+                out.insert(key.name, QStringLiteral("No"));
+            else
+                out.insert(key.name, QJsonValue(QJsonValue::Null));
+            break;
+        }
+    }
+    return out;
+}
+
+std::optional<QString> checkBlock(const QJsonObject& values, const MemoryMap& map, const QString& block) {
+    const auto keys = keysOf(map);
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const QString where = QStringLiteral("key \"%1.%2\"").arg(block, it.key());
+        const Key* key = findKey(keys, it.key());
+        if (!key) return where + QStringLiteral(" is not a setting of the %1 window").arg(block);
+        const QJsonValue value = it.value();
+        switch (key->kind) {
+        case KeyKind::Level:
+            if (value.isNull()) break;
+            if (!value.isDouble() || (value.toDouble() != 1 && value.toDouble() != 2 && value.toDouble() != 3))
+                return where + QStringLiteral(" must be 1, 2, 3 or null");
+            break;
+        case KeyKind::Pair:
+            if (value.isNull()) break;
+            if (!value.isString() || (value.toString() != QLatin1String("Yes") && value.toString() != QLatin1String("No")))
+                return where + QStringLiteral(" must be \"Yes\", \"No\" or null");
+            break;
+        case KeyKind::Text: {
+            const auto text = textOf(value, *key->field);
+            if (!text)
+                return where + QStringLiteral(" must be %1, not %2")
+                                   .arg(numeric(*key->field) ? QStringLiteral("a text or a number") : QStringLiteral("a text"),
+                                        typeName(value));
+            if (key->field->encoding == Encoding::Text16) {
+                if (text->size() > 16) return where + QStringLiteral(" is longer than 16 characters");
+                const int at = firstCharacterWithoutByte(*text);
+                if (at >= 0)
+                    return where + QStringLiteral(": the character '%1' cannot be stored (single-byte characters only)")
+                                       .arg(text->mid(at, 1));
+                break;
+            }
+            HeadlessForm scratch;
+            scratch.setText(key->name, *text);
+            if (!encodeFrom(scratch, *key->field)) {
+                const std::int64_t high = key->field->encoding == Encoding::Port ? 65535 : key->field->high;
+                return where + QStringLiteral(": %1 is not between %2 and %3")
+                                   .arg(text->trimmed().left(24))
+                                   .arg(key->field->low)
+                                   .arg(high);
+            }
+            break;
+        }
+        }
+    }
+    return std::nullopt;
+}
+
+void applyBlock(const QJsonObject& values, Form& form, const MemoryMap& map) {
+    for (const Key& key : keysOf(map)) {
+        if (!values.contains(key.name)) continue;
+        const QJsonValue value = values.value(key.name);
+        switch (key.kind) {
+        case KeyKind::Text:
+            form.setText(key.name, textOf(value, *key.field).value_or(QString()));
+            break;
+        case KeyKind::Level:
+            form.setSelectedIndex(key.name, value.isNull() ? -1 : value.toInt() - 1);
+            break;
+        case KeyKind::Pair:
+            if (value.isNull()) {
+                form.setChecked(member(key.name, 0), false);
+                form.setChecked(member(key.name, 1), false);
+            } else {
+                form.setChecked(member(key.name, value.toString() == QLatin1String("Yes") ? 0 : 1), true);
+            }
+            break;
+        }
+    }
+}
+
+QByteArray profileText(const Profile& profile) {
+    QJsonObject root;
+    root.insert(QStringLiteral("format"), QString::fromLatin1(kProfileFormat));
+    root.insert(QStringLiteral("version"), kProfileVersion);
+    if (profile.basic) root.insert(QStringLiteral("basic"), *profile.basic);
+    if (profile.advanced) root.insert(QStringLiteral("advanced"), *profile.advanced);
+    if (!profile.controller.isEmpty()) root.insert(QStringLiteral("controller"), profile.controller);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+bool writeProfile(const QString& path, const Profile& profile, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(profileText(profile)) < 0 || !file.commit()) {
+        if (error) *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+std::optional<Profile> readProfile(const QString& path, const MemoryMap* basic, const MemoryMap* advanced,
+                                   QString* error, bool* refused) {
+    if (refused) *refused = false;
+    const auto fail = [&](const QString& why) -> std::optional<Profile> {
+        if (error) *error = QStringLiteral("Profile %1: %2").arg(QFileInfo(path).fileName(), why);
+        return std::nullopt;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return fail(file.errorString());
+    if (file.size() > 1024 * 1024) return fail(QStringLiteral("the file is too large to be a profile"));
+    QJsonParseError parse{};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parse);
+    if (parse.error != QJsonParseError::NoError)
+        return fail(QStringLiteral("not valid JSON (%1 at character %2)").arg(parse.errorString()).arg(parse.offset));
+    if (!doc.isObject()) return fail(QStringLiteral("not a profile (no JSON object)"));
+    const QJsonObject root = doc.object();
+    if (root.value(QStringLiteral("format")).toString() != QLatin1String(kProfileFormat))
+        return fail(QStringLiteral("key \"format\" must be \"%1\"").arg(QString::fromLatin1(kProfileFormat)));
+    if (!root.value(QStringLiteral("version")).isDouble() || root.value(QStringLiteral("version")).toInt() != kProfileVersion)
+        return fail(QStringLiteral("key \"version\" must be %1").arg(kProfileVersion));
+
+    Profile profile;
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        const QString name = it.key();
+        if (name == QLatin1String("format") || name == QLatin1String("version")) continue;
+        if (name == QLatin1String("controller")) {
+            if (!it.value().isObject()) return fail(QStringLiteral("key \"controller\" must be an object"));
+            profile.controller = it.value().toObject();
+            continue;
+        }
+        if (name != QLatin1String("basic") && name != QLatin1String("advanced"))
+            return fail(QStringLiteral("key \"%1\" is not part of a profile").arg(name));
+        if (!it.value().isObject()) return fail(QStringLiteral("key \"%1\" must be an object").arg(name));
+        const QJsonObject values = it.value().toObject();
+        const bool isBasic = name == QLatin1String("basic");
+        const MemoryMap* map = isBasic ? basic : advanced;
+        if (auto problem = map ? checkBlock(values, *map, name) : std::nullopt) {
+            if (refused) *refused = true;
+            return fail(*problem);
+        }
+        (isBasic ? profile.basic : profile.advanced) = values;
+    }
+    return profile;
+}
+
+}  // namespace tarvelin

@@ -1,0 +1,31 @@
+// "Save Profile..." and "Load Profile..." of the configuration windows.
+#pragma once
+
+#include "memorymap.h"
+
+class QBoxLayout;
+class QWidget;
+
+namespace tarvelin {
+
+class Form;
+class WidgetForm;
+
+enum class Block { Basic, Advanced };
+
+// Asks for a file and writes this window's block into it. The other window's
+// block of an existing profile at that path is kept.
+void saveProfileFromWindow(QWidget* window, const Form& form, Block block, const MemoryMap& map);
+
+// Asks for a profile and loads this window's block into the form. The whole
+// file is checked first; on any problem a message box names it and nothing
+// changes. True when the form was changed.
+bool loadProfileIntoWindow(QWidget* window, Form& form, Block block, const MemoryMap& map);
+
+// The row of a configuration window that carries "Load Profile...", "Save
+// Profile..." and the "Verify after save" check box (unticked), wired to the
+// two operations above. The controls join `form` as "LoadProfile",
+// "SaveProfile" and "VerifyAfterSave".
+QBoxLayout* makeProfileRow(QWidget* window, WidgetForm& form, Block block, const MemoryMap& map);
+
+}  // namespace tarvelin

@@ -1,0 +1,39 @@
+// Shared by the reliability tests and the soak tool: the edits they make in
+// the two windows, and what a store of them should write.
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "app/blockplan.h"
+
+namespace tarvelin {
+class Form;
+}
+
+namespace tarvelin::test {
+
+// Fills the basic or advanced window with values that differ from the
+// distinctive image and from the initial texts, ticks "Reboot PLC After Save."
+void editBasic(Form& form);
+void editAdvanced(Form& form);
+
+// One write of a store: the address and the byte.
+struct Write {
+    int address;
+    int value;
+    bool operator==(const Write&) const = default;
+};
+
+// The writes of a complete store of `block`, in order, from the form's texts
+// and the flag byte; empty when a text is not a plain number.
+std::vector<Write> storeWrites(Block block, const Form& form, int flagByte);
+
+// What the flag byte of a store of `block` will be: from PLCconfig (when
+// `held` is given) or from the controller's byte, and the window's switches.
+int storeFlagByte(Block block, const Form& form, int held);
+
+// The number PLCconfig holds ("00", " 22").
+int heldFlagByte(const Form& advancedForm);
+
+}  // namespace tarvelin::test

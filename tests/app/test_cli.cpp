@@ -1,0 +1,336 @@
+// The command-line twin against the simulated controller on a pty: what it
+// prints, what it writes, and its exit codes; and the profile buttons of the
+// windows.
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdio>
+
+#include "advanced/advancedwindow.h"
+#include "advanced/advancedform.h"
+#include "app/cli.h"
+#include "basic/basicform.h"
+#include "basic/basicwindow.h"
+#include "config/form.h"
+#include "e2efixture.h"
+#include "sim/pty.h"
+
+using namespace tarvelin;
+using namespace tarvelin::test;
+
+namespace {
+
+struct Run {
+    int code;
+    QString out;
+    QString err;
+};
+
+QString drain(std::FILE* f) {
+    std::fflush(f);
+    std::rewind(f);
+    QByteArray bytes;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, static_cast<qsizetype>(n));
+    std::fclose(f);
+    return QString::fromUtf8(bytes);
+}
+
+Run runCli(const QStringList& args) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    std::FILE* in = std::tmpfile();  // not a terminal: no one answers a question
+    const int code = cli::run(args, out, err, in);
+    std::fclose(in);
+    return {code, drain(out), drain(err)};
+}
+
+QStringList on(const korvex::PtySimulator& sim, QStringList args) {
+    return QStringList{"--port", QString::fromStdString(sim.devicePath())} + args;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+}  // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        QVERIFY(dir_.isValid());
+        QVERIFY(sim_.start());
+        sim_.setFaults({});
+        sim_.setMemory(korvex::factoryImage());
+        sim_.clearLog();
+    }
+    void cleanup() { sim_.stop(); }
+
+    void identifyPrintsStationAndFirmware() {
+        const Run r = runCli(on(sim_, {"identify"}));
+        QCOMPARE(r.code, int(cli::kSuccess));
+        QCOMPARE(r.out, QString("Station: 1\nFirmware: KRVX-E1.07\n"));
+    }
+
+    void retrieveAsTextAndJson() {
+        auto image = korvex::factoryImage();
+        EndToEnd::put(image, 524, {10, 0, 0, 7});
+        EndToEnd::putText(image, 666, "Press 7");
+        image[566] = 0x16;
+        sim_.setMemory(image);
+
+        const Run text = runCli(on(sim_, {"retrieve", "basic"}));
+        QCOMPARE(text.code, int(cli::kSuccess));
+        QVERIFY2(text.out.contains("IP(3) = \"10\"\nIP(2) = \"0\"\n"), qPrintable(text.out));
+        QVERIFY(text.out.contains("svrport = \" 9080\"\n"));
+        QVERIFY(text.out.contains("hostName = \"Press 7\"\n"));
+        QVERIFY(text.out.contains("EnablePW = Yes\n"));
+        QVERIFY(text.out.contains("AccessLevel = 1 - Programmer\n"));
+        QVERIFY(text.err.contains("Successfully Retrieved Setup Data"));
+
+        const QString path = dir_.filePath("all.json");
+        const Run json = runCli(on(sim_, {"retrieve", "all", "--json", "-o", path}));
+        QCOMPARE(json.code, int(cli::kSuccess));
+        QVERIFY(json.out.isEmpty());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject root = QJsonDocument::fromJson(f.readAll()).object();
+        QCOMPARE(root["format"].toString(), QString("tarvelin-configuration-profile"));
+        QCOMPARE(root["basic"].toObject()["IP(0)"].toString(), QString("7"));
+        QCOMPARE(root["advanced"].toObject()["Tarvelintrusted"].toString(), QString("Yes"));
+        QCOMPARE(root["advanced"].toObject()["MovAvgNo"].toString(), QString(" 3"));
+        QCOMPARE(root["controller"].toObject()["MAC"].toString(), QString("2-4B-58-0-12-34"));
+        QVERIFY(!root["basic"].toObject().contains("MAC(5)"));
+    }
+
+    void storeFromProfileWithOverrides() {
+        const QString path = dir_.filePath("plant.json");
+        QCOMPARE(runCli(on(sim_, {"retrieve", "basic", "--json", "-o", path})).code, int(cli::kSuccess));
+        sim_.clearLog();
+        const int reboots = sim_.rebootCount();
+        const Run r = runCli(on(sim_, {"store", "basic", "--profile", path, "--set", "IP=10.0.0.7", "--set",
+                                    "hostName=Press 8", "--set", "AccessLevel=2", "--verify", "--reboot", "--yes"}));
+        QCOMPARE(r.code, int(cli::kSuccess));
+        QVERIFY(r.err.contains("Setup Data Stored to Device"));
+        const auto m = sim_.memory();
+        QCOMPARE(int(m[524]), 10);
+        QCOMPARE(int(m[527]), 7);
+        QCOMPARE(int(m[556]), 50);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(&m[666]), 8), QByteArray("Press 8\0", 8));
+        QCOMPARE(sim_.rebootCount(), reboots + 1);
+    }
+
+    void exitCodes_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("profile");  // written to plant.json first when not empty
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("nothingSent");
+        const QString good = R"j({"format":"tarvelin-configuration-profile","version":1,"basic":{"IP(0)":"9"}})j";
+        QTest::newRow("no words") << QStringList{} << "" << 2 << "Usage" << true;
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << "" << 2 << "unknown command" << true;
+        QTest::newRow("bad baud") << QStringList{"--baud", "x", "identify"} << "" << 2 << "--baud" << true;
+        QTest::newRow("override does not fit")
+            << QStringList{"store", "basic", "--profile", "@", "--set", "IP(0)=300", "--yes"} << good << 5
+            << "300 is not between 0 and 255" << true;
+        QTest::newRow("profile value does not fit")
+            << QStringList{"store", "basic", "--profile", "@", "--yes"}
+            << R"j({"format":"tarvelin-configuration-profile","version":1,"basic":{"svrport":"70000"}})j" << 5
+            << "70000 is not between 0 and 65535" << true;
+        QTest::newRow("malformed profile") << QStringList{"store", "basic", "--profile", "@", "--yes"} << "{nope"
+                                           << 2 << "not valid JSON" << true;
+        QTest::newRow("unknown key") << QStringList{"store", "basic", "--profile", "@", "--yes"}
+                                     << R"j({"format":"tarvelin-configuration-profile","version":1,"basic":{"MAC(5)":"1"}})j"
+                                     << 5 << "not a setting" << true;
+        QTest::newRow("no block") << QStringList{"store", "advanced", "--profile", "@", "--yes"} << good << 2
+                                  << "holds no advanced settings" << true;
+        QTest::newRow("no confirmation without a terminal")
+            << QStringList{"store", "basic", "--profile", "@"} << good << 2 << "--yes" << true;
+        QTest::newRow("missing port") << QStringList{"--port", "/nonexistent/tty", "identify"} << "" << 3
+                                      << "COM Port already openned by other applications" << true;
+        QTest::newRow("send without reply") << QStringList{"--timeout", "50", "send", "@05MR020C2A*"} << "" << 4
+                                            << "(Warning: No Response from PLC)" << false;
+    }
+
+    void exitCodes() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, profile);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QFETCH(bool, nothingSent);
+        const QString path = dir_.filePath("plant.json");
+        if (!profile.isEmpty()) writeFile(path, profile.toUtf8());
+        args.replaceInStrings(QRegularExpression("^@$"), path);
+        if (!args.contains("--port")) args = on(sim_, args);
+        const Run r = runCli(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        if (nothingSent) QVERIFY(sim_.log().empty());
+    }
+
+    void silentControllerIsNoResponse() {
+        korvex::Faults faults;
+        faults.silent = true;
+        sim_.setFaults(faults);
+        const Run r = runCli(on(sim_, {"--timeout", "30", "retrieve", "basic"}));
+        QCOMPARE(r.code, int(cli::kNoResponse));
+        QVERIFY(r.err.contains("No Response from Device!"));
+    }
+
+    void verifyMismatch() {
+        const QString path = dir_.filePath("plant.json");
+        writeFile(path, R"j({"format":"tarvelin-configuration-profile","version":1,"basic":{"hostName":"Press 8"}})j");
+        korvex::Faults faults;
+        faults.ignoreWriteAtAddress = 672;  // the '8'
+        sim_.setFaults(faults);
+        const int reboots = sim_.rebootCount();
+        const Run r = runCli(on(sim_, {"store", "basic", "--profile", path, "--verify", "--reboot", "--yes"}));
+        QCOMPARE(r.code, int(cli::kVerifyMismatch));
+        QVERIFY2(r.err.contains("Verify failed: Node Name reads 'Press i', wrote 'Press 8'"), qPrintable(r.err));
+        QCOMPARE(sim_.rebootCount(), reboots);  // never reboot into what was not meant
+    }
+
+    void sendFramesForAStation() {
+        Run r = runCli(on(sim_, {"send", "IR*"}));
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QString("IR01\n"));
+        r = runCli(on(sim_, {"send", "MR020C", "--frame", "1"}));
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith("@01MRC0"), qPrintable(r.out));
+        QCOMPARE(sim_.log().back(), std::string("@01MR020C2F*"));
+    }
+
+    // The command line's store and the window's store of the same values put
+    // the same requests on the wire, in the same order.
+    void windowAndCommandLineStoreAlike() {
+        const QString path = dir_.filePath("same.json");
+        writeFile(path, R"j({"format":"tarvelin-configuration-profile","version":1,
+            "basic":{"IP(3)":"10","IP(2)":"1","IP(1)":"2","IP(0)":"3","hostName":"Line 4","svrport":"9081",
+                     "No_of_MBtcp":"4","username":"op","password":"pw","AccessLevel":3,"EnablePW":"Yes"},
+            "advanced":{"TIP2(0)":"8","ADmcal(1)":"-1","ADzcal(2)":"55","MovAvgNo":"5","MBtrusted":"Yes"}})j");
+        for (const char* block : {"basic", "advanced"}) {
+            const bool basic = QByteArray(block) == "basic";
+            sim_.setMemory(korvex::factoryImage());
+            sim_.clearLog();
+            QCOMPARE(runCli(on(sim_, {"store", block, "--profile", path, "--reboot", "--yes"})).code, 0);
+            const auto cliLog = sim_.log();
+            const auto cliMemory = sim_.memory();
+
+            EndToEnd e2e;
+            QVERIFY(e2e.ready());
+            e2e.sim().setMemory(korvex::factoryImage());
+            TestNotifier& notes = e2e.notes();
+            notes.answerFile(path);
+            EndToEnd::click(basic ? static_cast<QWidget*>(e2e.basic()) : static_cast<QWidget*>(e2e.advanced()),
+                            "LoadProfile");
+            Form& form = basic ? e2e.basicForm() : e2e.advancedForm();
+            form.setChecked("ResetPLC", true);
+            e2e.forget();
+            basic ? e2e.saveBasic(EndToEnd::Yes) : e2e.saveAdvanced(EndToEnd::Yes);
+            const auto windowLog = e2e.log();
+            for (std::size_t i = 0; i < std::min(windowLog.size(), cliLog.size()); ++i)
+                QVERIFY2(windowLog[i] == cliLog[i],
+                         qPrintable(QString("request %1: window %2, command line %3")
+                                        .arg(i).arg(QString::fromStdString(windowLog[i]), QString::fromStdString(cliLog[i]))));
+            QCOMPARE(windowLog.size(), cliLog.size());
+            QVERIFY2(e2e.memory() == cliMemory, qPrintable(EndToEnd::differences(e2e.memory(), cliMemory)));
+        }
+    }
+
+    // Save Profile then Load Profile in the windows brings back every control;
+    // a malformed profile changes nothing and says what is wrong.
+    void profileRoundTripInTheWindows() {
+        EndToEnd e2e;
+        QVERIFY(e2e.ready());
+        auto image = EndToEnd::patternImage();
+        for (int a = 524; a <= 543; ++a) image[a] = a % 200;
+        image[544] = 4;
+        image[556] = 51;
+        for (int a = 682; a <= 705; ++a) image[a] = a - 600;
+        for (int a = 584; a <= 599; ++a) image[a] = a % 2 ? 50 : 0;
+        for (int a = 616; a <= 623; ++a) image[a] = a % 2 ? 20 : 0;
+        image[632] = 6;
+        e2e.sim().setMemory(image);
+        e2e.retrieveBasic();
+        e2e.retrieveAdvanced();
+        QCOMPARE(EndToEnd::message(e2e.advanced()), QString("Successfully Retrieved Setup Data"));
+
+        const QString path = dir_.filePath("round.json");
+        for (auto* window : {static_cast<QWidget*>(e2e.basic()), static_cast<QWidget*>(e2e.advanced())}) {
+            e2e.notes().answerFile(path);
+            EndToEnd::click(window, "SaveProfile");
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QJsonObject saved = QJsonDocument::fromJson(f.readAll()).object();
+        QVERIFY(saved.contains("basic"));
+        QVERIFY(saved.contains("advanced"));
+
+        // Remember, spoil, load, compare.
+        auto snapshot = [](Form& form, const QJsonObject& keys) {
+            QStringList values;
+            static const QStringList choices{"EnablePW", "AccessLevel", "Tarvelintrusted", "MBtrusted"};
+            for (auto it = keys.begin(); it != keys.end(); ++it)
+                if (!choices.contains(it.key())) values << it.key() + "=" + form.text(it.key());
+            return values;
+        };
+        const QStringList basicBefore = snapshot(e2e.basicForm(), saved["basic"].toObject());
+        const QStringList advancedBefore = snapshot(e2e.advancedForm(), saved["advanced"].toObject());
+        const int levelBefore = e2e.basicForm().selectedIndex("AccessLevel");
+        EndToEnd::click(e2e.basic(), "DefaultButton");
+        EndToEnd::click(static_cast<QWidget*>(e2e.advanced()), "DefaultButton");
+        QVERIFY(snapshot(e2e.basicForm(), saved["basic"].toObject()) != basicBefore);
+
+        const QString broken = dir_.filePath("broken.json");
+        writeFile(broken, R"j({"format":"tarvelin-configuration-profile","version":1,"basic":{"IP(0)":"7","IP(1)":"999"}})j");
+        const QStringList defaults = snapshot(e2e.basicForm(), saved["basic"].toObject());
+        e2e.notes().answerFile(broken);
+        EndToEnd::click(e2e.basic(), "LoadProfile");
+        QCOMPARE(snapshot(e2e.basicForm(), saved["basic"].toObject()), defaults);  // nothing changed
+        QVERIFY2(e2e.notes().lastText().contains("IP(1)\": 999 is not between 0 and 255"),
+                 qPrintable(e2e.notes().lastText()));
+
+        for (auto* window : {static_cast<QWidget*>(e2e.basic()), static_cast<QWidget*>(e2e.advanced())}) {
+            e2e.notes().answerFile(path);
+            EndToEnd::click(window, "LoadProfile");
+        }
+        QCOMPARE(snapshot(e2e.basicForm(), saved["basic"].toObject()), basicBefore);
+        QCOMPARE(snapshot(e2e.advancedForm(), saved["advanced"].toObject()), advancedBefore);
+        QCOMPARE(e2e.basicForm().selectedIndex("AccessLevel"), levelBefore);
+        QCOMPARE(e2e.advancedForm().isChecked("Tarvelintrusted(0)"), (image[566] & 4) != 0);
+    }
+
+    // The command line starts from the windows' initial state: the headless
+    // forms hold what the windows hold when they are created.
+    void headlessFormsStartAsTheWindows() {
+        EndToEnd e2e;
+        QVERIFY(e2e.ready());
+        HeadlessForm basic;
+        initBasicForm(basic);
+        HeadlessForm advanced;
+        initAdvancedForm(advanced);
+        const QStringList skip{"commport", "messageLabel"};  // filled at load / by operations
+        for (const QString& c : basic.textControls())
+            if (!skip.contains(c)) QVERIFY2(basic.text(c) == e2e.basicForm().text(c), qPrintable(c));
+        for (const QString& c : advanced.textControls())
+            if (!skip.contains(c)) QVERIFY2(advanced.text(c) == e2e.advancedForm().text(c), qPrintable(c));
+        QCOMPARE(basic.selectedIndex("AccessLevel"), e2e.basicForm().selectedIndex("AccessLevel"));
+        for (const char* c : {"EnablePW(0)", "EnablePW(1)", "ResetPLC", "VerifyAfterSave"})
+            QCOMPARE(basic.isChecked(c), e2e.basicForm().isChecked(c));
+        for (const char* c : {"MBtrusted(0)", "MBtrusted(1)", "Tarvelintrusted(0)", "Tarvelintrusted(1)", "ResetPLC"})
+            QCOMPARE(advanced.isChecked(c), e2e.advancedForm().isChecked(c));
+        QVERIFY(basic.textControls().size() >= 30);
+        QVERIFY(advanced.textControls().size() > 55);
+    }
+
+private:
+    QTemporaryDir dir_;
+    korvex::PtySimulator sim_;
+};
+
+QTEST_MAIN(TestCli)
+#include "test_cli.moc"
