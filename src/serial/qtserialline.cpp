@@ -226,13 +226,16 @@ std::string QtSerialLine::takeAll() {
 
 void QtSerialLine::waitForData(int timeoutMs) {
     if (!port_->isOpen() || lost_) return;
-    if (port_->bytesAvailable() > 0) return;
 #ifdef _WIN32
+    if (port_->bytesAvailable() > 0) return;
     port_->waitForReadyRead(timeoutMs);
     noteError();
 #else
+    // With bytes still held from an earlier read there is no need to wait,
+    // but a hang-up is still looked for.
+    const int wait = port_->bytesAvailable() > 0 || timeoutMs <= 0 ? 0 : timeoutMs;
     pollfd in{static_cast<int>(port_->handle()), POLLIN, 0};
-    const int ready = ::poll(&in, 1, timeoutMs > 0 ? timeoutMs : 0);
+    const int ready = ::poll(&in, 1, wait);
     // A hang-up: the adapter was pulled or the far side of a pseudo-terminal
     // closed. (Reads then give 0 bytes, as they do on a quiet port, so this
     // is the place to notice it.)

@@ -21,17 +21,17 @@ class WidgetForm;
 namespace tarvelin::test {
 
 enum class Kind {
-    Octet,       // one byte, plain decimal
-    Port,        // two bytes, high first; " 9080"
-    Count,       // No_of_MBtcp, with the connection split behind it
-    Text,        // sixteen single-byte characters, zero padded
-    Level,       // AccessLevel: the digit's code 49..51
-    Zero,        // the zero byte after the access level (written, never read)
-    PasswordBit, // 566 as the basic window sees it
-    TrustBits,   // 566 as the advanced window sees it
-    Word,        // two bytes, high first; w, or w - 65536 above 32768
-    Average,     // MovAvgNo: one byte, " 3"
-    Mac,         // one byte as upper-case hex without leading zero; never written
+    Octet,        // one byte, plain decimal
+    Port,         // two bytes, high first; " 9080"
+    Count,        // No_of_MBtcp, with the connection split behind it
+    Text,         // sixteen single-byte characters, zero padded
+    Level,        // AccessLevel: the digit's code 49..51
+    Zero,         // the zero byte after the access level (written, never read)
+    PasswordBit,  // 566 as the basic window sees it
+    TrustBits,    // 566 as the advanced window sees it
+    Word,         // two bytes, high first; w, or w - 65536 above 32768
+    Average,      // MovAvgNo: one byte, " 3"
+    Mac,          // one byte as upper-case hex without leading zero; never written
 };
 
 // One field: its control and its bytes, in travel order.

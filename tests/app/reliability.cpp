@@ -35,15 +35,15 @@ void editBasic(Form& form) {
 }
 
 void editAdvanced(Form& form) {
-    for (int n = 1; n <= 6; ++n)
-        setDotted(form, QStringLiteral("TIP%1").arg(n), {192, 168, n, 100 + n});
+    for (int n = 1; n <= 6; ++n) setDotted(form, QStringLiteral("TIP%1").arg(n), {192, 168, n, 100 + n});
     for (int k = 0; k < 8; ++k) {
         form.setText(memberOf(QStringLiteral("ADmcal"), k), QString::number(-(k + 2)));
         form.setText(memberOf(QStringLiteral("ADzcal"), k), QString::number(k * 10 - 35));
     }
     for (int k = 0; k < 4; ++k) {
         form.setText(memberOf(QStringLiteral("DAmcal"), k), QString::number(40000 + k));
-        form.setText(memberOf(QStringLiteral("DAzcal"), k), k % 2 ? QStringLiteral("-100") : QStringLiteral("100"));
+        form.setText(memberOf(QStringLiteral("DAzcal"), k),
+                     k % 2 ? QStringLiteral("-100") : QStringLiteral("100"));
     }
     form.setText(QStringLiteral("MovAvgNo"), QStringLiteral("5"));
     form.setChecked(QStringLiteral("Tarvelintrusted(0)"), true);
@@ -56,7 +56,8 @@ std::vector<Write> storeWrites(Block block, const Form& form, int flagByte) {
     for (const Spot& spot : writePlan(block)) {
         const auto bytes = bytesFor(spot, form, flagByte);
         if (!bytes) return {};
-        for (std::size_t i = 0; i < spot.addresses.size(); ++i) writes.push_back({spot.addresses[i], (*bytes)[i]});
+        for (std::size_t i = 0; i < spot.addresses.size(); ++i)
+            writes.push_back({spot.addresses[i], (*bytes)[i]});
     }
     return writes;
 }

@@ -133,10 +133,13 @@ void TestFaults::matrix_data() {
         }
     }
     // The MAC ID is read, never written.
-    QTest::addRow("advanced retrieve: silence in the MAC ID") << Op::AdvancedRetrieve << Fault::SilentAt << 0xFF12 << false;
-    QTest::addRow("advanced store: silence in the MAC ID") << Op::AdvancedStore << Fault::SilentAt << 0xFF12 << false;
+    QTest::addRow("advanced retrieve: silence in the MAC ID")
+        << Op::AdvancedRetrieve << Fault::SilentAt << 0xFF12 << false;
+    QTest::addRow("advanced store: silence in the MAC ID")
+        << Op::AdvancedStore << Fault::SilentAt << 0xFF12 << false;
     // The basic store reads the flag byte first when nobody has.
-    QTest::addRow("basic store: silence at 566 read first") << Op::BasicStore << Fault::SilentAt << 566 << false;
+    QTest::addRow("basic store: silence at 566 read first")
+        << Op::BasicStore << Fault::SilentAt << 566 << false;
 }
 
 void TestFaults::matrix() {
@@ -176,48 +179,50 @@ void TestFaults::matrix() {
 
     korvex::Faults faults;
     switch (fault) {
-    case Fault::Silent:
-        faults.silent = true;
-        break;
-    case Fault::IdentifyTwice:
-        faults.ignoreFirstIdentify = 2;
-        break;
-    case Fault::IdentifyThrice:
-        faults.ignoreFirstIdentify = 3;
-        break;
-    case Fault::NoVersion:
-        faults.silentCommands = {"VM*"};
-        break;
-    case Fault::SilentAt:
-        faults.silentAtAddress = address;
-        break;
-    case Fault::OtherStationAt:
-        faults.otherStationAtAddress = address;
-        break;
-    case Fault::Split:
-        faults.splitReplies = 4;
-        break;
-    case Fault::NoEnable:
-        faults.silentCommands = {"MENABLE"};
-        break;
-    case Fault::NoReboot:
-        faults.silentCommands = {"Mw4011000080"};
-        break;
-    case Fault::StrayLfAt:
-    case Fault::LateReplyAt: {
-        // Written towards the tool right before the controller's reply.
-        const std::string wanted = store ? writeCommandPrefix(address) : readCommand(address);
-        const std::string extra =
-            fault == Fault::StrayLfAt ? std::string("\n") : "VM" + std::string(kDistinctiveVersion) + "\r";
-        korvex::PtySimulator* sim = &e2e.sim();
-        sim->setTrace([sim, wanted, extra, &injected](bool fromTool, const std::string& bytes) {
-            if (fromTool && bytes.find(wanted) != std::string::npos && !injected.exchange(true)) sim->inject(extra);
-        });
-        break;
-    }
-    case Fault::CrLf:
-    case Fault::None:
-        break;
+        case Fault::Silent:
+            faults.silent = true;
+            break;
+        case Fault::IdentifyTwice:
+            faults.ignoreFirstIdentify = 2;
+            break;
+        case Fault::IdentifyThrice:
+            faults.ignoreFirstIdentify = 3;
+            break;
+        case Fault::NoVersion:
+            faults.silentCommands = {"VM*"};
+            break;
+        case Fault::SilentAt:
+            faults.silentAtAddress = address;
+            break;
+        case Fault::OtherStationAt:
+            faults.otherStationAtAddress = address;
+            break;
+        case Fault::Split:
+            faults.splitReplies = 4;
+            break;
+        case Fault::NoEnable:
+            faults.silentCommands = {"MENABLE"};
+            break;
+        case Fault::NoReboot:
+            faults.silentCommands = {"Mw4011000080"};
+            break;
+        case Fault::StrayLfAt:
+        case Fault::LateReplyAt: {
+            // Written towards the tool right before the controller's reply.
+            const std::string wanted = store ? writeCommandPrefix(address) : readCommand(address);
+            const std::string extra = fault == Fault::StrayLfAt
+                                          ? std::string("\n")
+                                          : "VM" + std::string(kDistinctiveVersion) + "\r";
+            korvex::PtySimulator* sim = &e2e.sim();
+            sim->setTrace([sim, wanted, extra, &injected](bool fromTool, const std::string& bytes) {
+                if (fromTool && bytes.find(wanted) != std::string::npos && !injected.exchange(true))
+                    sim->inject(extra);
+            });
+            break;
+        }
+        case Fault::CrLf:
+        case Fault::None:
+            break;
     }
     e2e.setFaults(faults);
 
@@ -229,18 +234,18 @@ void TestFaults::matrix() {
     QVERIFY(!store || !planned.empty());
 
     switch (op) {
-    case Op::BasicRetrieve:
-        e2e.retrieveBasic();
-        break;
-    case Op::BasicStore:
-        e2e.saveBasic(EndToEnd::Yes);
-        break;
-    case Op::AdvancedRetrieve:
-        e2e.retrieveAdvanced();
-        break;
-    case Op::AdvancedStore:
-        e2e.saveAdvanced(EndToEnd::Yes);
-        break;
+        case Op::BasicRetrieve:
+            e2e.retrieveBasic();
+            break;
+        case Op::BasicStore:
+            e2e.saveBasic(EndToEnd::Yes);
+            break;
+        case Op::AdvancedRetrieve:
+            e2e.retrieveAdvanced();
+            break;
+        case Op::AdvancedStore:
+            e2e.saveAdvanced(EndToEnd::Yes);
+            break;
     }
     e2e.sim().setTrace({});
 
@@ -313,7 +318,8 @@ void TestFaults::matrix() {
         }
     }
     if (store && identified) {
-        if (!flagKnown && succeeded(0)) advancedExpected[QStringLiteral("PLCconfig")] = signedText(before[566]);
+        if (!flagKnown && succeeded(0))
+            advancedExpected[QStringLiteral("PLCconfig")] = signedText(before[566]);
         // The flag byte is put into PLCconfig when its turn comes (the basic
         // store), or right after "MENABLE" (the advanced store), and stays even
         // when its write fails.
@@ -333,19 +339,19 @@ void TestFaults::matrix() {
     QColor colour;
     Qt::Alignment alignment = marked ? Qt::AlignLeft : Qt::AlignHCenter;
     switch (result) {
-    case Done:
-        text = QString::fromLatin1(store ? kStoredText : kRetrievedText);
-        colour = kBlueColour;
-        alignment = Qt::AlignHCenter;
-        break;
-    case NoResponse:
-        text = QString::fromLatin1(kNoResponseText);
-        colour = kRedColour;
-        break;
-    case Invalid:
-        text = QString::fromLatin1(kInvalidResponseText);
-        colour = kBlueColour;  // the colour clearMessage left
-        break;
+        case Done:
+            text = QString::fromLatin1(store ? kStoredText : kRetrievedText);
+            colour = kBlueColour;
+            alignment = Qt::AlignHCenter;
+            break;
+        case NoResponse:
+            text = QString::fromLatin1(kNoResponseText);
+            colour = kRedColour;
+            break;
+        case Invalid:
+            text = QString::fromLatin1(kInvalidResponseText);
+            colour = kBlueColour;  // the colour clearMessage left
+            break;
     }
     // A failed write still counts towards the progress marks.
     if (failedWrite && writesMade % 5 == 0) text += QStringLiteral("* ");
@@ -384,9 +390,10 @@ void TestFaults::matrix() {
 // The terminal lists what it got: a reply, or the warning with a beep.
 void TestFaults::terminal_data() {
     QTest::addColumn<Fault>("fault");
-    QTest::addColumn<QString>("leftover");    // in the port before the first command
-    QTest::addColumn<QStringList>("typed");   // "frame:MR0208" is framed for station 1
-    QTest::addColumn<QStringList>("listed");  // "frame:MR1F" a reply framed for station 1, "frame2:" station 2
+    QTest::addColumn<QString>("leftover");   // in the port before the first command
+    QTest::addColumn<QStringList>("typed");  // "frame:MR0208" is framed for station 1
+    QTest::addColumn<QStringList>(
+        "listed");  // "frame:MR1F" a reply framed for station 1, "frame2:" station 2
     QTest::addColumn<int>("beeps");
 
     const QString warning = QStringLiteral("(Warning: No Response from PLC)");
@@ -400,26 +407,28 @@ void TestFaults::terminal_data() {
         << QStringList{warning, warning, warning, "IR01"} << 3;
     QTest::newRow("no VM* reply") << Fault::NoVersion << QString() << QStringList{"VM*", "IR*"}
                                   << QStringList{warning, "IR01"} << 1;
-    QTest::newRow("silence at an address") << Fault::SilentAt << QString()
-                                           << QStringList{"frame:MR0209", "frame:MR0208"}
-                                           << QStringList{warning, "frame:MR1F"} << 1;
+    QTest::newRow("silence at an address")
+        << Fault::SilentAt << QString() << QStringList{"frame:MR0209", "frame:MR0208"}
+        << QStringList{warning, "frame:MR1F"} << 1;
     QTest::newRow("another station's reply is listed as it came")
-        << Fault::OtherStationAt << QString() << QStringList{"frame:MR0209"} << QStringList{"frame2:MR90"} << 0;
+        << Fault::OtherStationAt << QString() << QStringList{"frame:MR0209"} << QStringList{"frame2:MR90"}
+        << 0;
     QTest::newRow("CR LF line ends") << Fault::CrLf << QString() << QStringList{"IR*", "frame:MR0208", "VM*"}
                                      << QStringList{"IR01", "frame:MR1F", "VMKRVX-E3.14"} << 0;
-    QTest::newRow("replies split across reads") << Fault::Split << QString() << QStringList{"VM*", "frame:MR0209"}
-                                                << QStringList{"VMKRVX-E3.14", "frame:MR90"} << 0;
-    QTest::newRow("a stray LF left over") << Fault::None << QStringLiteral("\n") << QStringList{"frame:MR0208"}
-                                          << QStringList{"frame:MR1F"} << 0;
+    QTest::newRow("replies split across reads")
+        << Fault::Split << QString() << QStringList{"VM*", "frame:MR0209"}
+        << QStringList{"VMKRVX-E3.14", "frame:MR90"} << 0;
+    QTest::newRow("a stray LF left over") << Fault::None << QStringLiteral("\n")
+                                          << QStringList{"frame:MR0208"} << QStringList{"frame:MR1F"} << 0;
     // The late reply is taken as the reply; the real one waits for the next command.
-    QTest::newRow("a late reply left over") << Fault::None << QStringLiteral("LATE\r")
-                                            << QStringList{"frame:MR0208", "frame:MR0209"}
-                                            << QStringList{"LATE", "frame:MR1F"} << 0;
-    QTest::newRow("MENABLE unanswered") << Fault::NoEnable << QString() << QStringList{"frame:MENABLE"}
-                                        << QStringList{warning} << 1;
-    QTest::newRow("the reboot unanswered") << Fault::NoReboot << QString()
-                                           << QStringList{"frame:Mw4011000080", "frame:MENABLE"}
-                                           << QStringList{warning, "frame:ME"} << 1;
+    QTest::newRow("a late reply left over")
+        << Fault::None << QStringLiteral("LATE\r") << QStringList{"frame:MR0208", "frame:MR0209"}
+        << QStringList{"LATE", "frame:MR1F"} << 0;
+    QTest::newRow("MENABLE unanswered")
+        << Fault::NoEnable << QString() << QStringList{"frame:MENABLE"} << QStringList{warning} << 1;
+    QTest::newRow("the reboot unanswered")
+        << Fault::NoReboot << QString() << QStringList{"frame:Mw4011000080", "frame:MENABLE"}
+        << QStringList{warning, "frame:ME"} << 1;
 }
 
 void TestFaults::terminal() {
@@ -461,8 +470,9 @@ void TestFaults::terminal() {
         settle();
     }
     for (const QString& command : typed) {
-        line->setText(command.startsWith(QStringLiteral("frame:")) ? q(framed(1, command.mid(6).toStdString()))
-                                                                   : command);
+        line->setText(command.startsWith(QStringLiteral("frame:"))
+                          ? q(framed(1, command.mid(6).toStdString()))
+                          : command);
         QTest::keyClick(line, Qt::Key_Return);
         if (!leftover.isEmpty()) settle();
     }

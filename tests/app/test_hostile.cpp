@@ -59,7 +59,8 @@ long double lenientNumber(const QString& text) {
     while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) number += s[i++], digits = true;
     if (i < s.size() && s[i] == '.') {
         number += s[i++];
-        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) number += s[i++], digits = true;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])))
+            number += s[i++], digits = true;
     }
     if (!digits) return 0;
     if (i < s.size() && std::strchr("EeDd", s[i])) {
@@ -81,50 +82,52 @@ struct Range {
 
 Range rangeOf(const Spot& spot) {
     switch (spot.kind) {
-    case Kind::Port:
-        return {0, 65535};
-    case Kind::Word:
-        // Gains take whatever a word can carry; offsets what their rule allows.
-        if (spot.control.startsWith(QStringLiteral("ADzcal")) || spot.control.startsWith(QStringLiteral("DAzcal")))
-            return {-100, 100};
-        return {-32768, 65535};
-    case Kind::Average:
-        return {1, 9};
-    default:
-        return {0, 255};
+        case Kind::Port:
+            return {0, 65535};
+        case Kind::Word:
+            // Gains take whatever a word can carry; offsets what their rule allows.
+            if (spot.control.startsWith(QStringLiteral("ADzcal")) ||
+                spot.control.startsWith(QStringLiteral("DAzcal")))
+                return {-100, 100};
+            return {-32768, 65535};
+        case Kind::Average:
+            return {1, 9};
+        default:
+            return {0, 255};
     }
 }
 
 // The bytes a store should write for `spot`, or empty when it must refuse.
 std::optional<std::vector<int>> meant(const Spot& spot, const Form& form, int flagByte) {
     switch (spot.kind) {
-    case Kind::Octet:
-    case Kind::Count:
-    case Kind::Average:
-    case Kind::Port:
-    case Kind::Word: {
-        const long double v = std::nearbyint(lenientNumber(form.text(spot.control)));
-        const Range range = rangeOf(spot);
-        if (!(v >= range.low && v <= range.high)) return std::nullopt;
-        const long long n = static_cast<long long>(v);
-        if (spot.kind == Kind::Port) return std::vector<int>{static_cast<int>(n / 256), static_cast<int>(n % 256)};
-        if (spot.kind == Kind::Word) {
-            const long long w = n < 0 ? n + 65536 : n;
-            return std::vector<int>{static_cast<int>(w / 256), static_cast<int>(w % 256)};
+        case Kind::Octet:
+        case Kind::Count:
+        case Kind::Average:
+        case Kind::Port:
+        case Kind::Word: {
+            const long double v = std::nearbyint(lenientNumber(form.text(spot.control)));
+            const Range range = rangeOf(spot);
+            if (!(v >= range.low && v <= range.high)) return std::nullopt;
+            const long long n = static_cast<long long>(v);
+            if (spot.kind == Kind::Port)
+                return std::vector<int>{static_cast<int>(n / 256), static_cast<int>(n % 256)};
+            if (spot.kind == Kind::Word) {
+                const long long w = n < 0 ? n + 65536 : n;
+                return std::vector<int>{static_cast<int>(w / 256), static_cast<int>(w % 256)};
+            }
+            return std::vector<int>{static_cast<int>(n)};
         }
-        return std::vector<int>{static_cast<int>(n)};
-    }
-    case Kind::Text: {
-        const QString text = form.text(spot.control).left(16);
-        std::vector<int> bytes(16, 0);
-        for (int i = 0; i < text.size(); ++i) {
-            if (text.at(i).unicode() > 0xFF) return std::nullopt;
-            bytes[static_cast<std::size_t>(i)] = text.at(i).unicode();
+        case Kind::Text: {
+            const QString text = form.text(spot.control).left(16);
+            std::vector<int> bytes(16, 0);
+            for (int i = 0; i < text.size(); ++i) {
+                if (text.at(i).unicode() > 0xFF) return std::nullopt;
+                bytes[static_cast<std::size_t>(i)] = text.at(i).unicode();
+            }
+            return bytes;
         }
-        return bytes;
-    }
-    default:
-        return bytesFor(spot, form, flagByte);
+        default:
+            return bytesFor(spot, form, flagByte);
     }
 }
 
@@ -221,10 +224,12 @@ void TestHostile::boxes() {
                 QVERIFY(form.text(QStringLiteral("password")).size() <= 16);
             } else {
                 const QString average = form.text(QStringLiteral("MovAvgNo"));
-                QVERIFY2(lenientNumber(average) >= 1 && lenientNumber(average) <= 9, qPrintable(average.left(40)));
+                QVERIFY2(lenientNumber(average) >= 1 && lenientNumber(average) <= 9,
+                         qPrintable(average.left(40)));
                 for (const char* array : {"ADzcal", "DAzcal"})
                     for (int k = 0; k < (array[0] == 'A' ? 8 : 4); ++k) {
-                        const QString offset = form.text(QStringLiteral("%1(%2)").arg(QLatin1String(array)).arg(k));
+                        const QString offset =
+                            form.text(QStringLiteral("%1(%2)").arg(QLatin1String(array)).arg(k));
                         const long double v = lenientNumber(offset);
                         QVERIFY2(v >= -100 && v <= 100, qPrintable(offset.left(40)));
                     }
@@ -250,7 +255,8 @@ void TestHostile::boxes() {
             else
                 e2e.saveAdvanced(EndToEnd::Yes);
 
-            const QString where = name + QStringLiteral(" '") + shown + QStringLiteral("': ") + EndToEnd::message(window);
+            const QString where =
+                name + QStringLiteral(" '") + shown + QStringLiteral("': ") + EndToEnd::message(window);
             if (mustRefuse) {
                 ++refused;
                 QVERIFY2(EndToEnd::message(window) != QString::fromLatin1(kStoredText), qPrintable(where));
@@ -306,7 +312,8 @@ void TestHostile::terminal() {
     // The controller still answers afterwards.
     line->setText(QStringLiteral("IR*"));
     QTest::keyClick(line, Qt::Key_Return);
-    QVERIFY2(replies->toPlainText().endsWith(QStringLiteral("IR01\n")), qPrintable(replies->toPlainText().right(80)));
+    QVERIFY2(replies->toPlainText().endsWith(QStringLiteral("IR01\n")),
+             qPrintable(replies->toPlainText().right(80)));
 }
 
 QTEST_MAIN(TestHostile)

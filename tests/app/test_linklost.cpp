@@ -105,18 +105,18 @@ private:
 
 void run(EndToEnd& e2e, Op op) {
     switch (op) {
-    case Op::BasicRetrieve:
-        e2e.retrieveBasic();
-        break;
-    case Op::BasicStore:
-        e2e.saveBasic(EndToEnd::Yes);
-        break;
-    case Op::AdvancedRetrieve:
-        e2e.retrieveAdvanced();
-        break;
-    case Op::AdvancedStore:
-        e2e.saveAdvanced(EndToEnd::Yes);
-        break;
+        case Op::BasicRetrieve:
+            e2e.retrieveBasic();
+            break;
+        case Op::BasicStore:
+            e2e.saveBasic(EndToEnd::Yes);
+            break;
+        case Op::AdvancedRetrieve:
+            e2e.retrieveAdvanced();
+            break;
+        case Op::AdvancedStore:
+            e2e.saveAdvanced(EndToEnd::Yes);
+            break;
     }
 }
 
@@ -139,6 +139,7 @@ private slots:
     void operation();
     void terminal_data();
     void terminal();
+    void idleTerminalNotices();
 };
 
 void TestLinkLost::operation_data() {
@@ -160,8 +161,10 @@ void TestLinkLost::operation_data() {
     };
     for (const OpInfo& o : ops) {
         QTest::addRow("%s: pulled during the ENQ wait", o.name) << o.op << When::EnqWait << -1 << false;
-        QTest::addRow("%s: pulled during the identification", o.name) << o.op << When::Identify << -1 << false;
-        QTest::addRow("%s: pulled at a middle address", o.name) << o.op << When::AtAddress << o.middle << false;
+        QTest::addRow("%s: pulled during the identification", o.name)
+            << o.op << When::Identify << -1 << false;
+        QTest::addRow("%s: pulled at a middle address", o.name)
+            << o.op << When::AtAddress << o.middle << false;
         QTest::addRow("%s: pulled at the last address, name gone", o.name)
             << o.op << When::AtAddress << o.last << true;
         QTest::addRow("%s: pulled while idle", o.name) << o.op << When::Idle << -1 << false;
@@ -209,20 +212,20 @@ void TestLinkLost::operation() {
     korvex::Faults faults;
     std::string wanted;
     switch (when) {
-    case When::EnqWait:
-        faults.silent = true;  // the ENQ goes unanswered while the adapter goes
-        wanted = "\x05";
-        break;
-    case When::Identify:
-        faults.ignoreFirstIdentify = 1;
-        wanted = "IR*";
-        break;
-    case When::AtAddress:
-        faults.silentAtAddress = address;  // carried out, but the reply never comes
-        wanted = store ? writeCommandPrefix(address) : readCommand(address);
-        break;
-    case When::Idle:
-        break;
+        case When::EnqWait:
+            faults.silent = true;  // the ENQ goes unanswered while the adapter goes
+            wanted = "\x05";
+            break;
+        case When::Identify:
+            faults.ignoreFirstIdentify = 1;
+            wanted = "IR*";
+            break;
+        case When::AtAddress:
+            faults.silentAtAddress = address;  // carried out, but the reply never comes
+            wanted = store ? writeCommandPrefix(address) : readCommand(address);
+            break;
+        case When::Idle:
+            break;
     }
     sim.setFaults(faults);
     if (when == When::Idle) {
@@ -282,7 +285,8 @@ void TestLinkLost::operation() {
     // The advanced store builds the flag byte in PLCconfig right after "MENABLE".
     if (store && block == Block::Advanced && when == When::AtAddress)
         ownExpected[QStringLiteral("PLCconfig")] = signedText(flag);
-    const QString off = differences(ownExpected, snapshot(block == Block::Basic ? basic->widgets() : advanced->widgets()));
+    const QString off =
+        differences(ownExpected, snapshot(block == Block::Basic ? basic->widgets() : advanced->widgets()));
     QVERIFY2(off.isEmpty(), qPrintable(off));
 
     // The port is closed, and the terminal shows it closed.
@@ -307,7 +311,8 @@ void TestLinkLost::operation() {
     QVERIFY(term->line().isOpen());
     QCOMPARE(e2e.notes().boxes().size(), std::size_t{0});
     korvex::Memory complete = before;
-    for (const Write& w : planned) complete[static_cast<std::size_t>(w.address)] = static_cast<std::uint8_t>(w.value);
+    for (const Write& w : planned)
+        complete[static_cast<std::size_t>(w.address)] = static_cast<std::uint8_t>(w.value);
     const QString completeOff = memoryDifference(complete, sim.memory());
     QVERIFY2(completeOff.isEmpty(), qPrintable(completeOff));
     if (!store) {
@@ -363,8 +368,8 @@ void TestLinkLost::terminal() {
     sim.setTrace({});
 
     const QString device = QString::fromStdString(sim.devicePath());
-    QCOMPARE(replies->toPlainText(), QStringLiteral("(Port lost: %1 went away)\n(Warning: No Response from PLC)\n")
-                                         .arg(device));
+    QCOMPARE(replies->toPlainText(),
+             QStringLiteral("(Port lost: %1 went away)\n(Warning: No Response from PLC)\n").arg(device));
     QCOMPARE(e2e.notes().beeps(), 1);
     QVERIFY(!term->line().isOpen());
     QVERIFY(child<QPushButton>(term, "openPort")->isEnabled());
@@ -374,8 +379,9 @@ void TestLinkLost::terminal() {
     timer.restart();
     QTest::keyClick(line, Qt::Key_Return);
     QVERIFY(timer.elapsed() < 1000);
-    QVERIFY(replies->toPlainText().endsWith(QStringLiteral("went away)\n(Warning: No Response from PLC)\n"
-                                                           "(Warning: No Response from PLC)\n")));
+    QVERIFY(
+        replies->toPlainText().endsWith(QStringLiteral("went away)\n(Warning: No Response from PLC)\n"
+                                                       "(Warning: No Response from PLC)\n")));
     // Back (under a new name here): Open Port works.
     QVERIFY(sim.start());
     sim.setFaults({});
@@ -386,6 +392,43 @@ void TestLinkLost::terminal() {
     line->setText(QStringLiteral("IR*"));
     QTest::keyClick(line, Qt::Key_Return);
     QVERIFY2(replies->toPlainText().endsWith(QStringLiteral("IR01\n")), qPrintable(replies->toPlainText()));
+}
+
+// Pulled while nothing is sent: the terminal notices by itself while the
+// program waits for the user, and shows the port closed.
+void TestLinkLost::idleTerminalNotices() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString adapter = dir.filePath(QStringLiteral("ttyKorvex"));
+    EndToEnd e2e;
+    QVERIFY(e2e.ready());
+    korvex::PtySimulator& sim = e2e.sim();
+    QVERIFY(sim.makeLink(adapter.toStdString()));
+    SerialCommWindow* term = e2e.terminal();
+    term->presetPort(adapter, QString());
+    QVERIFY(term->openCommPort());
+    auto* replies = child<QPlainTextEdit>(term, "responseBox");
+    replies->clear();
+    e2e.forget();
+
+    sim.stop();  // pulled, and its name gone with it
+    QTRY_VERIFY_WITH_TIMEOUT(!term->line().isOpen(), 5000);
+    QVERIFY(child<QPushButton>(term, "openPort")->isEnabled());
+    QVERIFY(!child<QPushButton>(term, "closePort")->isEnabled());
+    QVERIFY(child<QComboBox>(term, "portChoice")->isEnabled());
+    QVERIFY2(replies->toPlainText().startsWith(QStringLiteral("(Port lost: ")),
+             qPrintable(replies->toPlainText()));
+    QCOMPARE(e2e.notes().boxes().size(), std::size_t{0});
+
+    // A retrieve now says the port cannot be opened, and sends nothing.
+    e2e.retrieveBasic();
+    QCOMPARE(e2e.notes().boxes().size(), std::size_t{1});
+    QVERIFY(e2e.notes().boxes().front().text.contains(QStringLiteral("There is no device")));
+    // Back under its name: the retrieve works.
+    QVERIFY(sim.start());
+    QVERIFY(sim.makeLink(adapter.toStdString()));
+    e2e.retrieveBasic();
+    QCOMPARE(EndToEnd::message(e2e.basic()), QString::fromLatin1(kRetrievedText));
 }
 
 QTEST_MAIN(TestLinkLost)

@@ -10,6 +10,13 @@
 // by a copy of this executable (`--hold DEVICE`), and a device the user may
 // not open is tried, when the tests run as root, by a copy running as an
 // ordinary user (`--open-as-user DEVICE`).
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -21,12 +28,8 @@
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <grp.h>
 #include <iostream>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "advanced/advancedwindow.h"
 #include "app/windowregistry.h"
@@ -132,6 +135,7 @@ private slots:
     void refusedOpen_data();
     void refusedOpen();
     void permissionDenied();
+    void heldExclusivelyWithoutALock();
     void openWorksOnceTheHolderLetsGo();
     void refusedOpenRefreshesNothing();
     void operationsSendNothingOnARefusedPort_data();
@@ -158,14 +162,14 @@ void TestPortErrors::cleanup() {
 
 // How each case is made before Open Port is pressed.
 enum class Arrange {
-    HeldHere,            // a second line of this program has the pty open
+    HeldHere,  // a second line of this program has the pty open
     HeldByAnotherProcess,
     MissingPath,
-    DanglingLink,        // the by-id name of an adapter that was pulled
-    ComNameToMissing,    // "COM5" with KORVEX_COM5 naming a missing device
+    DanglingLink,      // the by-id name of an adapter that was pulled
+    ComNameToMissing,  // "COM5" with KORVEX_COM5 naming a missing device
     RegularFile,
     Directory,
-    NoTerminal,          // a character device that is not a serial line
+    NoTerminal,  // a character device that is not a serial line
 };
 Q_DECLARE_METATYPE(Arrange)
 
@@ -174,13 +178,15 @@ void TestPortErrors::refusedOpen_data() {
     QTest::addColumn<QString>("reason");  // what the second line must say
     QTest::newRow("pty held by a second open in this program")
         << Arrange::HeldHere << "is in use by another program.";
-    QTest::newRow("pty held by another process") << Arrange::HeldByAnotherProcess << "is in use by another program.";
+    QTest::newRow("pty held by another process")
+        << Arrange::HeldByAnotherProcess << "is in use by another program.";
     QTest::newRow("missing path") << Arrange::MissingPath << "There is no device";
     QTest::newRow("link left by a pulled adapter") << Arrange::DanglingLink << "There is no device";
     QTest::newRow("COM5 leading to a missing device") << Arrange::ComNameToMissing << "There is no device";
     QTest::newRow("regular file") << Arrange::RegularFile << "is not a serial device.";
     QTest::newRow("directory") << Arrange::Directory << "is not a serial device.";
-    QTest::newRow("character device without a line (/dev/null)") << Arrange::NoTerminal << "is not a serial device.";
+    QTest::newRow("character device without a line (/dev/null)")
+        << Arrange::NoTerminal << "is not a serial device.";
 }
 
 void TestPortErrors::refusedOpen() {
@@ -188,49 +194,49 @@ void TestPortErrors::refusedOpen() {
     QFETCH(QString, reason);
 
     const QString pty = q(sim_->devicePath());
-    QString portText;   // what the port list holds
-    QString device;     // what the reason must name
+    QString portText;  // what the port list holds
+    QString device;    // what the reason must name
     QtSerialLine first;
     Holder holder;
     switch (arrange) {
-    case Arrange::HeldHere:
-        first.setDevice(sim_->devicePath());
-        QVERIFY(first.setSettings("9600,N,8,1"));
-        QVERIFY(first.open().ok());
-        portText = device = pty;
-        break;
-    case Arrange::HeldByAnotherProcess:
-        QVERIFY(holder.start(pty));
-        portText = device = pty;
-        break;
-    case Arrange::MissingPath:
-        portText = device = dir_->filePath(QStringLiteral("ttyUSB9"));
-        break;
-    case Arrange::DanglingLink: {
-        const QString gone = dir_->filePath(QStringLiteral("gone"));
-        portText = dir_->filePath(QStringLiteral("usb-Adapter-if00-port0"));
-        QVERIFY(QFile::link(gone, portText));
-        device = portText;  // a name that leads nowhere is named as typed
-        break;
-    }
-    case Arrange::ComNameToMissing:
-        device = dir_->filePath(QStringLiteral("ttyUSB7"));
-        ::setenv("KORVEX_COM5", device.toLocal8Bit().constData(), 1);
-        portText = QStringLiteral("COM5");
-        break;
-    case Arrange::RegularFile: {
-        portText = device = dir_->filePath(QStringLiteral("capture.txt"));
-        QFile file(portText);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("IR01\r");
-        break;
-    }
-    case Arrange::Directory:
-        portText = device = dir_->path();
-        break;
-    case Arrange::NoTerminal:
-        portText = device = QStringLiteral("/dev/null");
-        break;
+        case Arrange::HeldHere:
+            first.setDevice(sim_->devicePath());
+            QVERIFY(first.setSettings("9600,N,8,1"));
+            QVERIFY(first.open().ok());
+            portText = device = pty;
+            break;
+        case Arrange::HeldByAnotherProcess:
+            QVERIFY(holder.start(pty));
+            portText = device = pty;
+            break;
+        case Arrange::MissingPath:
+            portText = device = dir_->filePath(QStringLiteral("ttyUSB9"));
+            break;
+        case Arrange::DanglingLink: {
+            const QString gone = dir_->filePath(QStringLiteral("gone"));
+            portText = dir_->filePath(QStringLiteral("usb-Adapter-if00-port0"));
+            QVERIFY(QFile::link(gone, portText));
+            device = portText;  // a name that leads nowhere is named as typed
+            break;
+        }
+        case Arrange::ComNameToMissing:
+            device = dir_->filePath(QStringLiteral("ttyUSB7"));
+            ::setenv("KORVEX_COM5", device.toLocal8Bit().constData(), 1);
+            portText = QStringLiteral("COM5");
+            break;
+        case Arrange::RegularFile: {
+            portText = device = dir_->filePath(QStringLiteral("capture.txt"));
+            QFile file(portText);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("IR01\r");
+            break;
+        }
+        case Arrange::Directory:
+            portText = device = dir_->path();
+            break;
+        case Arrange::NoTerminal:
+            portText = device = QStringLiteral("/dev/null");
+            break;
     }
 
     NotifierScope notes;
@@ -296,6 +302,41 @@ void TestPortErrors::permissionDenied() {
     QVERIFY2(lines[1].startsWith(QStringLiteral("Permission denied for ") + pty), qPrintable(lines[1]));
     QVERIFY2(lines[1].contains(QStringLiteral("dialout")), qPrintable(lines[1]));
     QVERIFY(sim_->log().empty());
+}
+
+// A program that takes the port for itself alone (TIOCEXCL) but leaves no
+// lock file: only the system refuses the second open, and only to an
+// ordinary user (root may open it anyway).
+void TestPortErrors::heldExclusivelyWithoutALock() {
+    const QString pty = q(sim_->devicePath());
+    const int held = ::open(sim_->devicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    QVERIFY(held >= 0);
+    QVERIFY(::ioctl(held, TIOCEXCL) == 0);
+    QStringList lines;
+    if (::geteuid() != 0) {
+        NotifierScope notes;
+        RealTerminal t(pty);
+        QVERIFY(!t.window.openCommPort());
+        QCOMPARE(notes->boxes().size(), std::size_t{1});
+        lines = notes->boxes().front().text.split(QLatin1Char('\n'));
+        QVERIFY(!t.window.line().isOpen());
+        QCOMPARE(t.replies(), QString());
+    } else {
+        QVERIFY(::chmod(sim_->devicePath().c_str(), 0666) == 0);
+        const ChildReport report = openAsOrdinaryUser(pty);
+        if (!report.ran) {
+            ::close(held);
+            QSKIP("cannot run a copy of the test as an ordinary user here");
+        }
+        QVERIFY2(report.lines.size() == 5, qPrintable(report.lines.join(QLatin1Char('|'))));
+        QCOMPARE(report.lines[0], QStringLiteral("boxes=1"));
+        lines = report.lines.mid(1, 2);
+        QCOMPARE(report.lines[3], QStringLiteral("open=0 openPort=1 closePort=0"));
+    }
+    ::close(held);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QString::fromLatin1(kFirstLine));
+    QCOMPARE(lines[1], QStringLiteral("The port %1 is in use by another program.").arg(pty));
 }
 
 // Once the other program lets go, the same Open Port opens the port.
@@ -385,7 +426,8 @@ void TestPortErrors::operationsSendNothingOnARefusedPort() {
         }
 
         QCOMPARE(notes->boxes().size(), std::size_t{1});
-        QCOMPARE(notes->boxes().front().text.section(QLatin1Char('\n'), 0, 0), QString::fromLatin1(kFirstLine));
+        QCOMPARE(notes->boxes().front().text.section(QLatin1Char('\n'), 0, 0),
+                 QString::fromLatin1(kFirstLine));
         QVERIFY(notes->boxes().front().text.endsWith(QStringLiteral("is in use by another program.")));
         // The window shows nothing of its own and changes nothing.
         QCOMPARE(message->text(), QStringLiteral("earlier text"));

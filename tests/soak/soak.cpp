@@ -45,31 +45,42 @@ constexpr int kTimeoutMs = 100;
 
 enum class FaultKind {
     None,
-    SilentAt,        // no reply to the read or write of one address (a write is still carried out)
-    OtherStationAt,  // another station's reply at one address
-    StopAfter,       // the controller stops answering after k framed commands
-    IdentifyIgnored, // the first n "IR*" unanswered (n = 1..3)
-    NoEnable,        // "MENABLE" unanswered
-    NoReboot,        // the reboot unanswered
-    NoVersion,       // "VM*" unanswered
-    Split,           // replies in pieces
-    CrLf,            // replies end in CR LF
-    LinkLost,        // the adapter is pulled after k framed commands
+    SilentAt,         // no reply to the read or write of one address (a write is still carried out)
+    OtherStationAt,   // another station's reply at one address
+    StopAfter,        // the controller stops answering after k framed commands
+    IdentifyIgnored,  // the first n "IR*" unanswered (n = 1..3)
+    NoEnable,         // "MENABLE" unanswered
+    NoReboot,         // the reboot unanswered
+    NoVersion,        // "VM*" unanswered
+    Split,            // replies in pieces
+    CrLf,             // replies end in CR LF
+    LinkLost,         // the adapter is pulled after k framed commands
 };
 
 const char* nameOf(FaultKind kind) {
     switch (kind) {
-    case FaultKind::None: return "none";
-    case FaultKind::SilentAt: return "silent at";
-    case FaultKind::OtherStationAt: return "other station at";
-    case FaultKind::StopAfter: return "stops after";
-    case FaultKind::IdentifyIgnored: return "IR* ignored";
-    case FaultKind::NoEnable: return "MENABLE unanswered";
-    case FaultKind::NoReboot: return "reboot unanswered";
-    case FaultKind::NoVersion: return "VM* unanswered";
-    case FaultKind::Split: return "split replies";
-    case FaultKind::CrLf: return "CR LF";
-    case FaultKind::LinkLost: return "link lost after";
+        case FaultKind::None:
+            return "none";
+        case FaultKind::SilentAt:
+            return "silent at";
+        case FaultKind::OtherStationAt:
+            return "other station at";
+        case FaultKind::StopAfter:
+            return "stops after";
+        case FaultKind::IdentifyIgnored:
+            return "IR* ignored";
+        case FaultKind::NoEnable:
+            return "MENABLE unanswered";
+        case FaultKind::NoReboot:
+            return "reboot unanswered";
+        case FaultKind::NoVersion:
+            return "VM* unanswered";
+        case FaultKind::Split:
+            return "split replies";
+        case FaultKind::CrLf:
+            return "CR LF";
+        case FaultKind::LinkLost:
+            return "link lost after";
     }
     return "?";
 }
@@ -90,11 +101,16 @@ enum class Result { Done, NoResponse, Invalid, LinkLost, Refused };
 
 const char* nameOf(Result r) {
     switch (r) {
-    case Result::Done: return "done";
-    case Result::NoResponse: return "no response";
-    case Result::Invalid: return "invalid response";
-    case Result::LinkLost: return "link lost";
-    case Result::Refused: return "refused";
+        case Result::Done:
+            return "done";
+        case Result::NoResponse:
+            return "no response";
+        case Result::Invalid:
+            return "invalid response";
+        case Result::LinkLost:
+            return "link lost";
+        case Result::Refused:
+            return "refused";
     }
     return "?";
 }
@@ -120,28 +136,28 @@ Prediction predict(const std::vector<Step>& steps, const Fault& fault) {
         Result r = Result::Done;
         bool carried = true;
         switch (fault.kind) {
-        case FaultKind::SilentAt:
-            if (s.address == fault.value) r = Result::NoResponse;
-            break;
-        case FaultKind::OtherStationAt:
-            if (s.address == fault.value) r = Result::Invalid;
-            break;
-        case FaultKind::StopAfter:
-            if (i == fault.value) r = Result::NoResponse, carried = false;
-            break;
-        case FaultKind::LinkLost:
-            // The k-th command is carried out, the adapter goes while its
-            // reply (or the next) is awaited.
-            if (i == fault.value) r = Result::LinkLost;
-            break;
-        case FaultKind::NoEnable:
-            if (s.kind == Step::Enable) r = Result::NoResponse;
-            break;
-        case FaultKind::NoReboot:
-            if (s.kind == Step::Reboot) r = Result::NoResponse;
-            break;
-        default:
-            break;
+            case FaultKind::SilentAt:
+                if (s.address == fault.value) r = Result::NoResponse;
+                break;
+            case FaultKind::OtherStationAt:
+                if (s.address == fault.value) r = Result::Invalid;
+                break;
+            case FaultKind::StopAfter:
+                if (i == fault.value) r = Result::NoResponse, carried = false;
+                break;
+            case FaultKind::LinkLost:
+                // The k-th command never reaches the controller: the adapter
+                // goes while its reply is awaited.
+                if (i == fault.value) r = Result::LinkLost, carried = false;
+                break;
+            case FaultKind::NoEnable:
+                if (s.kind == Step::Enable) r = Result::NoResponse;
+                break;
+            case FaultKind::NoReboot:
+                if (s.kind == Step::Reboot) r = Result::NoResponse;
+                break;
+            default:
+                break;
         }
         if (r == Result::Done) continue;
         if (s.kind == Step::Reboot) {
@@ -225,7 +241,7 @@ private:
     // Puts a value the store must refuse into one numeric box; its name.
     QString spoil(Block block, Form& form);
     Fault chooseFault(const std::vector<Step>& steps, bool store, Block block);
-    void apply(const Fault& fault, const std::vector<Step>& steps);
+    void apply(const Fault& fault);
     void afterOperation(const Fault& fault);
     bool fail(const QString& what);
     bool checkMessage(QWidget* window, Result expected, bool store);
@@ -260,14 +276,16 @@ void Soak::editRandomly(Block block, Form& form) {
     auto maybe = [this] { return chance(0.7); };
     auto dotted = [&](const QString& array) {
         for (int i = 3; i >= 0; --i)
-            if (maybe()) form.setText(QStringLiteral("%1(%2)").arg(array).arg(i), QString::number(pick(0, 255)));
+            if (maybe())
+                form.setText(QStringLiteral("%1(%2)").arg(array).arg(i), QString::number(pick(0, 255)));
     };
     if (block == Block::Basic) {
-        for (const char* array : {"IP", "subnet", "gateway", "smtp", "DNS"}) dotted(QString::fromLatin1(array));
+        for (const char* array : {"IP", "subnet", "gateway", "smtp", "DNS"})
+            dotted(QString::fromLatin1(array));
         for (const char* port : {"svrport", "MBtcpPort"})
             if (maybe())
-                form.setText(QString::fromLatin1(port),
-                             (chance(0.3) ? QStringLiteral(" ") : QString()) + QString::number(pick(0, 65535)));
+                form.setText(QString::fromLatin1(port), (chance(0.3) ? QStringLiteral(" ") : QString()) +
+                                                            QString::number(pick(0, 65535)));
         if (maybe()) {
             if (chance(0.5))
                 form.setText(QStringLiteral("No_of_MBtcp"), QString::number(pick(2, 5)));
@@ -281,11 +299,13 @@ void Soak::editRandomly(Block block, Form& form) {
     } else {
         for (int n = 1; n <= 6; ++n) dotted(QStringLiteral("TIP%1").arg(n));
         for (int k = 0; k < 8; ++k) {
-            if (maybe()) form.setText(QStringLiteral("ADmcal(%1)").arg(k), QString::number(pick(-32768, 65535)));
+            if (maybe())
+                form.setText(QStringLiteral("ADmcal(%1)").arg(k), QString::number(pick(-32768, 65535)));
             if (maybe()) form.setText(QStringLiteral("ADzcal(%1)").arg(k), QString::number(pick(-100, 100)));
         }
         for (int k = 0; k < 4; ++k) {
-            if (maybe()) form.setText(QStringLiteral("DAmcal(%1)").arg(k), QString::number(pick(-32768, 65535)));
+            if (maybe())
+                form.setText(QStringLiteral("DAmcal(%1)").arg(k), QString::number(pick(-32768, 65535)));
             if (maybe()) form.setText(QStringLiteral("DAzcal(%1)").arg(k), QString::number(pick(-100, 100)));
         }
         if (maybe()) form.setText(QStringLiteral("MovAvgNo"), QString::number(pick(1, 9)));
@@ -300,18 +320,18 @@ QString Soak::spoil(Block block, Form& form) {
     QString value;
     if (block == Block::Basic) {
         switch (pick(0, 2)) {
-        case 0:
-            control = QStringLiteral("gateway(%1)").arg(pick(0, 3));
-            value = QString::number(pick(256, 999));
-            break;
-        case 1:
-            control = QStringLiteral("svrport");
-            value = QString::number(pick(65536, 999999));
-            break;
-        default:
-            control = QStringLiteral("hostName");
-            value = QStringLiteral("Pr\u0435ss");  // a Cyrillic "e"
-            break;
+            case 0:
+                control = QStringLiteral("gateway(%1)").arg(pick(0, 3));
+                value = QString::number(pick(256, 999));
+                break;
+            case 1:
+                control = QStringLiteral("svrport");
+                value = QString::number(pick(65536, 999999));
+                break;
+            default:
+                control = QStringLiteral("hostName");
+                value = QStringLiteral("Pr\u0435ss");  // a Cyrillic "e"
+                break;
         }
     } else {
         if (chance(0.5)) {
@@ -331,107 +351,104 @@ Fault Soak::chooseFault(const std::vector<Step>& steps, bool store, Block block)
     if (chance(store ? 0.45 : 0.6)) return f;
     const int count = static_cast<int>(steps.size());
     switch (pick(0, 9)) {
-    case 0:
-    case 1:
-        f.kind = FaultKind::SilentAt;
-        f.value = steps[static_cast<std::size_t>(pick(0, count - 1))].address;
-        if (f.value < 0) f.value = 566;
-        break;
-    case 2:
-        f.kind = FaultKind::OtherStationAt;
-        f.value = steps[static_cast<std::size_t>(pick(0, count - 1))].address;
-        if (f.value < 0) f.value = 524;
-        break;
-    case 3:
-        f.kind = FaultKind::StopAfter;
-        f.value = pick(0, count);
-        break;
-    case 4:
-        f.kind = FaultKind::IdentifyIgnored;
-        f.value = pick(1, 3);
-        break;
-    case 5:
-        f.kind = store ? FaultKind::NoEnable : (block == Block::Basic ? FaultKind::NoVersion : FaultKind::Split);
-        f.value = 3;
-        break;
-    case 6:
-        f.kind = store ? FaultKind::NoReboot : FaultKind::CrLf;
-        break;
-    case 7:
-        f.kind = FaultKind::Split;
-        f.value = pick(2, 6);
-        break;
-    case 8:
-        f.kind = FaultKind::CrLf;
-        break;
-    default:
-        f.kind = FaultKind::LinkLost;
-        f.value = pick(0, count - 1);
-        break;
+        case 0:
+        case 1:
+            f.kind = FaultKind::SilentAt;
+            f.value = steps[static_cast<std::size_t>(pick(0, count - 1))].address;
+            if (f.value < 0) f.value = 566;
+            break;
+        case 2:
+            f.kind = FaultKind::OtherStationAt;
+            f.value = steps[static_cast<std::size_t>(pick(0, count - 1))].address;
+            if (f.value < 0) f.value = 524;
+            break;
+        case 3:
+            f.kind = FaultKind::StopAfter;
+            f.value = pick(0, count);
+            break;
+        case 4:
+            f.kind = FaultKind::IdentifyIgnored;
+            f.value = pick(1, 3);
+            break;
+        case 5:
+            f.kind = store ? FaultKind::NoEnable
+                           : (block == Block::Basic ? FaultKind::NoVersion : FaultKind::Split);
+            f.value = 3;
+            break;
+        case 6:
+            f.kind = store ? FaultKind::NoReboot : FaultKind::CrLf;
+            break;
+        case 7:
+            f.kind = FaultKind::Split;
+            f.value = pick(2, 6);
+            break;
+        case 8:
+            f.kind = FaultKind::CrLf;
+            break;
+        default:
+            f.kind = FaultKind::LinkLost;
+            f.value = pick(0, count - 1);
+            break;
     }
     return f;
 }
 
-void Soak::apply(const Fault& fault, const std::vector<Step>& steps) {
+void Soak::apply(const Fault& fault) {
     korvex::PtySimulator& sim = e2e_->sim();
     korvex::Faults faults;
     sim.setCrlf(fault.kind == FaultKind::CrLf);
     switch (fault.kind) {
-    case FaultKind::SilentAt:
-        faults.silentAtAddress = fault.value;
-        break;
-    case FaultKind::OtherStationAt:
-        faults.otherStationAtAddress = fault.value;
-        break;
-    case FaultKind::StopAfter:
-        faults.stopAfterFramed = fault.value;
-        break;
-    case FaultKind::IdentifyIgnored:
-        faults.ignoreFirstIdentify = fault.value;
-        break;
-    case FaultKind::NoEnable:
-        faults.silentCommands = {"MENABLE"};
-        break;
-    case FaultKind::NoReboot:
-        faults.silentCommands = {"Mw4011000080"};
-        break;
-    case FaultKind::NoVersion:
-        faults.silentCommands = {"VM*"};
-        break;
-    case FaultKind::Split:
-        faults.splitReplies = fault.value;
-        break;
-    case FaultKind::LinkLost: {
-        // After the k-th framed command is carried out the controller goes
-        // quiet and the adapter is pulled.
-        puller_ = std::make_unique<Puller>(sim);
-        Puller* puller = puller_.get();
-        auto seen = std::make_shared<int>(0);
-        auto pending = std::make_shared<std::string>();
-        const int k = fault.value;
-        (void)steps;
-        sim.setTrace([&sim, puller, seen, pending, k](bool fromTool, const std::string& bytes) {
-            if (!fromTool) return;
-            *pending += bytes;
-            std::size_t end;
-            while ((end = pending->find('\r')) != std::string::npos) {
-                const bool framed = !pending->empty() && pending->find('@') < end;
-                pending->erase(0, end + 1);
-                if (framed && (*seen)++ == k) {
-                    korvex::Faults silent;
-                    silent.silent = true;
-                    sim.setFaults(silent);
-                    puller->pull();
+        case FaultKind::SilentAt:
+            faults.silentAtAddress = fault.value;
+            break;
+        case FaultKind::OtherStationAt:
+            faults.otherStationAtAddress = fault.value;
+            break;
+        case FaultKind::StopAfter:
+            faults.stopAfterFramed = fault.value;
+            break;
+        case FaultKind::IdentifyIgnored:
+            faults.ignoreFirstIdentify = fault.value;
+            break;
+        case FaultKind::NoEnable:
+            faults.silentCommands = {"MENABLE"};
+            break;
+        case FaultKind::NoReboot:
+            faults.silentCommands = {"Mw4011000080"};
+            break;
+        case FaultKind::NoVersion:
+            faults.silentCommands = {"VM*"};
+            break;
+        case FaultKind::Split:
+            faults.splitReplies = fault.value;
+            break;
+        case FaultKind::LinkLost: {
+            // The controller takes k framed commands; the adapter is pulled while
+            // the tool waits for the reply to the next one (which never got
+            // through).
+            faults.stopAfterFramed = fault.value;
+            puller_ = std::make_unique<Puller>(sim);
+            Puller* puller = puller_.get();
+            auto seen = std::make_shared<int>(0);
+            auto pending = std::make_shared<std::string>();
+            const int k = fault.value;
+            sim.setTrace([puller, seen, pending, k](bool fromTool, const std::string& bytes) {
+                if (!fromTool) return;
+                *pending += bytes;
+                std::size_t end;
+                while ((end = pending->find('\r')) != std::string::npos) {
+                    const bool framed = pending->find('@') < end;
+                    pending->erase(0, end + 1);
+                    if (framed && (*seen)++ == k) puller->pull();
                 }
-            }
-        });
-        break;
+            });
+            break;
+        }
+        case FaultKind::None:
+        case FaultKind::CrLf:
+            break;
     }
-    case FaultKind::None:
-    case FaultKind::CrLf:
-        break;
-    }
-    if (fault.kind != FaultKind::LinkLost) sim.setFaults(faults);
+    sim.setFaults(faults);
 }
 
 void Soak::afterOperation(const Fault& fault) {
@@ -464,24 +481,25 @@ bool Soak::checkMessage(QWidget* window, Result expected, bool store) {
     if (text.endsWith(QStringLiteral("* "))) text.chop(2);  // a write counted towards a mark
     QString wanted;
     switch (expected) {
-    case Result::Done:
-        wanted = QString::fromLatin1(store ? kStoredText : kRetrievedText);
-        break;
-    case Result::NoResponse:
-        wanted = QString::fromLatin1(kNoResponseText);
-        break;
-    case Result::Invalid:
-        wanted = QString::fromLatin1(kInvalidResponseText);
-        break;
-    case Result::LinkLost:
-        // The loss shows as such; should the wait end first, as no response.
-        if (text == QString::fromLatin1(kNoResponseText)) return true;
-        wanted = QString::fromLatin1(kLinkLostText);
-        break;
-    case Result::Refused:
-        if (text == QString::fromLatin1(kStoredText) || colour != QColor(255, 0, 0) || text.trimmed().isEmpty())
-            return fail(QStringLiteral("expected a refusal, message '%1'").arg(text));
-        return true;
+        case Result::Done:
+            wanted = QString::fromLatin1(store ? kStoredText : kRetrievedText);
+            break;
+        case Result::NoResponse:
+            wanted = QString::fromLatin1(kNoResponseText);
+            break;
+        case Result::Invalid:
+            wanted = QString::fromLatin1(kInvalidResponseText);
+            break;
+        case Result::LinkLost:
+            // The loss shows as such; should the wait end first, as no response.
+            if (text == QString::fromLatin1(kNoResponseText)) return true;
+            wanted = QString::fromLatin1(kLinkLostText);
+            break;
+        case Result::Refused:
+            if (text == QString::fromLatin1(kStoredText) || colour != QColor(255, 0, 0) ||
+                text.trimmed().isEmpty())
+                return fail(QStringLiteral("expected a refusal, message '%1'").arg(text));
+            return true;
     }
     if (text != wanted) return fail(QStringLiteral("message '%1', expected '%2'").arg(text, wanted));
     const QColor wantedColour = expected == Result::NoResponse || expected == Result::LinkLost
@@ -544,7 +562,7 @@ bool Soak::store(Block block) {
 
     e2e_->forget();
     const int rebootsBefore = e2e_->sim().rebootCount();
-    apply(fault, steps);
+    apply(fault);
     if (block == Block::Basic)
         e2e_->saveBasic(EndToEnd::Yes);
     else
@@ -605,7 +623,7 @@ bool Soak::retrieve(Block block) {
     const Prediction p = predict(steps, fault);
 
     e2e_->forget();
-    apply(fault, steps);
+    apply(fault);
     if (block == Block::Basic)
         e2e_->retrieveBasic();
     else
