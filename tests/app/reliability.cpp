@@ -1,6 +1,7 @@
 #include "reliability.h"
 
 #include "config/form.h"
+#include "sim/pty.h"
 
 namespace tarvelin::test {
 
@@ -70,6 +71,47 @@ int storeFlagByte(Block block, const Form& form, int held) {
     if (block == Block::Basic) return basicFlagByte(held, form.isChecked(QStringLiteral("EnablePW(0)")));
     return advancedFlagByte(held, form.isChecked(QStringLiteral("Tarvelintrusted(0)")),
                             form.isChecked(QStringLiteral("MBtrusted(0)")));
+}
+
+Puller::Puller(korvex::PtySimulator& sim, bool removeName) : sim_(sim), removeName_(removeName) {
+    thread_ = std::thread([this] {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [this] { return go_ || quit_; });
+        if (!go_) return;
+        lock.unlock();
+        if (removeName_)
+            sim_.stop();
+        else
+            sim_.hangUp();
+        lock.lock();
+        pulled_ = true;
+        wake_.notify_all();
+    });
+}
+
+Puller::~Puller() {
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void Puller::pull() {
+    std::lock_guard lock(mutex_);
+    go_ = true;
+    wake_.notify_all();
+}
+
+void Puller::waitPulled() {
+    std::unique_lock lock(mutex_);
+    wake_.wait(lock, [this] { return pulled_ || !go_; });
+}
+
+bool Puller::pulled() {
+    std::lock_guard lock(mutex_);
+    return pulled_;
 }
 
 }  // namespace tarvelin::test

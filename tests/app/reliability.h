@@ -3,9 +3,16 @@
 #pragma once
 
 #include <QString>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "app/blockplan.h"
+
+namespace korvex {
+class PtySimulator;
+}
 
 namespace tarvelin {
 class Form;
@@ -35,5 +42,33 @@ int storeFlagByte(Block block, const Form& form, int held);
 
 // The number PLCconfig holds ("00", " 22").
 int heldFlagByte(const Form& advancedForm);
+
+// Pulls the adapter (closes the simulator's side of its pseudo-terminal) from
+// a thread of its own when told to: the simulator's reader, which sees the
+// command to pull it at, cannot stop itself.
+class Puller {
+public:
+    // `removeName`: the adapter's name (a link made by makeLink) goes too.
+    explicit Puller(korvex::PtySimulator& sim, bool removeName = false);
+    ~Puller();
+    Puller(const Puller&) = delete;
+    Puller& operator=(const Puller&) = delete;
+
+    // Asks for the pull; returns at once (safe on the simulator's reader).
+    void pull();
+    // Waits until the pull asked for is done; at once when none was asked.
+    void waitPulled();
+    bool pulled();
+
+private:
+    korvex::PtySimulator& sim_;
+    const bool removeName_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool go_ = false;
+    bool quit_ = false;
+    bool pulled_ = false;
+    std::thread thread_;
+};
 
 }  // namespace tarvelin::test

@@ -49,7 +49,7 @@ enum class Fault {
     NoReboot,        // the reboot command unanswered
 };
 
-constexpr int kTimeoutMs = 150;
+constexpr int kTimeoutMs = 250;
 const QColor kRedColour(255, 0, 0);
 const QColor kBlueColour(0, 0, 192);
 

@@ -296,7 +296,7 @@ void TestHostile::terminal() {
     EndToEnd e2e;
     QVERIFY(e2e.ready());
     SerialCommWindow* term = e2e.terminal();
-    e2e.setTimeout(100);
+    e2e.setTimeout(300);
     QVERIFY(term->openCommPort());
     auto* replies = term->findChild<QPlainTextEdit*>(QStringLiteral("responseBox"));
     auto* line = term->findChild<QLineEdit*>(QStringLiteral("commandString"));

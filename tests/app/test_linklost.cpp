@@ -15,9 +15,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 
 #include "advanced/advancedwindow.h"
 #include "app/blockplan.h"
@@ -52,56 +49,6 @@ bool isStore(Op op) {
 Block blockOf(Op op) {
     return op == Op::BasicRetrieve || op == Op::BasicStore ? Block::Basic : Block::Advanced;
 }
-
-// Pulls the adapter from a thread of its own when told to: the simulator's
-// reader (which tells it) cannot stop itself.
-class Puller {
-public:
-    Puller(korvex::PtySimulator& sim, bool removeName) : sim_(sim), removeName_(removeName) {
-        thread_ = std::thread([this] {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return go_ || quit_; });
-            if (!go_) return;
-            lock.unlock();
-            if (removeName_)
-                sim_.stop();
-            else
-                sim_.hangUp();
-            std::lock_guard done(mutex_);
-            pulled_ = true;
-            wake_.notify_all();
-        });
-    }
-    ~Puller() {
-        {
-            std::lock_guard lock(mutex_);
-            quit_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    void pull() {
-        {
-            std::lock_guard lock(mutex_);
-            go_ = true;
-        }
-        wake_.notify_all();
-    }
-    void waitPulled() {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return pulled_; });
-    }
-
-private:
-    korvex::PtySimulator& sim_;
-    const bool removeName_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool go_ = false;
-    bool quit_ = false;
-    bool pulled_ = false;
-    std::thread thread_;
-};
 
 void run(EndToEnd& e2e, Op op) {
     switch (op) {

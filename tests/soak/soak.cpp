@@ -18,14 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <mutex>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "advanced/advancedwindow.h"
 #include "app/blockplan.h"
@@ -41,7 +38,7 @@ using namespace tarvelin::test;
 
 namespace {
 
-constexpr int kTimeoutMs = 100;
+constexpr int kTimeoutMs = 200;
 
 enum class FaultKind {
     None,
@@ -172,51 +169,6 @@ Prediction predict(const std::vector<Step>& steps, const Fault& fault) {
     }
     return p;
 }
-
-// Pulls the adapter from a thread of its own when the simulator's reader says so.
-class Puller {
-public:
-    explicit Puller(korvex::PtySimulator& sim) : sim_(sim) {
-        thread_ = std::thread([this] {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return go_ || quit_; });
-            if (!go_) return;
-            lock.unlock();
-            sim_.hangUp();
-            std::lock_guard done(mutex_);
-            pulled_ = true;
-            wake_.notify_all();
-        });
-    }
-    ~Puller() {
-        {
-            std::lock_guard lock(mutex_);
-            quit_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    void pull() {
-        std::lock_guard lock(mutex_);
-        go_ = true;
-        wake_.notify_all();
-    }
-    bool pulled() {
-        std::lock_guard lock(mutex_);
-        return pulled_;
-    }
-    void waitPulled() {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [this] { return pulled_ || !go_; });
-    }
-
-private:
-    korvex::PtySimulator& sim_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool go_ = false, quit_ = false, pulled_ = false;
-    std::thread thread_;
-};
 
 struct Counts {
     int cycles = 0;
