@@ -110,18 +110,6 @@ std::vector<std::string> EndToEnd::commands() const {
     return out;
 }
 
-std::string EndToEnd::mr(int address) {
-    char text[8];
-    std::snprintf(text, sizeof text, "MR%04X", address & 0xFFFF);
-    return text;
-}
-
-std::string EndToEnd::mw(int address, int value) {
-    char text[12];
-    std::snprintf(text, sizeof text, "MW%04X%02X", address & 0xFFFF, value & 0xFF);
-    return text;
-}
-
 korvex::Memory EndToEnd::patternImage() {
     korvex::Memory memory{};
     for (std::size_t a = 0; a < memory.size(); ++a)
@@ -151,38 +139,13 @@ void EndToEnd::putText(korvex::Memory& memory, int address, const std::string& t
             i < text.size() ? static_cast<std::uint8_t>(text[i]) : std::uint8_t{0};
 }
 
+QWidget* EndToEnd::window(int which) {
+    if (which == 0) return static_cast<QWidget*>(basic());
+    return which == 1 ? static_cast<QWidget*>(advanced()) : static_cast<QWidget*>(confirm());
+}
+
 void EndToEnd::click(QWidget* window, const char* name) {
     QTest::mouseClick(child<QAbstractButton>(window, name), Qt::LeftButton);
-}
-
-void EndToEnd::retrieveBasic() {
-    click(basic(), "retrieveButton");
-}
-
-void EndToEnd::retrieveAdvanced() {
-    click(advanced(), "retrieveButton");
-}
-
-void EndToEnd::clickSaveBasic() {
-    click(basic(), "updateButton");
-}
-
-void EndToEnd::clickSaveAdvanced() {
-    click(advanced(), "updateButton");
-}
-
-void EndToEnd::answer(Answer answer) {
-    click(confirm(), answer == Yes ? "yesButton" : "NoButton");
-}
-
-void EndToEnd::saveBasic(Answer a) {
-    clickSaveBasic();
-    answer(a);
-}
-
-void EndToEnd::saveAdvanced(Answer a) {
-    clickSaveAdvanced();
-    answer(a);
 }
 
 void EndToEnd::setTimeout(int ms) {

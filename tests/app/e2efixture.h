@@ -86,15 +86,21 @@ public:
     TestNotifier& notes() { return notes_.notifier(); }
 
     // ---- actions through the real buttons
-    void retrieveBasic();
-    void retrieveAdvanced();
+    void retrieveBasic() { click(window(0), "retrieveButton"); }
+    void retrieveAdvanced() { click(window(1), "retrieveButton"); }
     // Save on the window, then the confirmation's Yes or No.
-    void saveBasic(Answer answer);
-    void saveAdvanced(Answer answer);
+    void saveBasic(Answer a) {
+        clickSaveBasic();
+        answer(a);
+    }
+    void saveAdvanced(Answer a) {
+        clickSaveAdvanced();
+        answer(a);
+    }
     // Only the Save button: the confirmation stays up, waiting.
-    void clickSaveBasic();
-    void clickSaveAdvanced();
-    void answer(Answer answer);
+    void clickSaveBasic() { click(window(0), "updateButton"); }
+    void clickSaveAdvanced() { click(window(1), "updateButton"); }
+    void answer(Answer a) { click(window(2), a == Yes ? "yesButton" : "NoButton"); }
     // Clicks a push button of a window by its control name.
     static void click(QWidget* window, const char* name);
 
@@ -113,10 +119,6 @@ public:
     static bool enabled(QWidget* window, const char* name);
 
     // ---- expectations
-    // "MR020C" for 524; "MW020CC0" for 524 and 192 (addresses as the
-    // controller numbers them, 0..65535).
-    static std::string mr(int address);
-    static std::string mw(int address, int value);
     // A memory image with a different non-zero byte at nearly every address
     // (so that a stray write of 0, or of the byte of a neighbour, shows).
     static korvex::Memory patternImage();
@@ -126,6 +128,8 @@ public:
     static void putText(korvex::Memory& memory, int address, const std::string& text);  // 16 bytes, 0-padded
 
 private:
+    QWidget* window(int which);  // 0 main, 1 advanced (shown), 2 confirmation
+
     korvex::PtySimulator sim_;  // outlives the windows: the port closes first
     bool started_ = false;
     NotifierScope notes_;

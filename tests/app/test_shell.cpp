@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "advanced/advancedwindow.h"
@@ -82,27 +82,18 @@ class TestShell : public QObject {
     Q_OBJECT
 private slots:
     // About box.
-    void aboutControls_data();
-    void aboutControls();
+    void dialogControls_data();
+    void dialogControls();
     void aboutOkHidesAndSignals();
-    void aboutFrameCloseSignals();
 
     // Confirmation dialog.
-    void confirmControls_data();
-    void confirmControls();
-    void confirmSetSourceShowsNothing();
-    void confirmYesRunsStoreForLastSource_data();
-    void confirmYesRunsStoreForLastSource();
-    void confirmStaysUpDuringStore();
-    void confirmNoStoresNothing();
+    void confirmStoresForTheLastSource_data();
+    void confirmStoresForTheLastSource();
     void confirmLockedWhileRunning();
 
     // Registry.
-    void startUpShowsOnlyTheAboutBox();
-    void okShowsBasicWithTerminalHidden();
+    void startUpShowsTheAboutBoxThenTheMainWindow();
     void aboutFrameCloseEndsTheProgram();
-    void portChoiceRefreshesBasicCommport();
-    void terminalExitKeepsTheSameObject();
     void frameCloseDiscards_data();
     void frameCloseDiscards();
     void discardedTerminalClosesItsPort();
@@ -112,43 +103,47 @@ private slots:
     void quitWhileRunningAsksToStop();
     void advancedStaysWhileRunning();
     void busyLocksConfirmationAndTerminal();
-    void confirmedStoreGoesToTheAskingWindow_data();
-    void confirmedStoreGoesToTheAskingWindow();
-    void confirmNoSendsNothing();
+    void saveButtonsAskTheConfirmation();
     void flagByteHolderIsTheAdvancedWindow();
-    void presetReachesEveryNewTerminal();
-    void endingLeavesTheEventLoop_data();
-    void endingLeavesTheEventLoop();
 };
 
 // ---------------------------------------------------------------- about box
 
-void TestShell::aboutControls_data() {
+// The about box (0) and the confirmation (1): fixed size, captions, Arial.
+void TestShell::dialogControls_data() {
+    QTest::addColumn<int>("dialog");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    QTest::newRow("Label1") << "Label1"
-                            << "Tarvelin Configuration";
-    QTest::newRow("Label2") << "Label2"
-                            << "Version 1.0";
-    QTest::newRow("Label3") << "Label3"
-                            << "Tarvelin Systems";
-    QTest::newRow("OKButton") << "OKButton"
-                              << "OK";
+    const auto row = [](int dialog, const char* name, const char* text) {
+        QTest::addRow("%s %s", dialog == 0 ? "about" : "confirmation", name) << dialog << name << text;
+    };
+    row(0, "Label1", "Tarvelin Configuration");
+    row(0, "Label2", "Version 1.0");
+    row(0, "Label3", "Tarvelin Systems");
+    row(0, "OKButton", "OK");
+    row(1, "Label1", "Are you sure you want to overwrite existing Tarvelin configurations?");
+    row(1, "yesButton", "Yes");
+    row(1, "NoButton", "No");
 }
 
-void TestShell::aboutControls() {
+void TestShell::dialogControls() {
+    QFETCH(int, dialog);
     QFETCH(QString, name);
     QFETCH(QString, text);
     AboutDialog about;
-    QCOMPARE(about.windowTitle(), QStringLiteral("Tarvelin Configuration Program"));
-    QCOMPARE(about.objectName(), QStringLiteral("copyrightDlg"));
-    about.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&about));
-    // Fixed size.
-    QCOMPARE(about.minimumSize(), about.maximumSize());
-    QWidget* w = about.findChild<QWidget*>(name);
+    ConfirmDialog confirm({});
+    QWidget* shown = dialog == 0 ? static_cast<QWidget*>(&about) : &confirm;
+    QCOMPARE(shown->windowTitle(),
+             dialog == 0 ? QStringLiteral("Tarvelin Configuration Program") : QStringLiteral("Confirmation"));
+    QCOMPARE(shown->objectName(),
+             dialog == 0 ? QStringLiteral("copyrightDlg") : QStringLiteral("confirmOverwrite"));
+    shown->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+    QCOMPARE(shown->minimumSize(), shown->maximumSize());
+    QWidget* w = shown->findChild<QWidget*>(name);
     QVERIFY(w);
     QVERIFY(w->isVisible());
+    QVERIFY(w->isEnabled());
     QCOMPARE(w->accessibleDescription(), name);
     if (auto* label = qobject_cast<QLabel*>(w)) {
         QCOMPARE(label->text(), text);
@@ -169,104 +164,46 @@ void TestShell::aboutOkHidesAndSignals() {
     QCOMPARE(ok.count(), 1);
     QVERIFY(hiddenWhenSignalled);
     QCOMPARE(frame.count(), 0);
-}
-
-void TestShell::aboutFrameCloseSignals() {
-    AboutDialog about;
-    QSignalSpy ok(&about, &AboutDialog::okClicked);
-    QSignalSpy frame(&about, &AboutDialog::closedByFrame);
+    // Closed through its frame instead, it says so.
     about.show();
     QVERIFY(about.close());
     QCOMPARE(frame.count(), 1);
-    QCOMPARE(ok.count(), 0);
+    QCOMPARE(ok.count(), 1);
 }
 
-// ---------------------------------------------------------------- confirmation
-
-void TestShell::confirmControls_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("Label1") << "Label1"
-                            << "Are you sure you want to overwrite existing Tarvelin configurations?";
-    QTest::newRow("yesButton") << "yesButton"
-                               << "Yes";
-    QTest::newRow("NoButton") << "NoButton"
-                              << "No";
-}
-
-void TestShell::confirmControls() {
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    ConfirmDialog dialog({});
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Confirmation"));
-    QCOMPARE(dialog.objectName(), QStringLiteral("confirmOverwrite"));
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
-    QWidget* w = dialog.findChild<QWidget*>(name);
-    QVERIFY(w);
-    QCOMPARE(w->accessibleDescription(), name);
-    if (auto* label = qobject_cast<QLabel*>(w)) {
-        QCOMPARE(label->text(), text);
-        QCOMPARE(label->font().family(), QStringLiteral("Arial"));
-    } else {
-        QCOMPARE(qobject_cast<QPushButton*>(w)->text(), text);
-        QVERIFY(w->isEnabled());
-    }
-}
-
-void TestShell::confirmSetSourceShowsNothing() {
-    ConfirmDialog dialog({});
-    QCOMPARE(dialog.source(), std::int16_t(0));
-    const std::int16_t one = 1;
-    dialog.setSource(one);
-    QCOMPARE(dialog.source(), std::int16_t(1));
-    QVERIFY(!dialog.isVisible());
-}
-
-void TestShell::confirmYesRunsStoreForLastSource_data() {
+// "Yes" runs the store of the window recorded last, with the dialog still up;
+// "No" runs nothing. Either hides the dialog; the source is kept.
+void TestShell::confirmStoresForTheLastSource_data() {
     QTest::addColumn<QList<int>>("sources");
-    QTest::addColumn<int>("stored");
-    QTest::newRow("basic") << QList<int>{0} << 0;
-    QTest::newRow("advanced") << QList<int>{1} << 1;
-    QTest::newRow("basic, then advanced") << QList<int>{0, 1} << 1;
-    QTest::newRow("advanced, then basic") << QList<int>{1, 0} << 0;
-    QTest::newRow("any other value") << QList<int>{-3} << -3;
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("basic") << QList<int>{0} << true;
+    QTest::newRow("advanced") << QList<int>{1} << true;
+    QTest::newRow("basic, then advanced") << QList<int>{0, 1} << true;
+    QTest::newRow("advanced, then basic") << QList<int>{1, 0} << true;
+    QTest::newRow("any other value") << QList<int>{-3} << true;
+    QTest::newRow("No") << QList<int>{1} << false;
 }
 
-void TestShell::confirmYesRunsStoreForLastSource() {
+void TestShell::confirmStoresForTheLastSource() {
     QFETCH(QList<int>, sources);
-    QFETCH(int, stored);
+    QFETCH(bool, yes);
     QList<int> stores;
-    ConfirmDialog dialog([&](std::int16_t s) { stores << s; });
-    for (int s : sources) dialog.setSource(static_cast<std::int16_t>(s));
-    dialog.show();
-    QTest::mouseClick(child<QPushButton>(&dialog, "yesButton"), Qt::LeftButton);
-    QCOMPARE(stores, QList<int>{stored});
-    QVERIFY(!dialog.isVisible());
-    // The source is kept for the next use.
-    QCOMPARE(int(dialog.source()), stored);
-}
-
-void TestShell::confirmStaysUpDuringStore() {
     bool visibleDuringStore = false;
     ConfirmDialog* self = nullptr;
-    ConfirmDialog dialog([&](std::int16_t) { visibleDuringStore = self->isVisible(); });
+    ConfirmDialog dialog([&](std::int16_t s) {
+        stores << s;
+        visibleDuringStore = self->isVisible();
+    });
     self = &dialog;
+    QCOMPARE(dialog.source(), std::int16_t(0));
+    for (int s : sources) dialog.setSource(static_cast<std::int16_t>(s));
+    QVERIFY(!dialog.isVisible());  // recording shows nothing
     dialog.show();
-    dialog.yesButton_Click();
-    QVERIFY(visibleDuringStore);
+    QTest::mouseClick(child<QPushButton>(&dialog, yes ? "yesButton" : "NoButton"), Qt::LeftButton);
+    QCOMPARE(stores, yes ? QList<int>{sources.last()} : QList<int>{});
+    QCOMPARE(visibleDuringStore, yes);
     QVERIFY(!dialog.isVisible());
-}
-
-void TestShell::confirmNoStoresNothing() {
-    int stores = 0;
-    ConfirmDialog dialog([&](std::int16_t) { ++stores; });
-    dialog.setSource(1);
-    dialog.show();
-    QTest::mouseClick(child<QPushButton>(&dialog, "NoButton"), Qt::LeftButton);
-    QCOMPARE(stores, 0);
-    QVERIFY(!dialog.isVisible());
+    QCOMPARE(int(dialog.source()), sources.last());
 }
 
 void TestShell::confirmLockedWhileRunning() {
@@ -290,23 +227,15 @@ void TestShell::confirmLockedWhileRunning() {
 
 // ---------------------------------------------------------------- registry
 
-void TestShell::startUpShowsOnlyTheAboutBox() {
+void TestShell::startUpShowsTheAboutBoxThenTheMainWindow() {
     Shell shell;
     shell.registry->start();
-    QVERIFY(shell.registry->exists(Window::About));
     QVERIFY(shell.registry->about()->isVisible());
     for (Window w : {Window::Basic, Window::Advanced, Window::Terminal, Window::Confirm})
         QVERIFY(!shell.registry->exists(w));
-    QCOMPARE(shell.terminalsMade, 0);
-}
-
-void TestShell::okShowsBasicWithTerminalHidden() {
-    Shell shell;
-    shell.registry->start();
     QTest::mouseClick(child<QPushButton>(shell.registry->about(), "OKButton"), Qt::LeftButton);
     QVERIFY(!shell.registry->about()->isVisible());
     QVERIFY(shell.registry->exists(Window::About));  // stays loaded, hidden
-    QVERIFY(shell.registry->exists(Window::Basic));
     QVERIFY(shell.registry->basic()->isVisible());
     QVERIFY(shell.registry->exists(Window::Terminal));
     QVERIFY(!shell.registry->terminalWindow()->isVisible());
@@ -326,42 +255,6 @@ void TestShell::aboutFrameCloseEndsTheProgram() {
     QVERIFY(shell.registry->ended());
     QVERIFY(!shell.registry->exists(Window::Basic));
     QCOMPARE(shell.terminalsMade, 0);
-}
-
-void TestShell::portChoiceRefreshesBasicCommport() {
-    Shell shell;
-    shell.registry->start();
-    shell.registry->showBasic();
-    auto* list = child<QComboBox>(shell.registry->terminalWindow(), "portChoice");
-    list->setEditText("/dev/ttyUSB0");
-    QCOMPARE(shell.commport(), QStringLiteral("/dev/ttyUSB0"));
-    list->setCurrentIndex(0);
-    QCOMPARE(shell.commport(), QStringLiteral("COM1"));
-    // Choosing an item by keyboard.
-    shell.registry->showTerminal();
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_Down);
-    QCOMPARE(shell.commport(), QStringLiteral("COM2"));
-}
-
-void TestShell::terminalExitKeepsTheSameObject() {
-    Shell shell(QStringLiteral("9600"));
-    shell.registry->showBasic();
-    shell.registry->showTerminal();
-    SerialCommWindow* first = shell.registry->terminalWindow();
-    QVERIFY(first->isVisible());
-    QVERIFY(first->openCommPort());
-    QTest::mouseClick(child<QPushButton>(first, "exitButton"), Qt::LeftButton);
-    QVERIFY(!first->isVisible());
-    flushDeletes();
-    shell.registry->showTerminal();
-    QCOMPARE(shell.registry->terminalWindow(), first);
-    QCOMPARE(shell.terminalsMade, 1);
-    QVERIFY(first->isVisible());
-    QVERIFY(
-        child<QPlainTextEdit>(first, "responseBox")->toPlainText().startsWith("COM 5: Open at 9600,N,8,1"));
-    QCOMPARE(child<QComboBox>(first, "baudChoice")->currentText(), QStringLiteral("9600"));
-    QVERIFY(child<QPushButton>(first, "openPort")->isEnabled());
 }
 
 void TestShell::frameCloseDiscards_data() {
@@ -408,31 +301,53 @@ void TestShell::frameCloseDiscards() {
     QVERIFY(shell.registry->basic()->isVisible());
 }
 
+// A terminal closed through its frame closes its port; the next one starts
+// afresh from the preset (a demonstration run points it at the simulated
+// controller), and drives the main window's port display too.
 void TestShell::discardedTerminalClosesItsPort() {
-    Shell shell(QStringLiteral("9600"));
+    Shell shell;
+    shell.registry->setTerminalPreset(QStringLiteral("/dev/pts/77"), QStringLiteral("9600"));
     shell.registry->showBasic();
+    QCOMPARE(shell.commport(), QStringLiteral("/dev/pts/77"));
     shell.registry->showTerminal();
     SerialCommWindow* first = shell.registry->terminalWindow();
     child<QComboBox>(first, "portChoice")->setCurrentIndex(0);
+    QCOMPARE(shell.commport(), QStringLiteral("COM1"));
     QVERIFY(first->openCommPort());
     QVERIFY(first->close());
     QVERIFY(!shell.sim.line().isOpen());
     flushDeletes();
-    // Fresh: start-up selections (the preset baud again), empty list, port closed.
     SerialCommWindow* second = shell.registry->terminalWindow();
     QCOMPARE(shell.terminalsMade, 2);
-    QCOMPARE(second->getCommport(), std::string("COM5"));
+    QCOMPARE(second->getCommport(), std::string("/dev/pts/77"));
+    QCOMPARE(child<QComboBox>(second, "baudChoice")->currentText(), QStringLiteral("9600"));
     QCOMPARE(child<QPlainTextEdit>(second, "responseBox")->toPlainText(), QString());
     QVERIFY(child<QPushButton>(second, "openPort")->isEnabled());
     QVERIFY(!child<QPushButton>(second, "closePort")->isEnabled());
-    // The new terminal drives the main window's port display too.
+    child<QComboBox>(second, "portChoice")->setEditText("/dev/ttyUSB0");
+    QCOMPARE(shell.commport(), QStringLiteral("/dev/ttyUSB0"));
     child<QComboBox>(second, "portChoice")->setCurrentIndex(2);
     QCOMPARE(shell.commport(), QStringLiteral("COM3"));
 }
 
+// Exit, Close and No only hide: the next use shows the same object as it was.
 void TestShell::hidingKeeps() {
-    Shell shell;
+    Shell shell(QStringLiteral("9600"));
     shell.registry->showBasic();
+    shell.registry->showTerminal();
+    SerialCommWindow* terminal = shell.registry->terminalWindow();
+    QVERIFY(terminal->openCommPort());
+    QTest::mouseClick(child<QPushButton>(terminal, "exitButton"), Qt::LeftButton);
+    QVERIFY(!terminal->isVisible());
+    flushDeletes();
+    shell.registry->showTerminal();
+    QCOMPARE(shell.registry->terminalWindow(), terminal);
+    QCOMPARE(shell.terminalsMade, 1);
+    QVERIFY(child<QPlainTextEdit>(terminal, "responseBox")
+                ->toPlainText()
+                .startsWith("COM 5: Open at 9600,N,8,1"));
+    QCOMPARE(child<QComboBox>(terminal, "baudChoice")->currentText(), QStringLiteral("9600"));
+
     shell.registry->showAdvanced();
     AdvancedWindow* advanced = shell.registry->advanced();
     advanced->form().setText("MovAvgNo", "7");
@@ -531,19 +446,13 @@ void TestShell::busyLocksConfirmationAndTerminal() {
     shell.registry->askOverwrite(0);
     ConfirmDialog* confirm = shell.registry->confirm();
     SerialCommWindow* terminal = shell.registry->terminalWindow();
-    {
-        BusyScope running;
-        QVERIFY(!child<QPushButton>(confirm, "yesButton")->isEnabled());
-        QVERIFY(!child<QPushButton>(confirm, "NoButton")->isEnabled());
-        QVERIFY(!child<QLineEdit>(terminal, "commandString")->isEnabled());
-        QVERIFY(!child<QPushButton>(terminal, "exitButton")->isEnabled());
-        QVERIFY(!child<QPushButton>(terminal, "openPort")->isEnabled());
-        QVERIFY(!terminal->close());
+    // The registry hands the lock to the dialog and the terminal.
+    for (bool running : {true, false}) {
+        std::optional<BusyScope> busy;
+        if (running) busy.emplace();
+        QCOMPARE(child<QPushButton>(confirm, "yesButton")->isEnabled(), !running);
+        QCOMPARE(child<QLineEdit>(terminal, "commandString")->isEnabled(), !running);
     }
-    QVERIFY(child<QPushButton>(confirm, "yesButton")->isEnabled());
-    QVERIFY(child<QPushButton>(confirm, "NoButton")->isEnabled());
-    QVERIFY(child<QLineEdit>(terminal, "commandString")->isEnabled());
-    QVERIFY(child<QPushButton>(terminal, "openPort")->isEnabled());
     // Discarded and made anew while running: locked from the start.
     QVERIFY(confirm->close());
     {
@@ -554,51 +463,27 @@ void TestShell::busyLocksConfirmationAndTerminal() {
     QVERIFY(child<QPushButton>(shell.registry->confirm(), "yesButton")->isEnabled());
 }
 
-void TestShell::confirmedStoreGoesToTheAskingWindow_data() {
-    QTest::addColumn<QList<int>>("askers");
-    QTest::addColumn<bool>("basicStored");
-    QTest::newRow("main window") << QList<int>{0} << true;
-    QTest::newRow("advanced window") << QList<int>{1} << false;
-    QTest::newRow("main, then advanced: advanced") << QList<int>{0, 1} << false;
-    QTest::newRow("advanced, then main: main") << QList<int>{1, 0} << true;
-}
-
-void TestShell::confirmedStoreGoesToTheAskingWindow() {
-    QFETCH(QList<int>, askers);
-    QFETCH(bool, basicStored);
+// Both save buttons beep and record themselves in the one dialog, which
+// shows the last one; nothing is sent until "Yes".
+void TestShell::saveButtonsAskTheConfirmation() {
     Shell shell(QStringLiteral("9600"));
     shell.registry->showBasic();
     shell.registry->showAdvanced();
-    // The save buttons of the asking windows: a beep each, then the dialog.
-    for (int asker : askers) {
-        if (asker == 0)
-            shell.registry->basic()->updateButton_Click();
-        else
-            shell.registry->advanced()->updateButton_Click();
-    }
-    QCOMPARE(shell.notes->beeps(), int(askers.size()));
+    shell.registry->basic()->updateButton_Click();
     ConfirmDialog* confirm = shell.registry->confirm();
     QVERIFY(confirm->isVisible());
-    QCOMPARE(int(confirm->source()), askers.last());
-    QCOMPARE(shell.sim.controller().log().size(), 0u);  // nothing yet
+    QCOMPARE(int(confirm->source()), 0);
+    shell.registry->advanced()->updateButton_Click();
+    QCOMPARE(shell.registry->confirm(), confirm);
+    QCOMPARE(int(confirm->source()), 1);
+    QCOMPARE(shell.notes->beeps(), 2);
+    QCOMPARE(shell.sim.controller().log().size(), 0u);
     QTest::mouseClick(child<QPushButton>(confirm, "yesButton"), Qt::LeftButton);
     QVERIFY(!confirm->isVisible());
+    // The trusted addresses (682 on) belong to the advanced window only.
     const std::vector<int> written = shell.written();
-    QVERIFY2(!written.empty(), "the store wrote nothing");
-    // The server port (520) belongs to the main window only, the trusted
-    // addresses (682 on) to the advanced window only.
-    QCOMPARE(contains(written, 520), basicStored);
-    QCOMPARE(contains(written, 682), !basicStored);
-}
-
-void TestShell::confirmNoSendsNothing() {
-    Shell shell(QStringLiteral("9600"));
-    shell.registry->showBasic();
-    shell.registry->basic()->updateButton_Click();
-    QTest::mouseClick(child<QPushButton>(shell.registry->confirm(), "NoButton"), Qt::LeftButton);
-    QVERIFY(!shell.registry->confirm()->isVisible());
-    QCOMPARE(shell.sim.controller().log().size(), 0u);
-    QVERIFY(!shell.sim.line().isOpen());
+    QVERIFY(contains(written, 682));
+    QVERIFY(!contains(written, 520));
 }
 
 void TestShell::flagByteHolderIsTheAdvancedWindow() {
@@ -609,62 +494,6 @@ void TestShell::flagByteHolderIsTheAdvancedWindow() {
     QVERIFY(shell.registry->exists(Window::Advanced));
     QVERIFY(!shell.registry->advanced()->isVisible());  // made hidden
     QCOMPARE(&holder, static_cast<FlagByteHolder*>(shell.registry->advanced()));
-}
-
-void TestShell::presetReachesEveryNewTerminal() {
-    // A demonstration run points Serial Setup at the simulated controller.
-    Shell shell;
-    shell.registry->setTerminalPreset(QStringLiteral("/dev/pts/77"), QStringLiteral("9600"));
-    shell.registry->showBasic();
-    QCOMPARE(shell.commport(), QStringLiteral("/dev/pts/77"));
-    SerialCommWindow* first = shell.registry->terminalWindow();
-    QCOMPARE(child<QComboBox>(first, "baudChoice")->currentText(), QStringLiteral("9600"));
-    child<QComboBox>(first, "portChoice")->setCurrentIndex(0);
-    QCOMPARE(shell.commport(), QStringLiteral("COM1"));
-    QVERIFY(first->close());
-    SerialCommWindow* second = shell.registry->terminalWindow();
-    QCOMPARE(second->getCommport(), std::string("/dev/pts/77"));
-    QCOMPARE(child<QComboBox>(second, "baudChoice")->currentIndex(), 3);
-}
-
-void TestShell::endingLeavesTheEventLoop_data() {
-    QTest::addColumn<bool>("viaAboutBox");
-    QTest::newRow("about box closed before OK") << true;
-    QTest::newRow("main window, quit Yes") << false;
-}
-
-void TestShell::endingLeavesTheEventLoop() {
-    // As the program runs it: the registry's end quits the application's loop,
-    // and quitting asks nothing more of the windows.
-    QFETCH(bool, viaAboutBox);
-    Shell shell;
-    QObject::connect(shell.registry.get(), &WindowRegistry::programEnded, qApp, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    const bool quitOnLast = QGuiApplication::quitOnLastWindowClosed();
-    QGuiApplication::setQuitOnLastWindowClosed(false);
-    shell.registry->start();
-    bool timedOut = false;
-    QTimer::singleShot(0, this, [&] {
-        if (viaAboutBox) {
-            shell.registry->about()->close();
-        } else {
-            shell.registry->about()->OKButton_Click();
-            shell.registry->showAdvanced();
-            shell.registry->showTerminal();
-            shell.notes->answerYes();
-            shell.registry->basic()->close();
-        }
-    });
-    QTimer::singleShot(5000, this, [&] {
-        timedOut = true;
-        QCoreApplication::exit(1);
-    });
-    const int code = QCoreApplication::exec();
-    QGuiApplication::setQuitOnLastWindowClosed(quitOnLast);
-    QVERIFY(!timedOut);
-    QCOMPARE(code, 0);
-    QVERIFY(shell.registry->ended());
-    QCOMPARE(shell.notes->questions().size(), viaAboutBox ? 0u : 1u);
 }
 
 QTEST_MAIN(TestShell)

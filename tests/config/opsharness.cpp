@@ -8,23 +8,29 @@
 namespace tarvelin::test {
 
 OpsHarness::OpsHarness(korvex::Config config)
-    : controller_(std::move(config)),
-      terminal_(line_, line_.clock(), PortChoice{"/dev/scripted-line", "9600", "None", "8", "1"}) {
+    : sim_(std::move(config)),
+      terminal_(sim_.line(), sim_.line().clock(),
+                PortChoice{"/dev/scripted-line", "9600", "None", "8", "1"}) {
     initBasicForm(basicForm);
     initAdvancedForm(advancedForm);
-    line_.onWrite([this](ScriptedLine& line, const std::string& written) {
-        for (const std::string& reply : controller_.receive(written)) line.deliverIn(2, reply);
-    });
 }
 
-void OpsHarness::retrieveBasic() { retrieveBasicParameters(basicForm, basicAccess, *this); }
-void OpsHarness::storeBasic() { updateBasicParameters(basicForm, basicAccess, *this); }
-void OpsHarness::retrieveAdvanced() { retrieveAdvancedParameters(advancedForm, advancedAccess, *this); }
-void OpsHarness::storeAdvanced() { updateAdvancedParameters(advancedForm, advancedAccess, *this); }
+void OpsHarness::retrieveBasic() {
+    retrieveBasicParameters(basicForm, basicAccess, *this);
+}
+void OpsHarness::storeBasic() {
+    updateBasicParameters(basicForm, basicAccess, *this);
+}
+void OpsHarness::retrieveAdvanced() {
+    retrieveAdvancedParameters(advancedForm, advancedAccess, *this);
+}
+void OpsHarness::storeAdvanced() {
+    updateAdvancedParameters(advancedForm, advancedAccess, *this);
+}
 
 std::vector<std::string> OpsHarness::framedCommands() const {
     std::vector<std::string> out;
-    for (const std::string& request : controller_.log()) {
+    for (const std::string& request : sim_.controller().log()) {
         if (request.size() < 6 || request.front() != '@') continue;
         out.push_back(request.substr(3, request.size() - 6));  // between the ID and the FCS
     }
@@ -40,7 +46,11 @@ std::vector<int> addressesOf(const std::vector<std::string>& commands, const cha
 }
 }  // namespace
 
-std::vector<int> OpsHarness::readAddresses() const { return addressesOf(framedCommands(), "MR"); }
-std::vector<int> OpsHarness::writeAddresses() const { return addressesOf(framedCommands(), "MW"); }
+std::vector<int> OpsHarness::readAddresses() const {
+    return addressesOf(framedCommands(), "MR");
+}
+std::vector<int> OpsHarness::writeAddresses() const {
+    return addressesOf(framedCommands(), "MW");
+}
 
 }  // namespace tarvelin::test

@@ -14,8 +14,7 @@
 #include "config/memoryaccess.h"
 #include "config/messageline.h"
 #include "serial/lineterminal.h"
-#include "sim/controller.h"
-#include "support/scriptedline.h"
+#include "support/simline.h"
 #include "support/testnotifier.h"
 
 namespace tarvelin::test {
@@ -43,8 +42,8 @@ class OpsHarness final : public Directory {
 public:
     explicit OpsHarness(korvex::Config config = {});
 
-    korvex::Controller& controller() { return controller_; }
-    ScriptedLine& line() { return line_; }
+    korvex::Controller& controller() { return sim_.controller(); }
+    ScriptedLine& line() { return sim_.line(); }
     LineTerminal& lineTerminal() { return terminal_; }
     TestNotifier& notifier() { return notifier_; }
 
@@ -76,8 +75,7 @@ public:
     void displayCommport() override {}
 
 private:
-    korvex::Controller controller_;
-    ScriptedLine line_;
+    SimulatedLine sim_;
     LineTerminal terminal_;
     TestNotifier notifier_;
     NotifierScope scope_{notifier_};

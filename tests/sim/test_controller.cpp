@@ -24,6 +24,8 @@ const QByteArray ENQ("\x05", 1);
 
 }  // namespace
 
+Q_DECLARE_METATYPE(korvex::Faults)
+
 class TestController : public QObject {
     Q_OBJECT
 private slots:
@@ -48,89 +50,52 @@ void TestController::replies_data() {
     QTest::addColumn<bool>("crlf");
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArrayList>("expected");
+    const auto row = [](const char* name, int station, bool crlf, const QByteArray& input,
+                        QByteArrayList expected) {
+        QTest::newRow(name) << station << crlf << input << expected;
+    };
 
-    QTest::newRow("ENQ answered with ENQ alone") << 1 << false << ENQ << QByteArrayList{ENQ};
-    QTest::newRow("ENQ has no line end with CR LF") << 1 << true << ENQ << QByteArrayList{ENQ};
-    QTest::newRow("two ENQ, two answers") << 1 << false << ENQ + ENQ << QByteArrayList{ENQ, ENQ};
-    QTest::newRow("IR* station 1") << 1 << false << QByteArray("IR*\r") << QByteArrayList{"IR01\r"};
-    QTest::newRow("IR* station 0") << 0 << false << QByteArray("IR*\r") << QByteArrayList{"IR00\r"};
-    QTest::newRow("IR* station 10 upper-case hex")
-        << 10 << false << QByteArray("IR*\r") << QByteArrayList{"IR0A\r"};
-    QTest::newRow("IR* station 255") << 255 << false << QByteArray("IR*\r") << QByteArrayList{"IRFF\r"};
-    QTest::newRow("IR* with CR LF") << 1 << true << QByteArray("IR*\r") << QByteArrayList{"IR01\r\n"};
-    QTest::newRow("VM*") << 1 << false << QByteArray("VM*\r") << QByteArrayList{"VMKRVX-E1.07\r"};
-    QTest::newRow("VM* with CR LF") << 1 << true << QByteArray("VM*\r") << QByteArrayList{"VMKRVX-E1.07\r\n"};
-    QTest::newRow("lower-case ir* is no command") << 1 << false << QByteArray("ir*\r") << QByteArrayList{};
-    QTest::newRow("unknown unframed text") << 1 << false << QByteArray("HELLO\r") << QByteArrayList{};
-    QTest::newRow("lone CR") << 1 << false << QByteArray("\r") << QByteArrayList{};
-    QTest::newRow("no CR yet: no reply") << 1 << false << QByteArray("IR*") << QByteArrayList{};
-    QTest::newRow("LF alone does not end a request") << 1 << false << QByteArray("IR*\n") << QByteArrayList{};
+    row("ENQ answered with ENQ alone", 1, false, ENQ, {ENQ});
+    row("two ENQ, two answers", 1, false, ENQ + ENQ, {ENQ, ENQ});
+    row("IR* station 1", 1, false, "IR*\r", {"IR01\r"});
+    row("IR* station 10 upper-case hex", 10, false, "IR*\r", {"IR0A\r"});
+    row("IR* station 255", 255, false, "IR*\r", {"IRFF\r"});
+    row("IR* with CR LF", 1, true, "IR*\r", {"IR01\r\n"});
+    row("VM*", 1, false, "VM*\r", {"VMKRVX-E1.07\r"});
+    row("lower-case ir* is no command", 1, false, "ir*\r", {});
+    row("unknown unframed text", 1, false, "HELLO\r", {});
+    row("no CR yet: no reply", 1, false, "IR*", {});
+    row("LF alone does not end a request", 1, false, "IR*\n", {});
 
-    QTest::newRow("MR 524 station 1")
-        << 1 << false << QByteArray("@01MR020C2F*\r") << QByteArrayList{"@01MRC02D*\r"};
-    QTest::newRow("MR 524 station 0")
-        << 0 << false << QByteArray("@00MR020C2E*\r") << QByteArrayList{"@00MRC02C*\r"};
-    QTest::newRow("MR 0000 station 255")
-        << 255 << false << QByteArray("@FFMR00005F*\r") << QByteArrayList{"@FFMR005F*\r"};
-    QTest::newRow("MR 0000 station 10")
-        << 10 << false << QByteArray("@0AMR00002E*\r") << QByteArrayList{"@0AMR002E*\r"};
-    QTest::newRow("MR 0xFF10 first MAC byte")
-        << 1 << false << QByteArray("@01MRFF105F*\r") << QByteArrayList{"@01MR025C*\r"};
-    QTest::newRow("MR 0xFF15 last MAC byte")
-        << 1 << false << QByteArray("@01MRFF155A*\r") << QByteArrayList{"@01MR3459*\r"};
-    QTest::newRow("MR 0xFFFF top of memory")
-        << 1 << false << QByteArray("@01MRFFFF5E*\r") << QByteArrayList{"@01MR005E*\r"};
-    QTest::newRow("MR with CR LF") << 1 << true << QByteArray("@01MR020C2F*\r")
-                                   << QByteArrayList{"@01MRC02D*\r\n"};
-    QTest::newRow("MW 524 station 0")
-        << 0 << false << QByteArray("@00MW020CC058*\r") << QByteArrayList{"@00MW5A*\r"};
-    QTest::newRow("MW 524 station 1")
-        << 1 << false << QByteArray("@01MW020C992A*\r") << QByteArrayList{"@01MW5B*\r"};
-    QTest::newRow("MENABLE") << 1 << false << QByteArray("@01MENABLE0D*\r") << QByteArrayList{"@01ME49*\r"};
-    QTest::newRow("MENABLE station 0")
-        << 0 << false << QByteArray("@00MENABLE0C*\r") << QByteArrayList{"@00ME48*\r"};
-    QTest::newRow("reboot") << 1 << false << QByteArray("@01Mw401100008077*\r")
-                            << QByteArrayList{"@01Mw7B*\r"};
+    row("MR 524 station 1", 1, false, "@01MR020C2F*\r", {"@01MRC02D*\r"});
+    row("MR 0000 station 255", 255, false, "@FFMR00005F*\r", {"@FFMR005F*\r"});
+    row("MR 0xFF10 first MAC byte", 1, false, "@01MRFF105F*\r", {"@01MR025C*\r"});
+    row("MR 0xFFFF top of memory", 1, false, "@01MRFFFF5E*\r", {"@01MR005E*\r"});
+    row("MR with CR LF", 1, true, "@01MR020C2F*\r", {"@01MRC02D*\r\n"});
+    row("MW 524 station 0", 0, false, "@00MW020CC058*\r", {"@00MW5A*\r"});
+    row("MW 524 station 1", 1, false, "@01MW020C992A*\r", {"@01MW5B*\r"});
+    row("MENABLE", 1, false, "@01MENABLE0D*\r", {"@01ME49*\r"});
+    row("reboot", 1, false, "@01Mw401100008077*\r", {"@01Mw7B*\r"});
 
-    QTest::newRow("bad FCS") << 1 << false << QByteArray("@01MR020C00*\r") << QByteArrayList{"@01ER56*\r"};
-    QTest::newRow("bad FCS station 0")
-        << 0 << false << QByteArray("@00MR020C2F*\r") << QByteArrayList{"@00ER57*\r"};
-    QTest::newRow("no FCS, no terminator")
-        << 1 << false << QByteArray("@01MR020C\r") << QByteArrayList{"@01ER56*\r"};
-    QTest::newRow("no terminator") << 1 << false << QByteArray("@01MR020C2F\r")
-                                   << QByteArrayList{"@01ER56*\r"};
-    QTest::newRow("lower-case FCS digits")
-        << 0 << false << QByteArray("@00MR020c0e*\r") << QByteArrayList{"@00ER57*\r"};
-    QTest::newRow("lower-case address digit")
-        << 0 << false << QByteArray("@00MR020c0E*\r") << QByteArrayList{"@00ER57*\r"};
-    QTest::newRow("lower-case mr") << 1 << false << QByteArray("@01mr020C2F*\r")
-                                   << QByteArrayList{"@01ER56*\r"};
-    QTest::newRow("MR with five address digits")
-        << 1 << false << QByteArray("@01MR020C01F*\r") << QByteArrayList{"@01ER56*\r"};
-    QTest::newRow("unknown framed command")
-        << 1 << false << QByteArray("@01XX41*\r") << QByteArrayList{"@01ER56*\r"};
-    QTest::newRow("bare ME is no command")
-        << 1 << false << QByteArray("@01ME49*\r") << QByteArrayList{"@01ER56*\r"};
+    row("bad FCS", 1, false, "@01MR020C00*\r", {"@01ER56*\r"});
+    row("no FCS, no terminator", 1, false, "@01MR020C\r", {"@01ER56*\r"});
+    row("no terminator", 1, false, "@01MR020C2F\r", {"@01ER56*\r"});
+    row("lower-case address digit", 0, false, "@00MR020c0E*\r", {"@00ER57*\r"});
+    row("lower-case mr", 1, false, "@01mr020C2F*\r", {"@01ER56*\r"});
+    row("MR with five address digits", 1, false, "@01MR020C01F*\r", {"@01ER56*\r"});
+    row("unknown framed command", 1, false, "@01XX41*\r", {"@01ER56*\r"});
+    row("bare ME is no command", 1, false, "@01ME49*\r", {"@01ER56*\r"});
 
-    QTest::newRow("frame for station 2 ignored")
-        << 1 << false << QByteArray("@02MR020C2C*\r") << QByteArrayList{};
-    QTest::newRow("frame for station 1 ignored by 0")
-        << 0 << false << QByteArray("@01MR020C2F*\r") << QByteArrayList{};
-    QTest::newRow("bad FCS for another station ignored")
-        << 1 << false << QByteArray("@02MR020C00*\r") << QByteArrayList{};
-    QTest::newRow("lone @") << 1 << false << QByteArray("@\r") << QByteArrayList{};
+    row("frame for station 2 ignored", 1, false, "@02MR020C2C*\r", {});
+    row("bad FCS for another station ignored", 1, false, "@02MR020C00*\r", {});
+    row("lone @", 1, false, "@\r", {});
 
-    QTest::newRow("ENQ then IR* in one call") << 1 << false << ENQ + "IR*\r" << QByteArrayList{ENQ, "IR01\r"};
-    QTest::newRow("three requests in one call") << 1 << false << QByteArray("IR*\rVM*\r@01MR020C2F*\r")
-                                                << QByteArrayList{"IR01\r", "VMKRVX-E1.07\r", "@01MRC02D*\r"};
-    QTest::newRow("CR LF requests: LF ignored")
-        << 1 << false << QByteArray("IR*\r\nVM*\r\n") << QByteArrayList{"IR01\r", "VMKRVX-E1.07\r"};
-    QTest::newRow("LF before a request ignored")
-        << 1 << false << QByteArray("\nIR*\r") << QByteArrayList{"IR01\r"};
-    QTest::newRow("ENQ drops an unfinished request")
-        << 1 << false << "XX" + ENQ + "IR*\r" << QByteArrayList{ENQ, "IR01\r"};
-    QTest::newRow("complete request then a partial one")
-        << 1 << false << QByteArray("IR*\rVM") << QByteArrayList{"IR01\r"};
+    row("ENQ then IR* in one call", 1, false, ENQ + "IR*\r", {ENQ, "IR01\r"});
+    row("three requests in one call", 1, false, "IR*\rVM*\r@01MR020C2F*\r",
+        {"IR01\r", "VMKRVX-E1.07\r", "@01MRC02D*\r"});
+    row("CR LF requests: LF ignored", 1, false, "IR*\r\nVM*\r\n", {"IR01\r", "VMKRVX-E1.07\r"});
+    row("LF before a request ignored", 1, false, "\nIR*\r", {"IR01\r"});
+    row("ENQ drops an unfinished request", 1, false, "XX" + ENQ + "IR*\r", {ENQ, "IR01\r"});
 }
 
 void TestController::replies() {
@@ -153,7 +118,6 @@ void TestController::splitAcrossCalls_data() {
     QTest::newRow("frame in four pieces")
         << QByteArrayList{"@01MR", "020C", "2F*", "\r"} << QByteArrayList{"@01MRC02D*\r"};
     QTest::newRow("byte by byte") << QByteArrayList{"I", "R", "*", "\r"} << QByteArrayList{"IR01\r"};
-    QTest::newRow("CR alone last") << QByteArrayList{"@01MENABLE0D*", "\r"} << QByteArrayList{"@01ME49*\r"};
     QTest::newRow("LF between pieces")
         << QByteArrayList{"VM", "\n", "*\r"} << QByteArrayList{"VMKRVX-E1.07\r"};
     QTest::newRow("second request completes later")
@@ -189,93 +153,53 @@ void TestController::logOfRequests() {
 // Requests go in one receive() call each; one expected reply per request,
 // the empty text for none.
 void TestController::faults_data() {
-    QTest::addColumn<bool>("silent");
-    QTest::addColumn<int>("ignoreIdentify");
-    QTest::addColumn<int>("stopAfter");
-    QTest::addColumn<int>("silentAt");
-    QTest::addColumn<int>("otherAt");
-    QTest::addColumn<int>("ignoreWriteAt");
-    QTest::addColumn<QStringList>("silentCommands");
+    QTest::addColumn<korvex::Faults>("faults");
     QTest::addColumn<QByteArrayList>("requests");
     QTest::addColumn<QByteArrayList>("expected");
-
+    const auto row = [](const char* name, korvex::Faults faults, QByteArrayList requests,
+                        QByteArrayList expected) { QTest::newRow(name) << faults << requests << expected; };
     const QByteArray mr524 = "@01MR020C2F*\r", mr525 = "@01MR020D28*\r";
     const QByteArray mw524 = "@01MW020C992A*\r", enable = "@01MENABLE0D*\r";
     const QByteArray read524 = "@01MRC02D*\r", read525 = "@01MRA827*\r", wrote = "@01MW5B*\r";
-
-    QTest::newRow("no faults") << false << 0 << -1 << -1 << -1 << -1 << QStringList{}
-                               << QByteArrayList{ENQ, "IR*\r", mr524}
-                               << QByteArrayList{ENQ, "IR01\r", read524};
-    QTest::newRow("silent: not even ENQ")
-        << true << 0 << -1 << -1 << -1 << -1 << QStringList{}
-        << QByteArrayList{ENQ, "IR*\r", "VM*\r", mr524, enable} << QByteArrayList{"", "", "", "", ""};
-    QTest::newRow("first two IR* ignored, ENQ still answered")
-        << false << 2 << -1 << -1 << -1 << -1 << QStringList{}
-        << QByteArrayList{ENQ, "IR*\r", ENQ, "IR*\r", ENQ, "IR*\r", ENQ, "IR*\r"}
-        << QByteArrayList{ENQ, "", ENQ, "", ENQ, "IR01\r", ENQ, "IR01\r"};
-    QTest::newRow("ignored IR* leaves VM* alone")
-        << false << 1 << -1 << -1 << -1 << -1 << QStringList{} << QByteArrayList{"VM*\r", "IR*\r", "IR*\r"}
-        << QByteArrayList{"VMKRVX-E1.07\r", "", "IR01\r"};
-    QTest::newRow("stop after 2 framed: then nothing at all")
-        << false << 0 << 2 << -1 << -1 << -1 << QStringList{}
-        << QByteArrayList{ENQ, "IR*\r", mr524, mw524, mr525, ENQ, "IR*\r"}
-        << QByteArrayList{ENQ, "IR01\r", read524, wrote, "", "", ""};
-    QTest::newRow("stop after 0: identification still answered")
-        << false << 0 << 0 << -1 << -1 << -1 << QStringList{} << QByteArrayList{ENQ, "IR*\r", enable, ENQ}
-        << QByteArrayList{ENQ, "IR01\r", "", ""};
-    QTest::newRow("stop after counts bad frames too")
-        << false << 0 << 1 << -1 << -1 << -1 << QStringList{} << QByteArrayList{"@01MR020C00*\r", mr524}
-        << QByteArrayList{"@01ER56*\r", ""};
-    QTest::newRow("stop after counts only this station")
-        << false << 0 << 1 << -1 << -1 << -1 << QStringList{}
-        << QByteArrayList{"@02MR020C2C*\r", mr524, mr524} << QByteArrayList{"", read524, ""};
-    QTest::newRow("silent at 524: MR and MW there, others answered")
-        << false << 0 << -1 << 524 << -1 << -1 << QStringList{} << QByteArrayList{mr524, mr525, mw524, ENQ}
-        << QByteArrayList{"", read525, "", ENQ};
-    QTest::newRow("other station at 524")
-        << false << 0 << -1 << -1 << 524 << -1 << QStringList{} << QByteArrayList{mr524, mw524, mr525}
-        << QByteArrayList{"@02MRC02E*\r", "@02MW58*\r", read525};
-    QTest::newRow("ignored write at 524 is acknowledged, not stored")
-        << false << 0 << -1 << -1 << -1 << 524 << QStringList{} << QByteArrayList{mw524, mr524}
-        << QByteArrayList{wrote, read524};
-    QTest::newRow("write elsewhere stored while 524 ignored")
-        << false << 0 << -1 << -1 << -1 << 524 << QStringList{} << QByteArrayList{"@01MW020D072A*\r", mr525}
-        << QByteArrayList{wrote, "@01MR0759*\r"};
-    QTest::newRow("silent VM*") << false << 0 << -1 << -1 << -1 << -1 << QStringList{"VM*"}
-                                << QByteArrayList{ENQ, "VM*\r", "IR*\r"} << QByteArrayList{ENQ, "", "IR01\r"};
-    QTest::newRow("silent IR*") << false << 0 << -1 << -1 << -1 << -1 << QStringList{"IR*"}
-                                << QByteArrayList{"IR*\r", "IR*\r", "VM*\r"}
-                                << QByteArrayList{"", "", "VMKRVX-E1.07\r"};
-    QTest::newRow("silent MENABLE") << false << 0 << -1 << -1 << -1 << -1 << QStringList{"MENABLE"}
-                                    << QByteArrayList{enable, mr524} << QByteArrayList{"", read524};
-    QTest::newRow("silent reboot") << false << 0 << -1 << -1 << -1 << -1 << QStringList{"Mw4011000080"}
-                                   << QByteArrayList{"@01Mw401100008077*\r", enable}
-                                   << QByteArrayList{"", "@01ME49*\r"};
-    QTest::newRow("silent command matches the whole text only")
-        << false << 0 << -1 << -1 << -1 << -1 << QStringList{"MR"} << QByteArrayList{mr524}
-        << QByteArrayList{read524};
+    row("no faults", {.silentCommands = {}}, {ENQ, "IR*\r", mr524}, {ENQ, "IR01\r", read524});
+    row("silent: not even ENQ", {.silent = true, .silentCommands = {}},
+        {ENQ, "IR*\r", "VM*\r", mr524, enable}, {"", "", "", "", ""});
+    row("first two IR* ignored, ENQ still answered", {.ignoreFirstIdentify = 2, .silentCommands = {}},
+        {ENQ, "IR*\r", ENQ, "IR*\r", ENQ, "IR*\r", ENQ, "IR*\r"},
+        {ENQ, "", ENQ, "", ENQ, "IR01\r", ENQ, "IR01\r"});
+    row("ignored IR* leaves VM* alone", {.ignoreFirstIdentify = 1, .silentCommands = {}},
+        {"VM*\r", "IR*\r", "IR*\r"}, {"VMKRVX-E1.07\r", "", "IR01\r"});
+    row("stop after 2 framed: then nothing at all", {.stopAfterFramed = 2, .silentCommands = {}},
+        {ENQ, "IR*\r", mr524, mw524, mr525, ENQ, "IR*\r"}, {ENQ, "IR01\r", read524, wrote, "", "", ""});
+    row("stop after 0: identification still answered", {.stopAfterFramed = 0, .silentCommands = {}},
+        {ENQ, "IR*\r", enable, ENQ}, {ENQ, "IR01\r", "", ""});
+    row("stop after counts bad frames too", {.stopAfterFramed = 1, .silentCommands = {}},
+        {"@01MR020C00*\r", mr524}, {"@01ER56*\r", ""});
+    row("stop after counts only this station", {.stopAfterFramed = 1, .silentCommands = {}},
+        {"@02MR020C2C*\r", mr524, mr524}, {"", read524, ""});
+    row("silent at 524: MR and MW there, others answered", {.silentAtAddress = 524, .silentCommands = {}},
+        {mr524, mr525, mw524, ENQ}, {"", read525, "", ENQ});
+    row("other station at 524", {.otherStationAtAddress = 524, .silentCommands = {}}, {mr524, mw524, mr525},
+        {"@02MRC02E*\r", "@02MW58*\r", read525});
+    row("ignored write at 524 is acknowledged, not stored",
+        {.ignoreWriteAtAddress = 524, .silentCommands = {}}, {mw524, mr524}, {wrote, read524});
+    row("write elsewhere stored while 524 ignored", {.ignoreWriteAtAddress = 524, .silentCommands = {}},
+        {"@01MW020D072A*\r", mr525}, {wrote, "@01MR0759*\r"});
+    row("silent VM*", {.silentCommands = {"VM*"}}, {ENQ, "VM*\r", "IR*\r"}, {ENQ, "", "IR01\r"});
+    row("silent IR*", {.silentCommands = {"IR*"}}, {"IR*\r", "IR*\r", "VM*\r"}, {"", "", "VMKRVX-E1.07\r"});
+    row("silent MENABLE", {.silentCommands = {"MENABLE"}}, {enable, mr524}, {"", read524});
+    row("silent reboot", {.silentCommands = {"Mw4011000080"}}, {"@01Mw401100008077*\r", enable},
+        {"", "@01ME49*\r"});
+    row("silent command matches the whole text only", {.silentCommands = {"MR"}}, {mr524}, {read524});
 }
 
 void TestController::faults() {
-    QFETCH(bool, silent);
-    QFETCH(int, ignoreIdentify);
-    QFETCH(int, stopAfter);
-    QFETCH(int, silentAt);
-    QFETCH(int, otherAt);
-    QFETCH(int, ignoreWriteAt);
-    QFETCH(QStringList, silentCommands);
+    QFETCH(korvex::Faults, faults);
     QFETCH(QByteArrayList, requests);
     QFETCH(QByteArrayList, expected);
     QCOMPARE(requests.size(), expected.size());
-
     korvex::Config config;
-    config.faults.silent = silent;
-    config.faults.ignoreFirstIdentify = ignoreIdentify;
-    config.faults.stopAfterFramed = stopAfter;
-    config.faults.silentAtAddress = silentAt;
-    config.faults.otherStationAtAddress = otherAt;
-    config.faults.ignoreWriteAtAddress = ignoreWriteAt;
-    for (const QString& s : silentCommands) config.faults.silentCommands.insert(s.toStdString());
+    config.faults = faults;
     Controller c(config);
     for (qsizetype i = 0; i < requests.size(); ++i) {
         const QByteArrayList got = list(c.receive(str(requests[i])));

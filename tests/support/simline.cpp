@@ -14,7 +14,7 @@ SimulatedLine::SimulatedLine(korvex::Config config) : controller_(std::move(conf
             std::size_t at = 0;
             for (std::size_t i = 0; i < pieces; ++i) {
                 const std::size_t length = i + 1 == pieces ? reply.size() - at : size;
-                line.deliverIn(replyDelayMs_ + static_cast<std::int64_t>(i), reply.substr(at, length));
+                line.deliverIn(2 + static_cast<std::int64_t>(i), reply.substr(at, length));
                 at += length;
             }
         }

@@ -1,5 +1,6 @@
 // The simulated controller behind a scripted line: every write is fed to the
-// controller, and its replies arrive a few milliseconds of fake time later.
+// controller, and its replies arrive 2 ms of fake time later (a reply that the
+// controller's faults split into pieces, 1 ms more per piece).
 #pragma once
 
 #include "sim/controller.h"
@@ -15,15 +16,11 @@ public:
 
     ScriptedLine& line() { return line_; }
     korvex::Controller& controller() { return controller_; }
-    // How long after a write its replies arrive (2 ms unless told). A reply
-    // that the controller's faults split into pieces comes 1 ms per piece.
-    void setReplyDelay(int ms) { replyDelayMs_ = ms; }
-    int replyDelay() const { return replyDelayMs_; }
+    const korvex::Controller& controller() const { return controller_; }
 
 private:
     ScriptedLine line_;
     korvex::Controller controller_;
-    int replyDelayMs_ = 2;
 };
 
 }  // namespace tarvelin::test

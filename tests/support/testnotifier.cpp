@@ -21,10 +21,6 @@ bool TestNotifier::askYesNo(QWidget*, const QString& title, const QString& text)
         answers_.pop_front();
     }
     questions_.push_back({title, text, yes});
-    if (onQuestion_) {
-        const Question question = questions_.back();
-        onQuestion_(question);
-    }
     return yes;
 }
 

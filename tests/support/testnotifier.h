@@ -45,12 +45,10 @@ public:
     void answer(bool yes) { answers_.push_back(yes); }
     void answerYes() { answer(true); }
     void answerNo() { answer(false); }
-    std::size_t answersLeft() const { return answers_.size(); }
 
-    // Runs while a message box or question is "shown" (after it is recorded),
-    // for tests that look at the program while the box is up.
+    // Runs while a message box is "shown" (after it is recorded), for tests
+    // that look at the program while the box is up.
     void onMessage(std::function<void(const Box&)> hook) { onMessage_ = std::move(hook); }
-    void onQuestion(std::function<void(const Question&)> hook) { onQuestion_ = std::move(hook); }
 
     // Forgets beeps, boxes, questions and queued answers.
     void clear();
@@ -63,7 +61,6 @@ private:
     std::deque<QString> files_;
     std::vector<QString> fileRequests_;
     std::function<void(const Box&)> onMessage_;
-    std::function<void(const Question&)> onQuestion_;
 };
 
 // Installs a notifier for its lifetime and puts the previous one back after.
