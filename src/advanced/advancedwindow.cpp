@@ -48,10 +48,8 @@ AdvancedWindow::AdvancedWindow(Directory& directory, QWidget* parent)
 }
 
 AdvancedWindow::~AdvancedWindow() {
-    // QWidget's own destructor still hides the window and moves the focus,
-    // after the form and the message line are gone: no rule may run then.
     disconnect(&Busy::instance(), nullptr, this, nullptr);
-    for (const QString& name : form_.names()) form_.widget(name)->blockSignals(true);
+    form_.silence();
 }
 
 void AdvancedWindow::build() {

@@ -95,10 +95,8 @@ BasicWindow::BasicWindow(Directory& directory, QWidget* parent) : QWidget(parent
 }
 
 BasicWindow::~BasicWindow() {
-    // QWidget's own destructor still hides the window and moves the focus,
-    // after the form and the message line are gone: no rule may run then.
     disconnect(&Busy::instance(), nullptr, this, nullptr);
-    for (const QString& name : form_.names()) form_.widget(name)->blockSignals(true);
+    form_.silence();
 }
 
 void BasicWindow::build() {

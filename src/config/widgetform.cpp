@@ -70,6 +70,10 @@ void WidgetForm::add(const QString& name, QWidget* widget) {
     order_.append(name);
 }
 
+void WidgetForm::silence() {
+    for (QWidget* widget : std::as_const(widgets_)) widget->blockSignals(true);
+}
+
 QWidget* WidgetForm::find(const QString& control) const {
     QWidget* w = widgets_.value(control);
     if (w == nullptr) qWarning("WidgetForm: no control named %s", qPrintable(control));

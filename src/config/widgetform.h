@@ -73,6 +73,10 @@ public:
     }
     // Names in the order of registration.
     const QStringList& names() const { return order_; }
+    // Stops every control's signals: a window's destructor calls this, since
+    // QWidget's own destructor still hides the window and moves the focus
+    // after the form and the message line are gone, and no rule may run then.
+    void silence();
 
     QString text(const QString& control) const override;
     void setText(const QString& control, const QString& text) override;
