@@ -94,6 +94,16 @@ qsizetype firstControlCharacter(const QString& text) {
     return -1;
 }
 
+// A box's text as a profile holds it. A numeric box holds the number a
+// store would write, as a retrieve shows it (an empty box stores 0), so that
+// what a window saves loads again strictly; a text box holds its text.
+QString savedText(const QString& text, const Field& field) {
+    if (!numeric(field)) return text;
+    const auto value = readWholeNumber(text);
+    if (!value) return text;
+    return showsBlank(field) ? integerToSignedText(*value) : integerToText(*value);
+}
+
 QString typeName(const QJsonValue& v) {
     switch (v.type()) {
     case QJsonValue::Null: return QStringLiteral("null");
@@ -119,7 +129,7 @@ QJsonObject blockToJson(const Form& form, const MemoryMap& map) {
     for (const Key& key : keysOf(map)) {
         switch (key.kind) {
         case KeyKind::Text:
-            out.insert(key.name, form.text(key.name));
+            out.insert(key.name, savedText(form.text(key.name), *key.field));
             break;
         case KeyKind::Level: {
             const int index = form.selectedIndex(key.name);

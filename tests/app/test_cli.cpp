@@ -26,6 +26,7 @@
 #include "basic/basicmap.h"
 #include "basic/basicwindow.h"
 #include "config/form.h"
+#include "config/profile.h"
 #include "config/profileactions.h"
 #include "e2efixture.h"
 #include "serial/serialcommwindow.h"
@@ -345,6 +346,8 @@ private slots:
         QCOMPARE(notes->boxes().size(), 0u);
         const QJsonObject root = QJsonDocument::fromJson(readFile(path)).object();
         QCOMPARE(root["basic"].toObject()["IP(0)"].toString(), QString("7"));
+        // Empty boxes are saved as a store writes them: the file loads again.
+        QVERIFY(!checkBlock(root["basic"].toObject(), basicMap(), "basic"));
         QCOMPARE(root["advanced"].toObject(), QJsonObject({{"MovAvgNo", " 5"}}));
         QCOMPARE(root["controller"].toObject()["MAC"].toString(), QString("2-4B-58-0-12-34"));
     }
