@@ -14,7 +14,9 @@ namespace tarvelin {
 
 namespace {
 
-QString lastError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString lastError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 // Why a file of this kind is no file to read or replace; empty for a regular file.
 QString kindProblem(mode_t mode) {
