@@ -2,9 +2,10 @@
 
 #include <unistd.h>
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <optional>
 
@@ -21,6 +22,7 @@
 #include "serial/lineterminal.h"
 #include "serial/notifier.h"
 #include "serial/qtserialline.h"
+#include "serial/safefile.h"
 
 namespace tarvelin::cli {
 
@@ -34,29 +36,39 @@ QString helpText() {
         "  identify                        print the station ID and the firmware version\n"
         "  retrieve basic|advanced|all [--json] [-o FILE]\n"
         "                                  print the settings (JSON: a profile, keyed by control name)\n"
-        "  store basic|advanced --profile FILE [--set NAME=VALUE ...] [--reboot] [--verify] [--yes]\n"
+        "  store basic|advanced [--profile FILE] [--set NAME=VALUE ...] [--reboot] [--verify] [--yes]\n"
         "                                  write the settings of a profile; --set overrides one control\n"
         "                                  (\"IP(0)=7\", or a whole address \"IP=10.0.0.7\"); --reboot restarts\n"
         "                                  the controller after the store; --verify reads everything back;\n"
-        "                                  --yes skips the confirmation question\n"
+        "                                  --yes skips the confirmation question. When the profile and\n"
+        "                                  --set do not name every control of the block, the block is\n"
+        "                                  first read from the controller, so that only what is named\n"
+        "                                  changes\n"
         "  send TEXT [--frame STATION]     one exchange as the terminal does, optionally framed for a station\n"
         "\n"
         "Options:\n"
         "  --port NAME     COM1..COM6 or a device path (default COM5; on Linux COMn is /dev/ttyS(n-1)\n"
         "                  unless KORVEX_COMn names another device)\n"
         "  --baud N        baud rate (default 9600)\n"
-        "  --timeout MS    reply time-out in milliseconds (default 500)\n"
+        "  --timeout MS    reply time-out in milliseconds, 1 to 60000 (default 500)\n"
         "  -h, --help      this text\n"
         "\n"
         "Results go to standard output, progress and messages to standard error.\n"
         "\n"
+        "Profiles and --set values are read strictly: numeric boxes take whole decimal numbers as a\n"
+        "retrieve writes them (\"192\", \" 9080\", \"-45\"), texts hold no control characters. A profile\n"
+        "is a regular file of at most 1 MiB.\n"
+        "\n"
         "Exit codes:\n"
         "  0  success\n"
         "  1  the result could not be written\n"
-        "  2  usage error (wrong words, a profile that cannot be read, no confirmation)\n"
+        "  2  usage error (wrong words, no confirmation) or an unreadable profile or --set: not a\n"
+        "     regular file, bad JSON, an unknown key, a wrong type, a value that is not what its\n"
+        "     control holds (\"abc\" or \"2.5\" for a number, a control character in a text)\n"
         "  3  the port cannot be opened\n"
         "  4  no response or an invalid response from the controller\n"
-        "  5  a value does not fit; nothing was sent\n"
+        "  5  a value does not fit (a number out of range, a text longer than 16 characters or\n"
+        "     with a character that has no single-byte code); nothing was sent\n"
         "  6  verify mismatch: the controller reads back other values than were written\n");
 }
 
@@ -70,6 +82,14 @@ void print(std::FILE* f, const QString& text) {
 
 bool isTerminal(std::FILE* f) { return f && ::isatty(::fileno(f)); }
 
+// Standard output could not be written (a full disk, a closed pipe).
+int outputFailed(std::FILE* err, int error) {
+    const QString why =
+        error ? QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)) : QString();
+    print(err, QStringLiteral("tarvelin-cli: cannot write to standard output%1\n").arg(why));
+    return kOutputFailed;
+}
+
 // Message boxes and beeps of a command line: boxes become lines on standard
 // error; there is nothing to beep.
 class StreamNotifier final : public Notifier {
@@ -78,7 +98,7 @@ public:
     void beep() override {}
     void message(QWidget*, const QString&, const QString& text, Icon) override { print(err_, text + "\n"); }
     bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    QString chooseFileToSave(QWidget*, const QString&, const QString&) override { return {}; }
+    QString chooseFileToSave(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
     QString chooseFileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
 
 private:
@@ -213,6 +233,17 @@ struct Options {
     bool help = false;
 };
 
+constexpr int kLongestTimeoutMs = 60000;
+
+// Plain decimal digits for a number from `low` to `high`.
+bool wholeNumberIn(const QString& text, int low, int high) {
+    if (text.isEmpty() || text.size() > 9) return false;
+    for (QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    const int value = text.toInt();
+    return value >= low && value <= high;
+}
+
 std::optional<Options> parse(const QStringList& args, QString* error) {
     Options o;
     for (int i = 0; i < args.size(); ++i) {
@@ -236,6 +267,11 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
             }
         } else if (a == QLatin1String("--timeout")) {
             if (!value(&o.timeout)) return std::nullopt;
+            if (!wholeNumberIn(o.timeout, 1, kLongestTimeoutMs)) {
+                *error = QStringLiteral("--timeout takes a whole number of milliseconds from 1 to %1")
+                             .arg(kLongestTimeoutMs);
+                return std::nullopt;
+            }
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
             if (!value(&o.output)) return std::nullopt;
         } else if (a == QLatin1String("--profile")) {
@@ -327,15 +363,18 @@ public:
     int send(const QString& text);
 
 private:
+    // The result to standard output, or atomically to the -o file: an
+    // existing file is replaced only once the whole result is written.
     int writeResult(const QByteArray& bytes) {
         if (options_.output.isEmpty()) {
-            std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out_);
-            std::fflush(out_);
+            const auto size = static_cast<std::size_t>(bytes.size());
+            if (std::fwrite(bytes.constData(), 1, size, out_) != size || std::fflush(out_) != 0)
+                return outputFailed(err_, errno);
             return kSuccess;
         }
-        QFile file(options_.output);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
-            print(err_, QStringLiteral("Cannot write %1: %2\n").arg(options_.output, file.errorString()));
+        QString error;
+        if (!writeFileAtomically(options_.output, bytes, &error)) {
+            print(err_, QStringLiteral("Cannot write %1: %2\n").arg(options_.output, error));
             return kOutputFailed;
         }
         return kSuccess;
@@ -421,37 +460,39 @@ int Session::store(const QString& what) {
         print(err_, QStringLiteral("store takes basic or advanced\n"));
         return kUsage;
     }
-    if (options_.profile.isEmpty()) {
-        print(err_, QStringLiteral("store needs --profile FILE\n"));
+    if (options_.profile.isEmpty() && options_.sets.isEmpty()) {
+        print(err_, QStringLiteral("store needs --profile FILE or --set NAME=VALUE\n"));
         return kUsage;
     }
     const MemoryMap& map = basic ? basicMap() : advancedMap();
+    QJsonObject values;
+    if (!options_.profile.isEmpty()) {
+        ProfileProblem problem;
+        const auto profile = readProfile(options_.profile, &basicMap(), &advancedMap(), &problem);
+        if (!profile) {
+            print(err_, problem.message + "\n");
+            return problem.doesNotFit ? kRefused : kUsage;
+        }
+        const auto& block = basic ? profile->basic : profile->advanced;
+        if (!block) {
+            print(err_, QStringLiteral("Profile %1 holds no %2 settings\n").arg(options_.profile, what));
+            return kUsage;
+        }
+        values = *block;
+    }
     QString error;
-    bool refused = false;
-    const auto profile = readProfile(options_.profile, &basicMap(), &advancedMap(), &error, &refused);
-    if (!profile) {
-        print(err_, error + "\n");
-        return refused ? kRefused : kUsage;
-    }
-    const auto& values = basic ? profile->basic : profile->advanced;
-    if (!values) {
-        print(err_, QStringLiteral("Profile %1 holds no %2 settings\n").arg(options_.profile, what));
-        return kUsage;
-    }
     const auto extra = overrides(options_.sets, &error);
     if (!extra) {
         print(err_, error + "\n");
         return kUsage;
     }
     if (auto problem = checkBlock(*extra, map, what)) {
-        print(err_, QStringLiteral("--set: %1\n").arg(*problem));
-        return problem->contains(QLatin1String("is not a setting")) ? kUsage : kRefused;
+        print(err_, QStringLiteral("--set: %1\n").arg(problem->message));
+        return problem->doesNotFit ? kRefused : kUsage;
     }
-    HeadlessForm& form = basic ? directory_->basic : directory_->advanced;
-    applyBlock(*values, form, map);
-    applyBlock(*extra, form, map);
-    form.setChecked(QStringLiteral("ResetPLC"), options_.reboot);
-    form.setChecked(QStringLiteral("VerifyAfterSave"), options_.verify);
+    bool everyControlNamed = true;
+    for (const QString& key : profileKeys(map))
+        everyControlNamed = everyControlNamed && (values.contains(key) || extra->contains(key));
 
     if (!options_.yes) {
         if (!isTerminal(in_)) {
@@ -465,14 +506,26 @@ int Session::store(const QString& what) {
             return kUsage;
         }
     }
+    HeadlessForm& form = basic ? directory_->basic : directory_->advanced;
+    if (!everyControlNamed) {
+        // What neither the profile nor --set names stays as the controller
+        // has it: read the block first, as the window's retrieve does.
+        StreamMessageLine messages(err_, basic ? 15 : 16);
+        MemoryAccess access(messages);
+        const Outcome outcome = basic ? retrieveBasicParameters(form, access, *directory_)
+                                      : retrieveAdvancedParameters(form, access, *directory_);
+        messages.finish();
+        if (outcome != Outcome::Done) return exitCodeOf(outcome);
+    }
+    applyBlock(values, form, map);
+    applyBlock(*extra, form, map);
+    form.setChecked(QStringLiteral("ResetPLC"), options_.reboot);
+    form.setChecked(QStringLiteral("VerifyAfterSave"), options_.verify);
+
     StreamMessageLine messages(err_, options_.verify ? 30 : 15);
     MemoryAccess access(messages);
     const Outcome outcome = basic ? updateBasicParameters(form, access, *directory_)
                                   : updateAdvancedParameters(form, access, *directory_);
-    if (outcome == Outcome::Done) {
-        messages.finish();
-        return kSuccess;
-    }
     messages.finish();
     return exitCodeOf(outcome);
 }
@@ -490,9 +543,7 @@ int Session::send(const QString& text) {
     return kSuccess;
 }
 
-}  // namespace
-
-int run(const QStringList& arguments, std::FILE* out, std::FILE* err, std::FILE* in) {
+int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std::FILE* in) {
     QString error;
     const auto options = parse(arguments, &error);
     if (!options) {
@@ -521,6 +572,18 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, std::FILE*
     if (command == QLatin1String("send")) return wants(2) ? session.send(p.at(1)) : kUsage;
     print(err, QStringLiteral("tarvelin-cli: unknown command %1\nTry tarvelin-cli --help\n").arg(command));
     return kUsage;
+}
+
+}  // namespace
+
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err, std::FILE* in) {
+    const int code = runCommand(arguments, out, err, in);
+    if (code != kSuccess) return code;
+    // Whatever went to standard output must have arrived: a full disk or a
+    // closed pipe is no success.
+    errno = 0;
+    if (std::fflush(out) != 0 || std::ferror(out)) return outputFailed(err, errno);
+    return code;
 }
 
 }  // namespace tarvelin::cli

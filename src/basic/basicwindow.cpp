@@ -1,5 +1,6 @@
 #include "basicwindow.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -8,6 +9,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOptionButton>
@@ -29,6 +31,17 @@
 namespace tarvelin {
 
 namespace {
+
+// The password box shows "*" for every character, not the style's bullet.
+class StarMaskStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* answer) const override {
+        if (hint == SH_LineEdit_PasswordCharacter) return '*';
+        return QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+};
 
 // The four-number address rows of the network block, top to bottom.
 struct AddressRow {
@@ -219,6 +232,9 @@ void BasicWindow::build() {
     auto* password =
         textBox(QStringLiteral("password"), kMaxCredentialLength, QStringLiteral("Password"), this);
     password->setEchoMode(QLineEdit::Password);
+    auto* mask = new StarMaskStyle(QApplication::style()->name());
+    mask->setParent(password);
+    password->setStyle(mask);
     password->setToolTip(QStringLiteral("Max 16 Characters"));
     middle->addWidget(password, 1, 1, 1, 2);
 

@@ -1,15 +1,14 @@
 #include "profile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
-#include <QSet>
+#include <cmath>
 
 #include "codecs.h"
 #include "form.h"
 #include "headlessform.h"
+#include "serial/safefile.h"
 
 namespace tarvelin {
 
@@ -58,6 +57,12 @@ const Key* findKey(const std::vector<Key>& keys, const QString& name) {
 
 bool numeric(const Field& field) { return field.encoding != Encoding::Text16; }
 
+// Numeric boxes that show a leading blank before a value that is not negative.
+bool showsBlank(const Field& field) {
+    return field.encoding == Encoding::Port || field.encoding == Encoding::Word ||
+           field.encoding == Encoding::SignedByte;
+}
+
 // A text key's value as box text; empty optional for a wrong type.
 std::optional<QString> textOf(const QJsonValue& value, const Field& field) {
     if (value.isString()) return value.toString();
@@ -66,6 +71,37 @@ std::optional<QString> textOf(const QJsonValue& value, const Field& field) {
         return shortestDecimal(d);
     }
     return std::nullopt;
+}
+
+// A whole decimal number as a retrieve writes it: digits, a minus sign in
+// front, and a leading blank where the box shows one.
+bool wholeDecimal(const QString& text, bool blank) {
+    qsizetype i = 0;
+    if (blank && text.startsWith(QLatin1Char(' '))) ++i;
+    if (i < text.size() && text.at(i) == QLatin1Char('-')) ++i;
+    if (i == text.size()) return false;
+    for (; i < text.size(); ++i)
+        if (text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9')) return false;
+    return true;
+}
+
+// The first control character of a text (C0, DEL or C1), or -1.
+qsizetype firstControlCharacter(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return i;
+    }
+    return -1;
+}
+
+// A box's text as a profile holds it. A numeric box holds the number a
+// store would write, as a retrieve shows it (an empty box stores 0), so that
+// what a window saves loads again strictly; a text box holds its text.
+QString savedText(const QString& text, const Field& field) {
+    if (!numeric(field)) return text;
+    const auto value = readWholeNumber(text);
+    if (!value) return text;
+    return showsBlank(field) ? integerToSignedText(*value) : integerToText(*value);
 }
 
 QString typeName(const QJsonValue& v) {
@@ -93,7 +129,7 @@ QJsonObject blockToJson(const Form& form, const MemoryMap& map) {
     for (const Key& key : keysOf(map)) {
         switch (key.kind) {
         case KeyKind::Text:
-            out.insert(key.name, form.text(key.name));
+            out.insert(key.name, savedText(form.text(key.name), *key.field));
             break;
         case KeyKind::Level: {
             const int index = form.selectedIndex(key.name);
@@ -113,46 +149,59 @@ QJsonObject blockToJson(const Form& form, const MemoryMap& map) {
     return out;
 }
 
-std::optional<QString> checkBlock(const QJsonObject& values, const MemoryMap& map, const QString& block) {
+std::optional<ProfileProblem> checkBlock(const QJsonObject& values, const MemoryMap& map,
+                                         const QString& block) {
     const auto keys = keysOf(map);
     for (auto it = values.begin(); it != values.end(); ++it) {
         const QString where = QStringLiteral("key \"%1.%2\"").arg(block, it.key());
+        const auto unreadable = [&](const QString& what) { return ProfileProblem{where + what, false}; };
+        const auto doesNotFit = [&](const QString& what) { return ProfileProblem{where + what, true}; };
         const Key* key = findKey(keys, it.key());
-        if (!key) return where + QStringLiteral(" is not a setting of the %1 window").arg(block);
+        if (!key) return unreadable(QStringLiteral(" is not a setting of the %1 window").arg(block));
         const QJsonValue value = it.value();
         switch (key->kind) {
         case KeyKind::Level:
             if (value.isNull()) break;
             if (!value.isDouble() || (value.toDouble() != 1 && value.toDouble() != 2 && value.toDouble() != 3))
-                return where + QStringLiteral(" must be 1, 2, 3 or null");
+                return unreadable(QStringLiteral(" must be 1, 2, 3 or null"));
             break;
         case KeyKind::Pair:
             if (value.isNull()) break;
             if (!value.isString() || (value.toString() != QLatin1String("Yes") && value.toString() != QLatin1String("No")))
-                return where + QStringLiteral(" must be \"Yes\", \"No\" or null");
+                return unreadable(QStringLiteral(" must be \"Yes\", \"No\" or null"));
             break;
         case KeyKind::Text: {
-            const auto text = textOf(value, *key->field);
+            const Field& field = *key->field;
+            const auto text = textOf(value, field);
             if (!text)
-                return where + QStringLiteral(" must be %1, not %2")
-                                   .arg(numeric(*key->field) ? QStringLiteral("a text or a number") : QStringLiteral("a text"),
-                                        typeName(value));
-            if (key->field->encoding == Encoding::Text16) {
-                if (text->size() > 16) return where + QStringLiteral(" is longer than 16 characters");
+                return unreadable(
+                    QStringLiteral(" must be %1, not %2")
+                        .arg(numeric(field) ? QStringLiteral("a text or a number") : QStringLiteral("a text"),
+                             typeName(value)));
+            if (field.encoding == Encoding::Text16) {
+                if (const qsizetype at = firstControlCharacter(*text); at >= 0)
+                    return unreadable(
+                        QStringLiteral(" holds a control character (code %1)").arg(text->at(at).unicode()));
+                if (text->size() > 16) return doesNotFit(QStringLiteral(" is longer than 16 characters"));
                 const int at = firstCharacterWithoutByte(*text);
                 if (at >= 0)
-                    return where + QStringLiteral(": the character '%1' cannot be stored (single-byte characters only)")
-                                       .arg(text->mid(at, 1));
+                    return doesNotFit(
+                        QStringLiteral(": the character '%1' cannot be stored (single-byte characters only)")
+                            .arg(text->mid(at, 1)));
                 break;
             }
+            if (value.isDouble() ? value.toDouble() != std::trunc(value.toDouble())
+                                 : !wholeDecimal(*text, showsBlank(field)))
+                return unreadable(QStringLiteral(" must be a whole decimal number, not \"%1\"")
+                                      .arg(value.isDouble() ? *text : text->left(24)));
             HeadlessForm scratch;
             scratch.setText(key->name, *text);
-            if (!encodeFrom(scratch, *key->field)) {
-                const std::int64_t high = key->field->encoding == Encoding::Port ? 65535 : key->field->high;
-                return where + QStringLiteral(": %1 is not between %2 and %3")
-                                   .arg(text->trimmed().left(24))
-                                   .arg(key->field->low)
-                                   .arg(high);
+            if (!encodeFrom(scratch, field)) {
+                const std::int64_t high = field.encoding == Encoding::Port ? 65535 : field.high;
+                return doesNotFit(QStringLiteral(": %1 is not between %2 and %3")
+                                      .arg(text->trimmed().left(24))
+                                      .arg(field.low)
+                                      .arg(high));
             }
             break;
         }
@@ -184,6 +233,13 @@ void applyBlock(const QJsonObject& values, Form& form, const MemoryMap& map) {
     }
 }
 
+QByteArray profileTextWith(QJsonObject root, const QString& block, const QJsonObject& values) {
+    root.insert(QStringLiteral("format"), QString::fromLatin1(kProfileFormat));
+    root.insert(QStringLiteral("version"), kProfileVersion);
+    root.insert(block, values);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
 QByteArray profileText(const Profile& profile) {
     QJsonObject root;
     root.insert(QStringLiteral("format"), QString::fromLatin1(kProfileFormat));
@@ -194,27 +250,27 @@ QByteArray profileText(const Profile& profile) {
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
-bool writeProfile(const QString& path, const Profile& profile, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(profileText(profile)) < 0 || !file.commit()) {
-        if (error) *error = QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+std::optional<QJsonObject> readProfileLoosely(const QString& path) {
+    const auto bytes = readSmallFile(path, kLargestProfile, nullptr);
+    if (!bytes) return std::nullopt;
+    const QJsonDocument doc = QJsonDocument::fromJson(*bytes);
+    if (!doc.isObject()) return std::nullopt;
+    return doc.object();
 }
 
 std::optional<Profile> readProfile(const QString& path, const MemoryMap* basic, const MemoryMap* advanced,
-                                   QString* error, bool* refused) {
-    if (refused) *refused = false;
-    const auto fail = [&](const QString& why) -> std::optional<Profile> {
-        if (error) *error = QStringLiteral("Profile %1: %2").arg(QFileInfo(path).fileName(), why);
+                                   ProfileProblem* problem) {
+    const auto fail = [&](const QString& why, bool doesNotFit = false) -> std::optional<Profile> {
+        if (problem)
+            *problem = {QStringLiteral("Profile %1: %2").arg(QDir::toNativeSeparators(path), why),
+                        doesNotFit};
         return std::nullopt;
     };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return fail(file.errorString());
-    if (file.size() > 1024 * 1024) return fail(QStringLiteral("the file is too large to be a profile"));
+    QString error;
+    const auto bytes = readSmallFile(path, kLargestProfile, &error);
+    if (!bytes) return fail(error);
     QJsonParseError parse{};
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parse);
+    const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &parse);
     if (parse.error != QJsonParseError::NoError)
         return fail(QStringLiteral("not valid JSON (%1 at character %2)").arg(parse.errorString()).arg(parse.offset));
     if (!doc.isObject()) return fail(QStringLiteral("not a profile (no JSON object)"));
@@ -239,10 +295,8 @@ std::optional<Profile> readProfile(const QString& path, const MemoryMap* basic, 
         const QJsonObject values = it.value().toObject();
         const bool isBasic = name == QLatin1String("basic");
         const MemoryMap* map = isBasic ? basic : advanced;
-        if (auto problem = map ? checkBlock(values, *map, name) : std::nullopt) {
-            if (refused) *refused = true;
-            return fail(*problem);
-        }
+        if (auto wrong = map ? checkBlock(values, *map, name) : std::nullopt)
+            return fail(wrong->message, wrong->doesNotFit);
         (isBasic ? profile.basic : profile.advanced) = values;
     }
     return profile;

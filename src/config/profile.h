@@ -35,10 +35,24 @@ QStringList profileKeys(const MemoryMap& map);
 // The block's values as the form holds them.
 QJsonObject blockToJson(const Form& form, const MemoryMap& map);
 
-// Checks every key of a block: unknown keys, wrong types, values that do not
-// fit. The first problem as a message naming the key, or empty when all is
-// well. `block` is "basic" or "advanced" (for the messages).
-std::optional<QString> checkBlock(const QJsonObject& values, const MemoryMap& map, const QString& block);
+// What is wrong with a profile or with a command line's overrides. A value
+// of the right kind that the controller cannot store (a number out of range,
+// a text too long or with a character that has no single-byte code) does not
+// fit; anything else (an unknown key, a wrong type, a text that is not a
+// whole decimal number in a numeric box, a control character in a text, a
+// file that is no profile) makes the profile unreadable.
+struct ProfileProblem {
+    QString message;  // names the key (or the file)
+    bool doesNotFit = false;
+};
+
+// Checks every key of a block strictly: profiles are our own format, so a
+// value must be what its control holds. Numeric boxes take whole decimal
+// numbers ("192", " 9080", "-45": a leading blank where the box shows one) or
+// whole JSON numbers; texts hold no control characters. `block` is "basic" or
+// "advanced" (for the messages). Empty when all is well.
+std::optional<ProfileProblem> checkBlock(const QJsonObject& values, const MemoryMap& map,
+                                         const QString& block);
 
 // Puts a checked block into the form through its normal change rules. Keys
 // the block does not name are left as they are.
@@ -50,17 +64,22 @@ struct Profile {
     QJsonObject controller;
 };
 
-// Reads and checks a whole profile file; the error names the file and key.
-// `refused` tells a value that does not fit (or a wrong type, or an unknown
-// key) apart from a file that cannot be read or is no profile.
-// A block whose map is not given is only checked to be an object (a window
-// checks its own block; the command line both).
+// Reads and checks a whole profile file (a regular file of at most 1 MiB;
+// anything else is refused without waiting for it). A block whose map is not
+// given is only checked to be an object (a window checks its own block; the
+// command line both).
 std::optional<Profile> readProfile(const QString& path, const MemoryMap* basic, const MemoryMap* advanced,
-                                   QString* error, bool* refused = nullptr);
-// Writes the profile; false with `error` set when the file cannot be written.
-bool writeProfile(const QString& path, const Profile& profile, QString* error);
+                                   ProfileProblem* problem);
 
-// The profile-file text of a profile (what writeProfile writes).
+// The JSON object a file holds, unchecked; empty when it cannot be read or
+// holds no JSON object. Save Profile keeps what an existing file holds.
+std::optional<QJsonObject> readProfileLoosely(const QString& path);
+
+// The profile-file text of a profile.
 QByteArray profileText(const Profile& profile);
+
+// The profile-file text of `root` (an existing file's object) with `block`
+// set to `values`: everything else the file held stays.
+QByteArray profileTextWith(QJsonObject root, const QString& block, const QJsonObject& values);
 
 }  // namespace tarvelin

@@ -1,12 +1,13 @@
 #include "profileactions.h"
 
 #include <QCheckBox>
-#include <QFileInfo>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QPushButton>
 
 #include "profile.h"
 #include "serial/notifier.h"
+#include "serial/safefile.h"
 #include "widgetform.h"
 
 namespace tarvelin {
@@ -18,40 +19,42 @@ const QString kFilter = QStringLiteral("Tarvelin profiles (*.json);;All files (*
 namespace {
 // This window's map where the block is this window's, nothing for the other.
 const MemoryMap* mapFor(Block wanted, Block block, const MemoryMap& map) { return wanted == block ? &map : nullptr; }
+QString blockName(Block block) {
+    return block == Block::Basic ? QStringLiteral("basic") : QStringLiteral("advanced");
+}
 }  // namespace
 
 void saveProfileFromWindow(QWidget* window, const Form& form, Block block, const MemoryMap& map) {
-    QString path = Notifier::current().chooseFileToSave(window, QStringLiteral("Save Profile"), kFilter);
+    const QString path = Notifier::current().chooseFileToSave(window, QStringLiteral("Save Profile"), kFilter,
+                                                              QStringLiteral("json"));
     if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".json");
-
-    Profile profile;
-    if (QFileInfo::exists(path)) {
-        // Keep what the other window saved there, if the file is a good profile.
-        QString ignored;
-        if (auto existing = readProfile(path, mapFor(Block::Basic, block, map), mapFor(Block::Advanced, block, map),
-                                        &ignored))
-            profile = *existing;
-    }
-    (block == Block::Basic ? profile.basic : profile.advanced) = blockToJson(form, map);
+    // Everything an existing file holds besides this window's block stays:
+    // the other window's block and the controller's details, even when this
+    // window's old block would not load. A file that holds no JSON object is
+    // replaced, as the user agreed in the dialog.
+    const QJsonObject existing = readProfileLoosely(path).value_or(QJsonObject());
     QString error;
-    if (!writeProfile(path, profile, &error))
-        Notifier::current().message(window, QString::fromLatin1(kProgramTitle), error, Notifier::Icon::Critical);
+    if (!writeFileAtomically(path, profileTextWith(existing, blockName(block), blockToJson(form, map)),
+                             &error))
+        Notifier::current().message(
+            window, QString::fromLatin1(kProgramTitle),
+            QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), error),
+            Notifier::Icon::Critical);
 }
 
 bool loadProfileIntoWindow(QWidget* window, Form& form, Block block, const MemoryMap& map) {
     const QString path = Notifier::current().chooseFileToOpen(window, QStringLiteral("Load Profile"), kFilter);
     if (path.isEmpty()) return false;
-    QString error;
+    ProfileProblem problem;
     const auto profile =
-        readProfile(path, mapFor(Block::Basic, block, map), mapFor(Block::Advanced, block, map), &error);
+        readProfile(path, mapFor(Block::Basic, block, map), mapFor(Block::Advanced, block, map), &problem);
     const auto& values = profile ? (block == Block::Basic ? profile->basic : profile->advanced) : std::nullopt;
     if (profile && !values)
-        error = QStringLiteral("Profile %1 holds no %2 settings.")
-                    .arg(QFileInfo(path).fileName(), block == Block::Basic ? QStringLiteral("basic")
-                                                                           : QStringLiteral("advanced"));
+        problem.message = QStringLiteral("Profile %1 holds no %2 settings.")
+                              .arg(QDir::toNativeSeparators(path), blockName(block));
     if (!values) {
-        Notifier::current().message(window, QString::fromLatin1(kProgramTitle), error, Notifier::Icon::Warning);
+        Notifier::current().message(window, QString::fromLatin1(kProgramTitle), problem.message,
+                                    Notifier::Icon::Warning);
         return false;
     }
     applyBlock(*values, form, map);

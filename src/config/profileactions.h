@@ -13,8 +13,9 @@ class WidgetForm;
 
 enum class Block { Basic, Advanced };
 
-// Asks for a file and writes this window's block into it. The other window's
-// block of an existing profile at that path is kept.
+// Asks for a file and writes this window's block into it. Whatever else an
+// existing file at that path holds is kept. A failed write shows a box and
+// leaves the old file as it was.
 void saveProfileFromWindow(QWidget* window, const Form& form, Block block, const MemoryMap& map);
 
 // Asks for a profile and loads this window's block into the form. The whole

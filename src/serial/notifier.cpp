@@ -17,12 +17,28 @@ Notifier& Notifier::current() {
 
 void Notifier::install(Notifier* notifier) { installed = notifier; }
 
-QString Notifier::chooseFileToSave(QWidget* parent, const QString& title, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+namespace {
+// Qt's own dialog rather than the desktop's: it adds the default suffix
+// before its overwrite question, and it is the same everywhere.
+QString chooseFile(QWidget* parent, const QString& title, const QString& filter, QFileDialog::AcceptMode mode,
+                   const QString& defaultSuffix) {
+    QFileDialog dialog(parent, title, QString(), filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+}  // namespace
+
+QString Notifier::chooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
+                                   const QString& defaultSuffix) {
+    return chooseFile(parent, title, filter, QFileDialog::AcceptSave, defaultSuffix);
 }
 
 QString Notifier::chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+    return chooseFile(parent, title, filter, QFileDialog::AcceptOpen, QString());
 }
 
 void DesktopNotifier::beep() { QApplication::beep(); }

@@ -19,8 +19,12 @@ public:
     // A box with a question icon and the buttons Yes and No; true for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
     // Asks for a file to write or to read ("Profiles (*.json)" style filter);
-    // empty when the user cancels. Tests answer without a dialog.
-    virtual QString chooseFileToSave(QWidget* parent, const QString& title, const QString& filter);
+    // empty when the user cancels. Tests answer without a dialog. A file name
+    // typed without a suffix gets `defaultSuffix` ("json") before the dialog
+    // asks whether to replace an existing file, so the question is about the
+    // file that will be written.
+    virtual QString chooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
+                                     const QString& defaultSuffix = QString());
     virtual QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter);
 
     // The notifier in use; the desktop one unless another was installed.

@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -25,6 +24,7 @@
 #include "notifier.h"
 #include "qtserialline.h"
 #include "replytext.h"
+#include "safefile.h"
 
 namespace tarvelin {
 
@@ -410,14 +410,11 @@ void SerialCommWindow::saveLog_Click() {
     QString text = responseBox_->toPlainText();
     if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) ok = file.write(text.toUtf8()) >= 0;
-    if (ok) ok = file.commit();
-    if (!ok) {
+    QString error;
+    if (!writeFileAtomically(path, text.toUtf8(), &error)) {
         Notifier::current().message(this, QString::fromLatin1(kProgramTitle),
                                     QStringLiteral("The log could not be saved to %1.\n%2")
-                                        .arg(QDir::toNativeSeparators(path), file.errorString()),
+                                        .arg(QDir::toNativeSeparators(path), error),
                                     Notifier::Icon::Warning);
     }
 }

@@ -305,6 +305,7 @@ void TestBasicWindow::cutOnLosingFocus() {
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
     QCoreApplication::sendEvent(box(name), &out);
     QCOMPARE(window_->form().text(name), expected);
+    if (name == QStringLiteral("password")) QCOMPARE(box(name)->displayText(), QString(expected.size(), '*'));
     // Nothing else moved.
     QCOMPARE(window_->form().text(name == QStringLiteral("username") ? QStringLiteral("password")
                                                                      : QStringLiteral("username")),

@@ -50,8 +50,10 @@ NotifierScope::~NotifierScope() {
 
 namespace tarvelin::test {
 
-QString TestNotifier::chooseFileToSave(QWidget*, const QString& title, const QString&) {
+QString TestNotifier::chooseFileToSave(QWidget*, const QString& title, const QString&,
+                                       const QString& defaultSuffix) {
     fileRequests_.push_back(title);
+    lastSuffix_ = defaultSuffix;
     if (files_.empty()) return {};
     QString path = files_.front();
     files_.pop_front();

@@ -35,11 +35,14 @@ public:
     QString lastText() const { return boxes_.empty() ? QString() : boxes_.back().text; }
 
     // File choosers: answered from a queue of paths (empty: the user cancels).
-    QString chooseFileToSave(QWidget* parent, const QString& title, const QString& filter) override;
+    QString chooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
+                             const QString& defaultSuffix = QString()) override;
     QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter) override;
     void answerFile(const QString& path) { files_.push_back(path); }
     // The titles of the file choosers asked, in order.
     const std::vector<QString>& fileRequests() const { return fileRequests_; }
+    // The default suffix the last file chooser was given.
+    QString lastSuffix() const { return lastSuffix_; }
 
     // Answers for the coming questions, in order.
     void answer(bool yes) { answers_.push_back(yes); }
@@ -60,6 +63,7 @@ private:
     std::deque<bool> answers_;
     std::deque<QString> files_;
     std::vector<QString> fileRequests_;
+    QString lastSuffix_;
     std::function<void(const Box&)> onMessage_;
 };
 
