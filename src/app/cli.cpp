@@ -21,6 +21,7 @@
 #include "serial/lineterminal.h"
 #include "serial/notifier.h"
 #include "serial/qtserialline.h"
+#include "tarvelin_version.h"
 
 namespace tarvelin::cli {
 
@@ -47,6 +48,7 @@ QString helpText() {
         "  --baud N        baud rate (default 9600)\n"
         "  --timeout MS    reply time-out in milliseconds (default 500)\n"
         "  -h, --help      this text\n"
+        "  --version       the version of tarvelin-cli\n"
         "\n"
         "Results go to standard output, progress and messages to standard error.\n"
         "\n"
@@ -211,6 +213,7 @@ struct Options {
     bool yes = false;
     std::optional<int> frame;
     bool help = false;
+    bool version = false;
 };
 
 std::optional<Options> parse(const QStringList& args, QString* error) {
@@ -264,6 +267,8 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
             o.yes = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             o.help = true;
+        } else if (a == QLatin1String("--version")) {
+            o.version = true;
         } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
             *error = QStringLiteral("unknown option %1").arg(a);
             return std::nullopt;
@@ -502,6 +507,11 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, std::FILE*
     if (options->help) {
         print(out, helpText());
         return kSuccess;
+    }
+    if (options->version) {
+        const bool written =
+            std::fputs("tarvelin-cli " TARVELIN_VERSION "\n", out) >= 0 && std::fflush(out) == 0;
+        return written ? kSuccess : kOutputFailed;
     }
     const QStringList& p = options->positional;
     if (p.isEmpty()) {

@@ -9,6 +9,7 @@
 
 #include "screenshots.h"
 #include "sim/pty.h"
+#include "tarvelin_version.h"
 #include "windowregistry.h"
 
 namespace {
@@ -35,7 +36,7 @@ struct Options {
 
 void nameTheProgram() {
     QCoreApplication::setApplicationName(QStringLiteral("tarvelin-config"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVELIN_VERSION));
 }
 
 // --help and --version answer without a display.
