@@ -1,7 +1,5 @@
 #include "cli.h"
 
-#include <unistd.h>
-
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -20,6 +18,7 @@
 #include "config/profile.h"
 #include "serial/lineterminal.h"
 #include "serial/notifier.h"
+#include "serial/platform.h"
 #include "serial/qtserialline.h"
 #include "tarvelin_version.h"
 
@@ -70,8 +69,6 @@ void print(std::FILE* f, const QString& text) {
     std::fflush(f);
 }
 
-bool isTerminal(std::FILE* f) { return f && ::isatty(::fileno(f)); }
-
 // Message boxes and beeps of a command line: boxes become lines on standard
 // error; there is nothing to beep.
 class StreamNotifier final : public Notifier {
@@ -92,7 +89,7 @@ private:
 class StreamMessageLine final : public MessageLine {
 public:
     StreamMessageLine(std::FILE* err, int expectedMarks)
-        : err_(err), tty_(isTerminal(err)), expected_(std::max(1, expectedMarks)) {}
+        : err_(err), tty_(platform::isTerminal(err)), expected_(std::max(1, expectedMarks)) {}
     ~StreamMessageLine() override { endBar(); }
 
     QString caption() const override { return caption_; }
@@ -459,7 +456,7 @@ int Session::store(const QString& what) {
     form.setChecked(QStringLiteral("VerifyAfterSave"), options_.verify);
 
     if (!options_.yes) {
-        if (!isTerminal(in_)) {
+        if (!platform::isTerminal(in_)) {
             print(err_, QStringLiteral("Not confirmed: give --yes to store without the question\n"));
             return kUsage;
         }
