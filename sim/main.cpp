@@ -15,6 +15,7 @@
 #include <string>
 
 #include "pty.h"
+#include "tarvelin_version.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ const char* const kUsage =
     "  --station N               station ID, 0..255 (default 1)\n"
     "  --crlf                    end replies with CR LF instead of CR\n"
     "  --baud N                  answer no faster than a line of N baud would carry\n"
-    "  --version TEXT            firmware version, ten characters (default KRVX-E1.07)\n"
+    "  --firmware TEXT           firmware version, ten characters (default KRVX-E1.07)\n"
     "  --silent                  answer nothing at all\n"
     "  --ignore-identify K       give no reply to the first K \"IR*\"\n"
     "  --stop-after N            answer N framed commands, then nothing more\n"
@@ -37,10 +38,14 @@ const char* const kUsage =
     "  --split N                 send each reply in N pieces, 5 ms apart\n"
     "  --silent-command TEXT     no reply to this command text (repeatable),\n"
     "                            e.g. \"VM*\", MENABLE, Mw4011000080\n"
-    "  --verbose                 show requests and replies on standard error\n"
-    "  --help                    show this text\n"
+    "  -v, --verbose             show requests and replies on standard error\n"
+    "  -h, --help                show this text\n"
+    "  --version                 show the version of korvex-sim\n"
     "\n"
-    "Numbers and addresses are decimal or 0x hexadecimal (--silent-at 0x20C).\n";
+    "Numbers and addresses are decimal or 0x hexadecimal (--silent-at 0x20C).\n"
+    "\n"
+    "Exit codes: 0 stopped by SIGINT, SIGTERM or SIGHUP; 1 no pseudo-terminal, no link,\n"
+    "or standard output cannot be written; 2 usage error.\n";
 
 volatile sig_atomic_t gStop = 0;
 
@@ -103,8 +108,8 @@ int main(int argc, char** argv) {
             return value(text) && parseNumber(text, low, high, out);
         };
         if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
+            std::cout << kUsage << std::flush;
+            return std::cout ? 0 : 1;
         } else if (arg == "--link") {
             if (!value(link)) return fail("--link needs a path");
         } else if (arg == "--station") {
@@ -114,8 +119,11 @@ int main(int argc, char** argv) {
         } else if (arg == "--baud") {
             if (!number(1, 10'000'000, baud)) return fail("--baud needs a positive number");
         } else if (arg == "--version") {
+            std::cout << "korvex-sim " TARVELIN_VERSION "\n" << std::flush;
+            return std::cout ? 0 : 1;
+        } else if (arg == "--firmware") {
             if (!value(config.version) || config.version.size() != 10)
-                return fail("--version needs a text of exactly ten characters");
+                return fail("--firmware needs a text of exactly ten characters");
         } else if (arg == "--silent") {
             config.faults.silent = true;
         } else if (arg == "--ignore-identify") {
@@ -173,9 +181,12 @@ int main(int argc, char** argv) {
         std::cerr << "korvex-sim: cannot make the link " << link << ": " << std::strerror(errno) << "\n";
         return 1;
     }
-    std::cout << sim.devicePath() << std::endl;
+    if (!(std::cout << sim.devicePath() << std::endl)) {
+        sim.stop();
+        return 1;
+    }
     if (verbose) {
-        std::cerr << "korvex-sim: station " << config.station << ", version " << config.version
+        std::cerr << "korvex-sim: station " << config.station << ", firmware " << config.version
                   << (config.crlf ? ", CR LF" : ", CR") << (link.empty() ? "" : ", link " + link)
                   << std::endl;
     }

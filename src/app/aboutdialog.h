@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+#include "tarvelin_version.h"
+
 class QCloseEvent;
 class QLabel;
 class QPushButton;
@@ -11,7 +13,7 @@ namespace tarvelin {
 
 inline constexpr const char* kAboutCaption = "Tarvelin Configuration Program";
 inline constexpr const char* kAboutTitleText = "Tarvelin Configuration";
-inline constexpr const char* kAboutVersionText = "Version 1.0";
+inline constexpr const char* kAboutVersionText = "Version " TARVELIN_VERSION;
 inline constexpr const char* kAboutMakerText = "Tarvelin Systems";
 
 class AboutDialog : public QWidget {

@@ -1,7 +1,5 @@
 #include "cli.h"
 
-#include <unistd.h>
-
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cerrno>
@@ -21,8 +19,10 @@
 #include "config/profile.h"
 #include "serial/lineterminal.h"
 #include "serial/notifier.h"
+#include "serial/platform.h"
 #include "serial/qtserialline.h"
 #include "serial/safefile.h"
+#include "tarvelin_version.h"
 
 namespace tarvelin::cli {
 
@@ -52,6 +52,7 @@ QString helpText() {
         "  --baud N        baud rate (default 9600)\n"
         "  --timeout MS    reply time-out in milliseconds, 1 to 60000 (default 500)\n"
         "  -h, --help      this text\n"
+        "  --version       the version of tarvelin-cli\n"
         "\n"
         "Results go to standard output, progress and messages to standard error.\n"
         "\n"
@@ -79,8 +80,6 @@ void print(std::FILE* f, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f);
     std::fflush(f);
 }
-
-bool isTerminal(std::FILE* f) { return f && ::isatty(::fileno(f)); }
 
 // Standard output could not be written (a full disk, a closed pipe).
 int outputFailed(std::FILE* err, int error) {
@@ -110,7 +109,7 @@ private:
 class StreamMessageLine final : public MessageLine {
 public:
     StreamMessageLine(std::FILE* err, int expectedMarks)
-        : err_(err), tty_(isTerminal(err)), expected_(std::max(1, expectedMarks)) {}
+        : err_(err), tty_(platform::isTerminal(err)), expected_(std::max(1, expectedMarks)) {}
     ~StreamMessageLine() override { endBar(); }
 
     QString caption() const override { return caption_; }
@@ -231,6 +230,7 @@ struct Options {
     bool yes = false;
     std::optional<int> frame;
     bool help = false;
+    bool version = false;
 };
 
 constexpr int kLongestTimeoutMs = 60000;
@@ -300,6 +300,8 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
             o.yes = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             o.help = true;
+        } else if (a == QLatin1String("--version")) {
+            o.version = true;
         } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
             *error = QStringLiteral("unknown option %1").arg(a);
             return std::nullopt;
@@ -495,7 +497,7 @@ int Session::store(const QString& what) {
         everyControlNamed = everyControlNamed && (values.contains(key) || extra->contains(key));
 
     if (!options_.yes) {
-        if (!isTerminal(in_)) {
+        if (!platform::isTerminal(in_)) {
             print(err_, QStringLiteral("Not confirmed: give --yes to store without the question\n"));
             return kUsage;
         }
@@ -553,6 +555,11 @@ int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std
     if (options->help) {
         print(out, helpText());
         return kSuccess;
+    }
+    if (options->version) {
+        const bool written =
+            std::fputs("tarvelin-cli " TARVELIN_VERSION "\n", out) >= 0 && std::fflush(out) == 0;
+        return written ? kSuccess : kOutputFailed;
     }
     const QStringList& p = options->positional;
     if (p.isEmpty()) {

@@ -6,10 +6,16 @@
 #include <QTextStream>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "screenshots.h"
-#include "sim/pty.h"
+#include "tarvelin_version.h"
 #include "windowregistry.h"
+
+// The simulated controller needs pseudo-terminals: not built on Windows.
+#ifdef TARVELIN_WITH_SIMULATOR
+#include "sim/pty.h"
+#endif
 
 namespace {
 
@@ -27,7 +33,9 @@ struct Options {
             QStringLiteral("Reads, edits and writes the Ethernet settings of a Korvex-PLC over RS-232."));
         parser.addHelpOption();
         parser.addVersionOption();
+#ifdef TARVELIN_WITH_SIMULATOR
         parser.addOption(simulate);
+#endif
         screenshots.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(screenshots);
     }
@@ -35,7 +43,7 @@ struct Options {
 
 void nameTheProgram() {
     QCoreApplication::setApplicationName(QStringLiteral("tarvelin-config"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVELIN_VERSION));
 }
 
 // --help and --version answer without a display.
@@ -73,6 +81,8 @@ int main(int argc, char* argv[]) {
     options.addTo(parser);
     parser.process(app);
 
+    std::string simulatedDevice;
+#ifdef TARVELIN_WITH_SIMULATOR
     // The simulated controller lives as long as the run and outlives the
     // windows (the terminal closes its port first).
     std::unique_ptr<korvex::PtySimulator> simulator;
@@ -86,17 +96,19 @@ int main(int argc, char* argv[]) {
         }
         QTextStream(stderr) << "Simulated Korvex-PLC on " << QString::fromStdString(simulator->devicePath())
                             << Qt::endl;
+        simulatedDevice = simulator->devicePath();
     }
+#endif
 
     tarvelin::WindowRegistry registry;
-    if (simulator)
-        registry.setTerminalPreset(QString::fromStdString(simulator->devicePath()), QStringLiteral("9600"));
+    if (!simulatedDevice.empty())
+        registry.setTerminalPreset(QString::fromStdString(simulatedDevice), QStringLiteral("9600"));
     QObject::connect(&registry, &tarvelin::WindowRegistry::programEnded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 
     if (parser.isSet(options.screenshots)) {
         const QString dir = parser.value(options.screenshots);
-        return tarvelin::takeScreenshots(registry, dir, simulator != nullptr) == 0 ? 0 : 1;
+        return tarvelin::takeScreenshots(registry, dir, !simulatedDevice.empty()) == 0 ? 0 : 1;
     }
 
     registry.start();

@@ -1,4 +1,6 @@
-// The real line: a QSerialPort, used without an event loop.
+// The real line: a QSerialPort, used without an event loop. Its reads, writes
+// and waits live in qtserialline_descriptor.cpp (POSIX: on the descriptor) or
+// qtserialline_portable.cpp (through QSerialPort alone); CMake picks one.
 #pragma once
 
 #include <QSerialPort>
@@ -25,11 +27,9 @@ public:
     void waitForData(int timeoutMs) override;
     bool lost() const override;
 
-    // Classifies why `device` cannot be opened by looking at it; None when it
-    // looks like an accessible character device.
-    static OpenError inspectDevice(const std::string& device);
-
 private:
+    // Marks the line lost on the port's read, write and resource errors (the
+    // path through QSerialPort alone).
     void noteError();
 
     std::unique_ptr<QSerialPort> port_;

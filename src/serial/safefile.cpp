@@ -1,72 +1,15 @@
 #include "safefile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <QFile>
-#include <QLocale>
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
 
+#include "platform.h"
+
 namespace tarvelin {
 
-namespace {
-
-QString lastError() {
-    return QString::fromLocal8Bit(std::strerror(errno));
-}
-
-// Why a file of this kind is no file to read or replace; empty for a regular file.
-QString kindProblem(mode_t mode) {
-    if (S_ISREG(mode)) return {};
-    if (S_ISDIR(mode)) return QStringLiteral("it is a folder, not a file");
-    return QStringLiteral("it is not a regular file (a device, a pipe or a socket)");
-}
-
-QString tooLarge(qint64 limit) {
-    return QStringLiteral("the file is larger than %1")
-        .arg(QLocale::c().formattedDataSize(limit, 0, QLocale::DataSizeIecFormat));
-}
-
-}  // namespace
-
 std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit, QString* error) {
-    const auto fail = [&](const QString& why) -> std::optional<QByteArray> {
-        if (error) *error = why;
-        return std::nullopt;
-    };
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info {};
-    // Look before opening: a device is not even opened, a pipe not waited for.
-    if (::stat(native.constData(), &info) != 0) return fail(lastError());
-    if (QString why = kindProblem(info.st_mode); !why.isEmpty()) return fail(why);
-    if (info.st_size > limit) return fail(tooLarge(limit));
-
-    // The path may have changed since: open without waiting and look again.
-    int fd;
-    do fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0) return fail(lastError());
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    if (::fstat(fd, &info) != 0) return fail(lastError());
-    if (QString why = kindProblem(info.st_mode); !why.isEmpty()) return fail(why);
-
-    QByteArray bytes;
-    char buffer[16384];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return fail(lastError());
-        if (n == 0) break;
-        bytes.append(buffer, static_cast<qsizetype>(n));
-        if (bytes.size() > limit) return fail(tooLarge(limit));  // it grew while being read
-    }
-    return bytes;
+    return platform::readRegularFile(path, limit, error);
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
@@ -74,9 +17,15 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         if (error) *error = why;
         return false;
     };
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
-        if (QString why = kindProblem(info.st_mode); !why.isEmpty()) return fail(why);
+    // A device such as /dev/full, a pipe or a folder must never be replaced by a file.
+    switch (platform::fileKind(path)) {
+    case platform::FileKind::Folder:
+        return fail(QStringLiteral("it is a folder, not a file"));
+    case platform::FileKind::Other:
+        return fail(QStringLiteral("it is not a regular file (a device, a pipe or a socket)"));
+    case platform::FileKind::Missing:
+    case platform::FileKind::Regular:
+        break;
     }
     // No direct-write fallback: a file that cannot be replaced whole is not written at all.
     QSaveFile file(path);
@@ -85,7 +34,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     // cut short while its buffer was flushed: flush first and look.
     errno = 0;
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString why = errno ? lastError() : file.errorString();
+        const QString why = errno ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
         file.cancelWriting();
         return fail(why);
     }

@@ -118,7 +118,7 @@ void TestShell::dialogControls_data() {
         QTest::addRow("%s %s", dialog == 0 ? "about" : "confirmation", name) << dialog << name << text;
     };
     row(0, "Label1", "Tarvelin Configuration");
-    row(0, "Label2", "Version 1.0");
+    row(0, "Label2", "Version " TARVELIN_VERSION);
     row(0, "Label3", "Tarvelin Systems");
     row(0, "OKButton", "OK");
     row(1, "Label1", "Are you sure you want to overwrite existing Tarvelin configurations?");

@@ -1,0 +1,27 @@
+# Every option that PROGRAM --help lists is named in the manual page PAGE.
+execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} --help: exit ${rc}")
+endif()
+# An option starts a word: "--port", "[--json]", "-h,"; not "host-link".
+string(REGEX REPLACE "[][|(),\t\n]" " " help " ${help}")
+string(REGEX MATCHALL " --?[A-Za-z][A-Za-z-]*" found "${help}")
+list(TRANSFORM found STRIP)
+list(REMOVE_DUPLICATES found)
+if(NOT found)
+  message(FATAL_ERROR "no options found in the help of ${PROGRAM}")
+endif()
+
+# The page as text: roff writes a hyphen as \- and changes fonts with \fB ...
+file(READ ${PAGE} page)
+string(REPLACE "\\-" "-" page "${page}")
+string(REGEX REPLACE "\\\\f[BIRP]" "" page "${page}")
+set(missing)
+foreach(option IN LISTS found)
+  if(NOT page MATCHES "(^|[^A-Za-z-])${option}([^A-Za-z-]|$)")
+    list(APPEND missing ${option})
+  endif()
+endforeach()
+if(missing)
+  message(FATAL_ERROR "${PAGE} does not name these options of ${PROGRAM} --help: ${missing}")
+endif()
