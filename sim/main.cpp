@@ -37,6 +37,10 @@ const char* const kUsage =
     "  --split N                 send each reply in N pieces, 5 ms apart\n"
     "  --silent-command TEXT     no reply to this command text (repeatable),\n"
     "                            e.g. \"VM*\", MENABLE, Mw4011000080\n"
+    "  --twice-at ADDR           reply twice to MR/MW at ADDR\n"
+    "  --late-at ADDR            hold the reply to MR/MW at ADDR back until the next reply\n"
+    "  --echo                    send back every byte the tool writes, ahead of any reply\n"
+    "                            (an echoing converter; with --silent, a loopback plug)\n"
     "  --verbose                 show requests and replies on standard error\n"
     "  --help                    show this text\n"
     "\n"
@@ -133,6 +137,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--ignore-write-at") {
             if (!number(0, 0xFFFF, config.faults.ignoreWriteAtAddress))
                 return fail("--ignore-write-at needs an address");
+        } else if (arg == "--twice-at") {
+            if (!number(0, 0xFFFF, config.faults.twiceAtAddress)) return fail("--twice-at needs an address");
+        } else if (arg == "--late-at") {
+            if (!number(0, 0xFFFF, config.faults.lateAtAddress)) return fail("--late-at needs an address");
+        } else if (arg == "--echo") {
+            config.faults.echo = true;
         } else if (arg == "--split") {
             if (!number(1, 1000, config.faults.splitReplies)) return fail("--split needs a count of pieces");
         } else if (arg == "--silent-command") {
