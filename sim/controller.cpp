@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "serial/frame.h"
+#include "serial/hexdigits.h"
 
 namespace korvex {
 
@@ -21,23 +22,12 @@ std::string hex2(int value) {
     return tarvelin::hexAtLeastTwo(static_cast<std::int16_t>(value & 0xFF));
 }
 
-}  // namespace
-
+// Upper-case hex digits only, as the host writes them; -1 otherwise.
 int parseHex(std::string_view digits) {
-    if (digits.empty()) return -1;
-    int value = 0;
-    for (char c : digits) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return -1;
-        value = value * 16 + d;
-    }
-    return value;
+    return tarvelin::parseHexDigits(digits, tarvelin::HexCase::Upper);
 }
+
+}  // namespace
 
 Memory factoryImage() {
     Memory m{};

@@ -132,7 +132,4 @@ private:
     bool stopped_ = false;    // stopAfterFramed has struck
 };
 
-// Upper-case hex digits only, as the host writes them; -1 otherwise.
-int parseHex(std::string_view digits);
-
 }  // namespace korvex

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "pty.h"
+#include "serial/readablebytes.h"
 
 namespace {
 
@@ -60,26 +61,6 @@ bool parseNumber(const std::string& text, long low, long high, int& out) {
     if (errno != 0 || *end != '\0' || value < low || value > high) return false;
     out = static_cast<int>(value);
     return true;
-}
-
-// Control characters made visible: "@01MR0C2E*<CR>".
-std::string visible(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c == '\r')
-            out += "<CR>";
-        else if (c == '\n')
-            out += "<LF>";
-        else if (c == 0x05)
-            out += "<ENQ>";
-        else if (c < 0x20 || c >= 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "<%02X>", c);
-            out += hex;
-        } else
-            out += static_cast<char>(c);
-    }
-    return out;
 }
 
 int fail(const std::string& message) {
@@ -172,7 +153,7 @@ int main(int argc, char** argv) {
     korvex::PtySimulator sim(config, baud);
     if (verbose) {
         sim.setTrace([](bool fromTool, const std::string& bytes) {
-            std::cerr << (fromTool ? "<- " : "-> ") << visible(bytes) << std::endl;
+            std::cerr << (fromTool ? "<- " : "-> ") << tarvelin::readableBytes(bytes) << std::endl;
         });
     }
     if (!sim.start()) {

@@ -21,6 +21,7 @@
 #include "serial/lineterminal.h"
 #include "serial/notifier.h"
 #include "serial/qtserialline.h"
+#include "serial/replytext.h"
 
 namespace tarvelin::cli {
 
@@ -181,20 +182,6 @@ QString plainValue(const Form& form, const QString& key, const QJsonValue& value
     if (value.isNull()) return QStringLiteral("(none)");
     if (key == QLatin1String("EnablePW") || key.endsWith(QLatin1String("trusted"))) return value.toString();
     return QLatin1Char('"') + value.toString() + QLatin1Char('"');
-}
-
-// Visible control characters, as the terminal shows them.
-QString visible(const std::string& reply) {
-    static const char* names[] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS", "HT", "LF",
-                                  "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
-                                  "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
-    QString out;
-    for (unsigned char c : reply) {
-        if (c < 32) out += QStringLiteral("<%1>").arg(QString::fromLatin1(names[c]));
-        else if (c == 127) out += QStringLiteral("<DEL>");
-        else out += QChar(static_cast<char16_t>(c));
-    }
-    return out;
 }
 
 struct Options {
@@ -486,7 +473,7 @@ int Session::send(const QString& text) {
         print(err_, QStringLiteral("(Warning: No Response from PLC)\n"));
         return kNoResponse;
     }
-    print(out_, visible(reply) + "\n");
+    print(out_, readableReply(reply) + "\n");
     return kSuccess;
 }
 

@@ -202,6 +202,13 @@ private slots:
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith("@01MRC0"), qPrintable(r.out));
         QCOMPARE(sim_.log().back(), std::string("@01MR020C2F*"));
+        // The reply shown as the terminal lists it: here an echo of a text
+        // with a byte of the invisible range 128..159.
+        korvex::Faults echo;
+        echo.echo = true;
+        sim_.setFaults(echo);
+        r = runCli(on(sim_, {"send", QString("@A") + QChar(0x85) + QChar(0xE9)}));
+        QCOMPARE(r.out, QString("@A<85>") + QChar(0xE9) + "\n");
     }
 
     // The command line's store and the window's store of the same values put
