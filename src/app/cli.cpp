@@ -56,7 +56,7 @@ QString helpText() {
         "  1  the result could not be written\n"
         "  2  usage error (wrong words, a profile that cannot be read, no confirmation)\n"
         "  3  the port cannot be opened\n"
-        "  4  no response or an invalid response from the controller\n"
+        "  4  no response or an invalid response; a line that echoes or is out of step\n"
         "  5  a value does not fit; nothing was sent\n"
         "  6  verify mismatch: the controller reads back other values than were written\n");
 }
@@ -167,9 +167,25 @@ int exitCodeOf(Outcome outcome) {
     case Outcome::Busy:
     case Outcome::NoResponse:
     case Outcome::InvalidResponse:
+    case Outcome::OutOfStep:
         break;
     }
     return kNoResponse;
+}
+
+// Where the line itself is at fault, the message line's "Invalid response
+// from Device!" alone would send the user looking at the controller.
+void explainLine(std::FILE* err, const MemoryAccess& access) {
+    if (access.lastFailure() == LineFailure::Echo)
+        print(err,
+              QStringLiteral("The line echoes: the reply was the command itself, not an answer. A loopback "
+                             "plug on the port, or a converter that echoes what it sends, is a common "
+                             "cause.\n"));
+    if (access.lastFailure() == LineFailure::OutOfStep)
+        print(err,
+              QStringLiteral("The line is out of step: replies came that answer no command (a controller "
+                             "that answered twice or late). A loopback plug on the port, or a converter "
+                             "that echoes what it sends, is a common cause as well.\n"));
 }
 
 // What a control's value looks like in plain text output.
@@ -346,14 +362,16 @@ int Session::identify() {
     MemoryAccess access(messages);
     access.setTerminal(*terminal_);
     const auto id = access.identifyStation();
-    if (!id) {
+    const auto version = id ? access.sendUnjudged("VM*") : std::nullopt;
+    if (!version) {
         messages.finish();
+        explainLine(err_, access);
         return kNoResponse;
     }
-    const std::string version = terminal_->sendCommand("VM*");
-    print(out_, QStringLiteral("Station: %1\nFirmware: %2\n")
-                    .arg(*id)
-                    .arg(QString::fromLatin1(version.substr(std::min<std::size_t>(2, version.size()), 10))));
+    print(out_,
+          QStringLiteral("Station: %1\nFirmware: %2\n")
+              .arg(*id)
+              .arg(QString::fromLatin1(version->substr(std::min<std::size_t>(2, version->size()), 10))));
     return kSuccess;
 }
 
@@ -370,6 +388,7 @@ int Session::retrieve(const QString& what) {
         MemoryAccess access(messages);
         const Outcome outcome = retrieveBasicParameters(directory_->basic, access, *directory_);
         messages.finish();
+        explainLine(err_, access);
         if (outcome != Outcome::Done) return exitCodeOf(outcome);
         profile.basic = blockToJson(directory_->basic, basicMap());
         profile.controller.insert(QStringLiteral("version"), directory_->basic.text(QStringLiteral("version")));
@@ -379,6 +398,7 @@ int Session::retrieve(const QString& what) {
         MemoryAccess access(messages);
         const Outcome outcome = retrieveAdvancedParameters(directory_->advanced, access, *directory_);
         messages.finish();
+        explainLine(err_, access);
         if (outcome != Outcome::Done) return exitCodeOf(outcome);
         profile.advanced = blockToJson(directory_->advanced, advancedMap());
         QStringList mac;
@@ -461,6 +481,7 @@ int Session::store(const QString& what) {
         return kSuccess;
     }
     messages.finish();
+    explainLine(err_, access);
     return exitCodeOf(outcome);
 }
 

@@ -38,6 +38,10 @@ std::string Exchange::sendCommand(const std::string& cmd) {
     return lastResponse_;
 }
 
+std::string Exchange::takePending() {
+    return line_.isOpen() && !line_.lost() ? line_.takeAll() : std::string();
+}
+
 bool Exchange::waitUntil(std::int64_t deadline) {
     if (line_.lost()) {
         linkLost_ = true;

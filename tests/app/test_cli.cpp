@@ -172,13 +172,31 @@ private slots:
         if (nothingSent) QVERIFY(sim_.log().empty());
     }
 
-    void silentControllerIsNoResponse() {
+    // A line without a controller: silent, or a loopback plug that sends back
+    // everything (through the real port, a store that writes nothing).
+    void lineWithoutController_data() {
+        QTest::addColumn<bool>("loopback");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("silent") << false << QStringList{"No Response from Device!"};
+        QTest::newRow("loopback plug")
+            << true << QStringList{"Invalid response from Device!", "loopback plug"};
+    }
+    void lineWithoutController() {
+        QFETCH(bool, loopback);
+        QFETCH(QStringList, messages);
         korvex::Faults faults;
         faults.silent = true;
+        faults.echo = loopback;
         sim_.setFaults(faults);
-        const Run r = runCli(on(sim_, {"--timeout", "30", "retrieve", "basic"}));
+        const QString path = dir_.filePath("plant.json");
+        writeFile(path, R"j({"format":"tarvelin-configuration-profile","version":1,"basic":{"IP(0)":"9"}})j");
+        const auto before = sim_.memory();
+        const auto writes = sim_.writes().size();
+        const Run r = runCli(on(sim_, {"--timeout", "30", "store", "basic", "--profile", path, "--yes"}));
         QCOMPARE(r.code, int(cli::kNoResponse));
-        QVERIFY(r.err.contains("No Response from Device!"));
+        for (const QString& m : messages) QVERIFY2(r.err.contains(m), qPrintable(r.err));
+        QCOMPARE(sim_.writes().size(), writes);
+        QVERIFY(sim_.memory() == before);
     }
 
     void verifyMismatch() {
