@@ -56,6 +56,7 @@ void Controller::restartFaults() {
     identifiesIgnored_ = 0;
     framedReceived_ = 0;
     stopped_ = false;
+    held_.clear();
 }
 
 std::vector<std::string> Controller::receive(std::string_view bytes) {

@@ -88,7 +88,8 @@ public:
     Memory& memory() { return memory_; }
     const Memory& memory() const { return memory_; }
     // Faults may be changed at any time; restartFaults() begins their counts
-    // (ignored identifications, framed commands received) afresh.
+    // (ignored identifications, framed commands received) afresh and drops a
+    // reply held back by lateAtAddress.
     Config& config() { return config_; }
     const Config& config() const { return config_; }
     void restartFaults();
