@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "serial/frame.h"
+#include "serial/hexdigits.h"
 
 namespace korvex {
 
@@ -21,23 +22,12 @@ std::string hex2(int value) {
     return tarvelin::hexAtLeastTwo(static_cast<std::int16_t>(value & 0xFF));
 }
 
-}  // namespace
-
+// Upper-case hex digits only, as the host writes them; -1 otherwise.
 int parseHex(std::string_view digits) {
-    if (digits.empty()) return -1;
-    int value = 0;
-    for (char c : digits) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return -1;
-        value = value * 16 + d;
-    }
-    return value;
+    return tarvelin::parseHexDigits(digits, tarvelin::HexCase::Upper);
 }
+
+}  // namespace
 
 Memory factoryImage() {
     Memory m{};
@@ -66,10 +56,12 @@ void Controller::restartFaults() {
     identifiesIgnored_ = 0;
     framedReceived_ = 0;
     stopped_ = false;
+    held_.clear();
 }
 
 std::vector<std::string> Controller::receive(std::string_view bytes) {
     std::vector<std::string> replies;
+    if (config_.faults.echo && !bytes.empty()) replies.emplace_back(bytes);
     for (char c : bytes) {
         if (c == kENQ) {
             pending_.clear();
@@ -79,7 +71,15 @@ std::vector<std::string> Controller::receive(std::string_view bytes) {
             std::string request = std::move(pending_);
             pending_.clear();
             log_.push_back(request);
+            std::string late = std::exchange(held_, std::string());
+            const std::size_t before = replies.size();
             handle(request, replies);
+            if (!late.empty()) {
+                if (replies.size() > before)
+                    replies.push_back(std::move(late));
+                else if (held_.empty())
+                    held_ = std::move(late);
+            }
         } else if (c == kLF) {
             // The LF of a CR LF line end, or a stray one: not part of any request.
         } else {
@@ -100,6 +100,16 @@ std::string Controller::framedReply(int station, const std::string& body) const 
     std::string reply = body;
     tarvelin::appendFCS(static_cast<std::int16_t>(station & 0xFF), reply);
     return finish(std::move(reply));
+}
+
+void Controller::reply(int address, std::string text, std::vector<std::string>& replies) {
+    const Faults& faults = config_.faults;
+    if (address == faults.lateAtAddress && held_.empty()) {
+        held_ = std::move(text);
+        return;
+    }
+    if (address == faults.twiceAtAddress) replies.push_back(text);
+    replies.push_back(std::move(text));
 }
 
 void Controller::handle(const std::string& request, std::vector<std::string>& replies) {
@@ -152,7 +162,7 @@ void Controller::handleFramed(const std::string& frame, std::vector<std::string>
         const int at = parseHex(b.substr(2, 4));
         if (silenced || at == faults.silentAtAddress) return;
         const int from = at == faults.otherStationAtAddress ? (station + 1) & 0xFF : station;
-        replies.push_back(framedReply(from, "MR" + hex2(memory_[static_cast<std::size_t>(at)])));
+        reply(at, framedReply(from, "MR" + hex2(memory_[static_cast<std::size_t>(at)])), replies);
     } else if (body.size() == 8 && b.substr(0, 2) == "MW" && parseHex(b.substr(2, 4)) >= 0 &&
                parseHex(b.substr(6, 2)) >= 0) {
         const int at = parseHex(b.substr(2, 4));
@@ -162,7 +172,7 @@ void Controller::handleFramed(const std::string& frame, std::vector<std::string>
             memory_[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(value);
         if (silenced || at == faults.silentAtAddress) return;
         const int from = at == faults.otherStationAtAddress ? (station + 1) & 0xFF : station;
-        replies.push_back(framedReply(from, "MW"));
+        reply(at, framedReply(from, "MW"), replies);
     } else if (body == "MENABLE") {
         ++enables_;
         if (!silenced) replies.push_back(framedReply(station, "ME"));

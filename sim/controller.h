@@ -49,7 +49,9 @@ Memory factoryImage();
 
 // Misbehaviour on demand, to see how the tool copes. `silent` and
 // `stopAfterFramed` play a controller that does not listen; the other faults
-// only lose or spoil a reply, and the command itself is still carried out.
+// only lose, spoil, repeat or delay a reply, and the command itself is still
+// carried out. `echo` is the line's doing, not the controller's: an echoing
+// converter, or with `silent` a loopback plug.
 struct Faults {
     bool silent = false;                   // answers nothing at all (not even ENQ)
     int ignoreFirstIdentify = 0;           // the first K "IR*" get no reply (the ENQ is still answered)
@@ -59,6 +61,9 @@ struct Faults {
     int ignoreWriteAtAddress = -1;         // MW there is acknowledged but the byte is not stored
     std::set<std::string> silentCommands;  // no reply to these command texts: "VM*", "MENABLE", ...
     int splitReplies = 1;                  // deliver each reply in this many pieces (the pty wrapper does)
+    int twiceAtAddress = -1;               // the reply to MR/MW at this address is sent twice
+    int lateAtAddress = -1;                // ... is held back, sent behind the next reply that is no ENQ
+    bool echo = false;                     // the line sends back every byte, ahead of any reply (see above)
 };
 
 struct Config {
@@ -83,7 +88,8 @@ public:
     Memory& memory() { return memory_; }
     const Memory& memory() const { return memory_; }
     // Faults may be changed at any time; restartFaults() begins their counts
-    // (ignored identifications, framed commands received) afresh.
+    // (ignored identifications, framed commands received) afresh and drops a
+    // reply held back by lateAtAddress.
     Config& config() { return config_; }
     const Config& config() const { return config_; }
     void restartFaults();
@@ -111,6 +117,8 @@ private:
     void handleFramed(const std::string& frame, std::vector<std::string>& replies);
     std::string finish(std::string reply) const;
     std::string framedReply(int station, const std::string& body) const;
+    // The reply to MR/MW at `address`, as the faults deliver it.
+    void reply(int address, std::string text, std::vector<std::string>& replies);
 
     Config config_;
     Memory memory_;
@@ -120,11 +128,9 @@ private:
     int reboots_ = 0;
     int enables_ = 0;
     int identifiesIgnored_ = 0;
+    std::string held_;        // a reply held back by lateAtAddress
     int framedReceived_ = 0;  // framed commands for this station since restartFaults()
     bool stopped_ = false;    // stopAfterFramed has struck
 };
-
-// Upper-case hex digits only, as the host writes them; -1 otherwise.
-int parseHex(std::string_view digits);
 
 }  // namespace korvex

@@ -16,6 +16,7 @@
 
 #include "pty.h"
 #include "tarvelin_version.h"
+#include "serial/readablebytes.h"
 
 namespace {
 
@@ -38,6 +39,10 @@ const char* const kUsage =
     "  --split N                 send each reply in N pieces, 5 ms apart\n"
     "  --silent-command TEXT     no reply to this command text (repeatable),\n"
     "                            e.g. \"VM*\", MENABLE, Mw4011000080\n"
+    "  --twice-at ADDR           reply twice to MR/MW at ADDR\n"
+    "  --late-at ADDR            hold the reply to MR/MW at ADDR back until the next reply\n"
+    "  --echo                    send back every byte the tool writes, ahead of any reply\n"
+    "                            (an echoing converter; with --silent, a loopback plug)\n"
     "  -v, --verbose             show requests and replies on standard error\n"
     "  -h, --help                show this text\n"
     "  --version                 show the version of korvex-sim\n"
@@ -61,26 +66,6 @@ bool parseNumber(const std::string& text, long low, long high, int& out) {
     if (errno != 0 || *end != '\0' || value < low || value > high) return false;
     out = static_cast<int>(value);
     return true;
-}
-
-// Control characters made visible: "@01MR0C2E*<CR>".
-std::string visible(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c == '\r')
-            out += "<CR>";
-        else if (c == '\n')
-            out += "<LF>";
-        else if (c == 0x05)
-            out += "<ENQ>";
-        else if (c < 0x20 || c >= 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "<%02X>", c);
-            out += hex;
-        } else
-            out += static_cast<char>(c);
-    }
-    return out;
 }
 
 int fail(const std::string& message) {
@@ -141,6 +126,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--ignore-write-at") {
             if (!number(0, 0xFFFF, config.faults.ignoreWriteAtAddress))
                 return fail("--ignore-write-at needs an address");
+        } else if (arg == "--twice-at") {
+            if (!number(0, 0xFFFF, config.faults.twiceAtAddress)) return fail("--twice-at needs an address");
+        } else if (arg == "--late-at") {
+            if (!number(0, 0xFFFF, config.faults.lateAtAddress)) return fail("--late-at needs an address");
+        } else if (arg == "--echo") {
+            config.faults.echo = true;
         } else if (arg == "--split") {
             if (!number(1, 1000, config.faults.splitReplies)) return fail("--split needs a count of pieces");
         } else if (arg == "--silent-command") {
@@ -170,7 +161,7 @@ int main(int argc, char** argv) {
     korvex::PtySimulator sim(config, baud);
     if (verbose) {
         sim.setTrace([](bool fromTool, const std::string& bytes) {
-            std::cerr << (fromTool ? "<- " : "-> ") << visible(bytes) << std::endl;
+            std::cerr << (fromTool ? "<- " : "-> ") << tarvelin::readableBytes(bytes) << std::endl;
         });
     }
     if (!sim.start()) {

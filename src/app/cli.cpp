@@ -23,6 +23,7 @@
 #include "serial/qtserialline.h"
 #include "serial/safefile.h"
 #include "tarvelin_version.h"
+#include "serial/replytext.h"
 
 namespace tarvelin::cli {
 
@@ -67,7 +68,7 @@ QString helpText() {
         "     regular file, bad JSON, an unknown key, a wrong type, a value that is not what its\n"
         "     control holds (\"abc\" or \"2.5\" for a number, a control character in a text)\n"
         "  3  the port cannot be opened\n"
-        "  4  no response or an invalid response from the controller\n"
+        "  4  no response or an invalid response; a line that echoes or is out of step\n"
         "  5  a value does not fit (a number out of range, a text longer than 16 characters or\n"
         "     with a character that has no single-byte code); nothing was sent\n"
         "  6  verify mismatch: the controller reads back other values than were written\n");
@@ -185,9 +186,25 @@ int exitCodeOf(Outcome outcome) {
     case Outcome::Busy:
     case Outcome::NoResponse:
     case Outcome::InvalidResponse:
+    case Outcome::OutOfStep:
         break;
     }
     return kNoResponse;
+}
+
+// Where the line itself is at fault, the message line's "Invalid response
+// from Device!" alone would send the user looking at the controller.
+void explainLine(std::FILE* err, const MemoryAccess& access) {
+    if (access.lastFailure() == LineFailure::Echo)
+        print(err,
+              QStringLiteral("The line echoes: the reply was the command itself, not an answer. A loopback "
+                             "plug on the port, or a converter that echoes what it sends, is a common "
+                             "cause.\n"));
+    if (access.lastFailure() == LineFailure::OutOfStep)
+        print(err,
+              QStringLiteral("The line is out of step: replies came that answer no command (a controller "
+                             "that answered twice or late). A loopback plug on the port, or a converter "
+                             "that echoes what it sends, is a common cause as well.\n"));
 }
 
 // What a control's value looks like in plain text output.
@@ -200,20 +217,6 @@ QString plainValue(const Form& form, const QString& key, const QJsonValue& value
     if (value.isNull()) return QStringLiteral("(none)");
     if (key == QLatin1String("EnablePW") || key.endsWith(QLatin1String("trusted"))) return value.toString();
     return QLatin1Char('"') + value.toString() + QLatin1Char('"');
-}
-
-// Visible control characters, as the terminal shows them.
-QString visible(const std::string& reply) {
-    static const char* names[] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS", "HT", "LF",
-                                  "VT",  "FF",  "CR",  "SO",  "SI",  "DLE", "DC1", "DC2", "DC3", "DC4", "NAK",
-                                  "SYN", "ETB", "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
-    QString out;
-    for (unsigned char c : reply) {
-        if (c < 32) out += QStringLiteral("<%1>").arg(QString::fromLatin1(names[c]));
-        else if (c == 127) out += QStringLiteral("<DEL>");
-        else out += QChar(static_cast<char16_t>(c));
-    }
-    return out;
 }
 
 struct Options {
@@ -400,14 +403,16 @@ int Session::identify() {
     MemoryAccess access(messages);
     access.setTerminal(*terminal_);
     const auto id = access.identifyStation();
-    if (!id) {
+    const auto version = id ? access.sendUnjudged("VM*") : std::nullopt;
+    if (!version) {
         messages.finish();
+        explainLine(err_, access);
         return kNoResponse;
     }
-    const std::string version = terminal_->sendCommand("VM*");
-    print(out_, QStringLiteral("Station: %1\nFirmware: %2\n")
-                    .arg(*id)
-                    .arg(QString::fromLatin1(version.substr(std::min<std::size_t>(2, version.size()), 10))));
+    print(out_,
+          QStringLiteral("Station: %1\nFirmware: %2\n")
+              .arg(*id)
+              .arg(QString::fromLatin1(version->substr(std::min<std::size_t>(2, version->size()), 10))));
     return kSuccess;
 }
 
@@ -424,6 +429,7 @@ int Session::retrieve(const QString& what) {
         MemoryAccess access(messages);
         const Outcome outcome = retrieveBasicParameters(directory_->basic, access, *directory_);
         messages.finish();
+        explainLine(err_, access);
         if (outcome != Outcome::Done) return exitCodeOf(outcome);
         profile.basic = blockToJson(directory_->basic, basicMap());
         profile.controller.insert(QStringLiteral("version"), directory_->basic.text(QStringLiteral("version")));
@@ -433,6 +439,7 @@ int Session::retrieve(const QString& what) {
         MemoryAccess access(messages);
         const Outcome outcome = retrieveAdvancedParameters(directory_->advanced, access, *directory_);
         messages.finish();
+        explainLine(err_, access);
         if (outcome != Outcome::Done) return exitCodeOf(outcome);
         profile.advanced = blockToJson(directory_->advanced, advancedMap());
         QStringList mac;
@@ -517,6 +524,7 @@ int Session::store(const QString& what) {
         const Outcome outcome = basic ? retrieveBasicParameters(form, access, *directory_)
                                       : retrieveAdvancedParameters(form, access, *directory_);
         messages.finish();
+        explainLine(err_, access);
         if (outcome != Outcome::Done) return exitCodeOf(outcome);
     }
     applyBlock(values, form, map);
@@ -529,6 +537,7 @@ int Session::store(const QString& what) {
     const Outcome outcome = basic ? updateBasicParameters(form, access, *directory_)
                                   : updateAdvancedParameters(form, access, *directory_);
     messages.finish();
+    explainLine(err_, access);
     return exitCodeOf(outcome);
 }
 
@@ -541,7 +550,7 @@ int Session::send(const QString& text) {
         print(err_, QStringLiteral("(Warning: No Response from PLC)\n"));
         return kNoResponse;
     }
-    print(out_, visible(reply) + "\n");
+    print(out_, readableReply(reply) + "\n");
     return kSuccess;
 }
 

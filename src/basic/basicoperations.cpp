@@ -21,10 +21,11 @@ Outcome retrieveBasicParameters(Form& form, MemoryAccess& access, Directory& dir
     if (!id) return failed;
 
     // Characters 3 to 12 of the "VM*" reply are the firmware version; the
-    // reply is not judged.
-    const std::string version = terminal.sendCommand("VM*");
+    // reply is not judged (beyond being no echo).
+    const auto version = access.sendUnjudged("VM*");
+    if (!version) return failureOf(access);
     form.setText(QStringLiteral("version"),
-                 QString::fromLatin1(version.substr(std::min<std::size_t>(2, version.size()), 10)));
+                 QString::fromLatin1(version->substr(std::min<std::size_t>(2, version->size()), 10)));
 
     if (!retrieveMap(basicMap(), form, access, *id)) return failureOf(access);
     access.showMessage(QString::fromLatin1(kRetrievedText));

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "serial/frame.h"
+#include "serial/hexdigits.h"
 #include "serial/leadingnumber.h"
 
 namespace tarvelin {
@@ -17,11 +18,8 @@ std::string getHexString(std::int16_t value) {
 int hexToValue(std::string_view text) {
     int value = 0;
     for (char c : text) {
-        int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else break;
+        const int d = hexDigitValue(c);
+        if (d < 0) break;
         if (value > 0x7FFFFFF) break;  // more digits than any caller passes
         value = value * 16 + d;
     }

@@ -1,6 +1,9 @@
 #include "memoryaccess.h"
 
 #include "codecs.h"
+#include "serial/exchange.h"
+#include "serial/frame.h"
+#include "serial/hexdigits.h"
 #include "serial/notifier.h"
 #include "serial/terminal.h"
 
@@ -10,7 +13,8 @@ MemoryAccess::MemoryAccess(MessageLine& line) : line_(line) {}
 
 void MemoryAccess::showNoResponse() {
     line_.setColor(kRed);
-    line_.setCaption(QString::fromLatin1(linkLost_ ? kLinkLostText : kNoResponseText));
+    line_.setCaption(
+        QString::fromLatin1(failure_ == LineFailure::LinkLost ? kLinkLostText : kNoResponseText));
     Notifier::current().beep();
 }
 
@@ -38,36 +42,121 @@ void MemoryAccess::progressMark() {
     line_.processEvents();
 }
 
+namespace {
+
+// The reply is the command itself (after any ENQ that answered our own ENQ
+// call): the line sends back what it gets, a loopback plug or an echoing
+// converter.
+bool isEcho(std::string_view reply, std::string_view command) {
+    while (!reply.empty() && reply.front() == kENQ) reply.remove_prefix(1);
+    return reply == command;
+}
+
+bool isHex(char c) {
+    return hexDigitValue(c) >= 0;
+}
+
+// Whether `reply` answers `frame`. Every reply begins with the frame's first
+// four characters ("@", the station ID, "M"). An "MR" or "MW" reply also
+// repeats the command's second letter, an "MR" reply carries two hex digits
+// of data, and where such a reply ends in two hex digits and "*" after its
+// data, they are the check sum of everything before them. "MENABLE" and the
+// reboot are judged by the first four characters alone.
+bool answers(const std::string& reply, const std::string& frame) {
+    if (reply.size() < 4 || frame.size() < 5 || reply.compare(0, 4, frame, 0, 4) != 0) return false;
+    const char letter = frame[4];
+    if (frame[3] != 'M' || (letter != 'R' && letter != 'W')) return true;
+    if (reply.size() < 5 || reply[4] != letter) return false;
+    std::size_t dataEnd = 5;
+    if (letter == 'R') {
+        if (reply.size() < 7 || !isHex(reply[5]) || !isHex(reply[6])) return false;
+        dataEnd = 7;
+    }
+    const std::size_t n = reply.size();
+    if (n >= dataEnd + 3 && reply[n - 1] == '*' && isHex(reply[n - 3]) && isHex(reply[n - 2]))
+        return parseHexDigits(std::string_view(reply).substr(n - 3, 2)) == computeFCS(reply.substr(0, n - 3));
+    return true;
+}
+
+}  // namespace
+
+void MemoryAccess::showInvalid(LineFailure why) {
+    failure_ = why;
+    line_.setCaption(QString::fromLatin1(kInvalidResponseText));
+}
+
+bool MemoryAccess::lineInStep() {
+    // A late LF of a CR LF line end is harmless; anything else is an answer to
+    // no command of ours, and every reply after it would belong to the
+    // command before.
+    const std::string waiting = terminal_->takePending();
+    if (waiting.find_first_not_of("\r\n") == std::string::npos) return true;
+    showInvalid(LineFailure::OutOfStep);
+    return false;
+}
+
 std::optional<std::int16_t> MemoryAccess::identifyStation() {
-    linkLost_ = false;
-    invalid_ = false;
+    failure_ = LineFailure::None;
+    // What waits from before this operation answers nothing of it.
+    terminal_->takePending();
+    bool echoed = false;
+    bool invalid = false;
     for (int attempt = 1; attempt <= 3; ++attempt) {
         const std::string reply = terminal_->sendCommand("IR*");
-        if (reply.size() >= 2 && reply.compare(0, 2, "IR") == 0)
+        // "IR" and the station ID in two hex digits.
+        if (reply.size() >= 4 && reply.compare(0, 2, "IR") == 0 && isHex(reply[2]) && isHex(reply[3]))
             return static_cast<std::int16_t>(hexToValue(std::string_view(reply).substr(2, 2)));
+        echoed = echoed || isEcho(reply, "IR*");
+        invalid = invalid || reply.compare(0, 2, "IR") == 0;
         if (terminal_->linkLost()) {
             // A vanished port will not come back by asking again.
-            linkLost_ = true;
-            break;
+            failure_ = LineFailure::LinkLost;
+            showNoResponse();
+            return std::nullopt;
         }
     }
+    if (echoed || invalid) {
+        // Something answered, but not a controller.
+        showInvalid(echoed ? LineFailure::Echo : LineFailure::Invalid);
+        return std::nullopt;
+    }
+    failure_ = LineFailure::NoResponse;
     showNoResponse();
     return std::nullopt;
 }
 
 std::string MemoryAccess::checkResponse(const std::string& frame) {
-    linkLost_ = false;
-    invalid_ = false;
+    failure_ = LineFailure::None;
+    if (!lineInStep()) return {};
     const std::string reply = terminal_->sendCommand(frame);
     if (reply.empty()) {
-        linkLost_ = terminal_->linkLost();
+        failure_ = terminal_->linkLost() ? LineFailure::LinkLost : LineFailure::NoResponse;
         showNoResponse();
         return {};
     }
-    if (reply.size() < 4 || frame.size() < 4 || reply.compare(0, 4, frame, 0, 4) != 0) {
-        line_.setCaption(QString::fromLatin1(kInvalidResponseText));
-        invalid_ = true;
+    if (isEcho(reply, frame)) {
+        showInvalid(LineFailure::Echo);
         return {};
+    }
+    if (reply.find_first_of("\r\n") != std::string::npos) {
+        // Two replies gathered as one: the controller answered twice.
+        showInvalid(LineFailure::OutOfStep);
+        return {};
+    }
+    if (!answers(reply, frame)) {
+        showInvalid(LineFailure::Invalid);
+        return {};
+    }
+    return reply;
+}
+
+std::optional<std::string> MemoryAccess::sendUnjudged(const std::string& command) {
+    failure_ = LineFailure::None;
+    if (!lineInStep()) return std::nullopt;
+    std::string reply = terminal_->sendCommand(command);
+    if (isEcho(reply, command)) {
+        showInvalid(LineFailure::Echo);
+        return std::nullopt;
     }
     return reply;
 }
@@ -80,8 +169,8 @@ int MemoryAccess::readMemory(std::int16_t id, std::int16_t address) {
         progressMark();
         readCounter_ = 0;
     }
-    // Characters 6 and 7 carry the byte; a short reply gives what stands there.
-    return reply.size() > 5 ? hexToValue(std::string_view(reply).substr(5, 2)) : 0;
+    // Characters 6 and 7 carry the byte (two hex digits: checkResponse saw to that).
+    return hexToValue(std::string_view(reply).substr(5, 2));
 }
 
 int MemoryAccess::writeMemory(std::int16_t id, std::int16_t address, std::int16_t value) {

@@ -25,6 +25,16 @@ inline constexpr const char* kLinkLostText =
 inline constexpr const char* kMemoryEnableCommand = "MENABLE";
 inline constexpr const char* kRebootCommand = "Mw4011000080";
 
+// Why the last exchange of a MemoryAccess failed.
+enum class LineFailure {
+    None,
+    NoResponse,  // no reply within the time-out
+    LinkLost,    // the port went away
+    Invalid,     // a reply that is not the answer to the command
+    OutOfStep,   // replies that belong to no command wait on the line
+    Echo,        // the reply is the command itself: the line sends back what it gets
+};
+
 class MemoryAccess {
 public:
     explicit MemoryAccess(MessageLine& line);
@@ -33,11 +43,17 @@ public:
     void setTerminal(Terminal& terminal) { terminal_ = &terminal; }
     Terminal& terminal() const { return *terminal_; }
 
-    // "IR*" up to three times; the station ID, or empty after showNoResponse.
+    // Starts an operation: discards whatever waits on the line, then sends
+    // "IR*" up to three times. The station ID, or empty with the failure on
+    // the message line.
     std::optional<std::int16_t> identifyStation();
-    // Sends a frame; the reply when it begins with the frame's first four
-    // characters, else empty (with the failure on the message line).
+    // Sends a frame; the reply when it answers the frame, else empty (with
+    // the failure on the message line).
     std::string checkResponse(const std::string& frame);
+    // Sends a point-to-point command whose reply is not judged ("VM*"): the
+    // reply (empty when none came), or nothing when the line is out of step
+    // or echoes the command (with the failure on the message line).
+    std::optional<std::string> sendUnjudged(const std::string& command);
     // The byte 0..255, or -1.
     int readMemory(std::int16_t id, std::int16_t address);
     // 1 when acknowledged, 0 when not.
@@ -51,24 +67,24 @@ public:
     // Lets pending window events through.
     void processEvents() { line_.processEvents(); }
 
-    // True when the last failed exchange failed because the port went away.
-    bool linkLost() const { return linkLost_; }
-    // True when the last failed exchange failed on a reply of the wrong kind.
-    bool lastFailureInvalid() const { return invalid_; }
+    // Why the last exchange failed (None when it did not).
+    LineFailure lastFailure() const { return failure_; }
 
     int readCounter() const { return readCounter_; }
     int writeCounter() const { return writeCounter_; }
 
 private:
     void progressMark();
-    void noteFailure();
+    // Takes what waits on the line before the next command: true when it is
+    // nothing but line ends, else the line is out of step.
+    bool lineInStep();
+    void showInvalid(LineFailure why);
 
     MessageLine& line_;
     Terminal* terminal_ = nullptr;
     std::int16_t readCounter_ = 0;
     std::int16_t writeCounter_ = 0;
-    bool linkLost_ = false;
-    bool invalid_ = false;
+    LineFailure failure_ = LineFailure::None;
 };
 
 }  // namespace tarvelin

@@ -8,7 +8,18 @@
 namespace tarvelin {
 
 Outcome failureOf(const MemoryAccess& access) {
-    return access.lastFailureInvalid() ? Outcome::InvalidResponse : Outcome::NoResponse;
+    switch (access.lastFailure()) {
+        case LineFailure::Invalid:
+            return Outcome::InvalidResponse;
+        case LineFailure::OutOfStep:
+        case LineFailure::Echo:
+            return Outcome::OutOfStep;
+        case LineFailure::None:
+        case LineFailure::NoResponse:
+        case LineFailure::LinkLost:
+            break;
+    }
+    return Outcome::NoResponse;
 }
 
 std::optional<std::int16_t> beginOperation(MemoryAccess& access, Terminal& terminal, Outcome& failed) {
@@ -18,7 +29,7 @@ std::optional<std::int16_t> beginOperation(MemoryAccess& access, Terminal& termi
     access.clearMessage();
     access.processEvents();
     auto id = access.identifyStation();
-    if (!id) failed = Outcome::NoResponse;
+    if (!id) failed = failureOf(access);
     return id;
 }
 

@@ -25,6 +25,7 @@ enum class Outcome {
     PortNotOpen,     // the port could not be opened; nothing was sent
     NoResponse,      // no reply (or the port went away)
     InvalidResponse, // a reply that does not belong to the command
+    OutOfStep,       // stray replies, or the command echoed: "Invalid response from Device!"
     Refused,         // a value does not fit; nothing was sent
     VerifyMismatch,  // the read-back differs from what was written
 };

@@ -38,6 +38,10 @@ std::string Exchange::sendCommand(const std::string& cmd) {
     return lastResponse_;
 }
 
+std::string Exchange::takePending() {
+    return line_.isOpen() && !line_.lost() ? line_.takeAll() : std::string();
+}
+
 bool Exchange::waitUntil(std::int64_t deadline) {
     if (line_.lost()) {
         linkLost_ = true;
@@ -71,8 +75,10 @@ void Exchange::readResponse() {
     for (;;) {
         std::string got = line_.takeAll();
         if (!got.empty()) {
-            // An LF left over from a CR LF line end comes first in a read: drop it.
-            if (got.front() == kLF) got.erase(0, 1);
+            // An LF left over from an earlier CR LF line end can only come
+            // before anything of this reply: drop it there, and only there (an
+            // LF after the reply's text ends the reply).
+            if (rxBuffer_.empty() && got.front() == kLF) got.erase(0, 1);
             rxBuffer_ += got;
             if (!rxBuffer_.empty() && rxBuffer_.back() == kCR) {
                 rxBuffer_.pop_back();

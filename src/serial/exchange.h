@@ -23,6 +23,10 @@ public:
     // text when none came. Frames nothing.
     std::string sendCommand(const std::string& cmd);
 
+    // Whatever has arrived and was not read, taken without waiting; empty
+    // when nothing has, or the line is closed or gone.
+    std::string takePending();
+
     const std::string& lastResponse() const { return lastResponse_; }
     // True when the last exchange ended because the device went away.
     bool linkLost() const { return linkLost_; }

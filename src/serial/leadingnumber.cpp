@@ -4,16 +4,15 @@
 #include <limits>
 #include <string>
 
+#include "hexdigits.h"
+
 namespace tarvelin {
 
 namespace {
 
 int digitValue(char c, int base) {
-    int v = -1;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    return v >= 0 && v < base ? v : -1;
+    const int v = hexDigitValue(c);
+    return v < base ? v : -1;
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ public:
     std::string getCommport() override { return choice_.portText; }
     std::string sendCommand(const std::string& cmd) override;
     bool linkLost() const override { return exchange_.linkLost(); }
+    std::string takePending() override { return exchange_.takePending(); }
 
     PortChoice& choice() { return choice_; }
     std::string& timeoutText() { return timeoutText_; }

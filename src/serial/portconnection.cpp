@@ -1,6 +1,7 @@
 #include "portconnection.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 
@@ -12,6 +13,16 @@ std::optional<std::string> systemEnvironment(const std::string& name) {
 }
 
 namespace {
+
+// Digits only, read as a positive whole number that a long can hold (a text of
+// four hundred digits is no baud rate).
+bool isBaudRate(const std::string& text) {
+    long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && std::isdigit(static_cast<unsigned char>(text.front())) && error == std::errc() &&
+           stop == end && value > 0;
+}
 
 // "COM5" (any case) gives 5; anything else 0.
 int comNumberOf(const std::string& text) {
@@ -96,9 +107,7 @@ PortConnection::Outcome PortConnection::open(const PortChoice& choice) {
     if (line_.isOpen()) line_.close();  // a vanished device: start over
 
     // Without a baud rate the settings string would be incomplete.
-    bool baudOk = !choice.baudText.empty();
-    for (char c : choice.baudText) baudOk = baudOk && std::isdigit(static_cast<unsigned char>(c));
-    if (!baudOk || std::atol(choice.baudText.c_str()) <= 0) {
+    if (!isBaudRate(choice.baudText)) {
         outcome.message = kChooseBaudText;
         return outcome;
     }

@@ -56,6 +56,7 @@ public:
     std::string getCommport() override;
     std::string sendCommand(const std::string& cmd) override;
     bool linkLost() const override { return exchange_.linkLost(); }
+    std::string takePending() override { return exchange_.takePending(); }
 
     // Puts a device name into the port list and chooses a baud rate (the
     // simulated controller of a demonstration run). Empty texts leave a list

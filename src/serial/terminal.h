@@ -19,6 +19,10 @@ public:
     virtual std::string sendCommand(const std::string& cmd) = 0;
     // True when the last exchange ended because the device went away.
     virtual bool linkLost() const = 0;
+    // What has arrived on the line and waits to be read, taken without
+    // waiting (empty when nothing has or the port is not open). Between the
+    // commands of one operation, nothing but a stray line end may wait.
+    virtual std::string takePending() = 0;
 
     std::string appendFCS(std::int16_t id, std::string& cmd) const { return tarvelin::appendFCS(id, cmd); }
 };

@@ -473,13 +473,31 @@ private slots:
         if (target == "full") QVERIFY(isCharacterDevice(QFile::encodeName(path).constData()));
     }
 
-    void silentControllerIsNoResponse() {
+    // A line without a controller: silent, or a loopback plug that sends back
+    // everything (through the real port, a store that writes nothing).
+    void lineWithoutController_data() {
+        QTest::addColumn<bool>("loopback");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("silent") << false << QStringList{"No Response from Device!"};
+        QTest::newRow("loopback plug")
+            << true << QStringList{"Invalid response from Device!", "loopback plug"};
+    }
+    void lineWithoutController() {
+        QFETCH(bool, loopback);
+        QFETCH(QStringList, messages);
         korvex::Faults faults;
         faults.silent = true;
+        faults.echo = loopback;
         sim_.setFaults(faults);
-        const Run r = runCli(on(sim_, {"--timeout", "30", "retrieve", "basic"}));
+        const QString path = dir_.filePath("plant.json");
+        writeFile(path, R"j({"format":"tarvelin-configuration-profile","version":1,"basic":{"IP(0)":"9"}})j");
+        const auto before = sim_.memory();
+        const auto writes = sim_.writes().size();
+        const Run r = runCli(on(sim_, {"--timeout", "30", "store", "basic", "--profile", path, "--yes"}));
         QCOMPARE(r.code, int(cli::kNoResponse));
-        QVERIFY(r.err.contains("No Response from Device!"));
+        for (const QString& m : messages) QVERIFY2(r.err.contains(m), qPrintable(r.err));
+        QCOMPARE(sim_.writes().size(), writes);
+        QVERIFY(sim_.memory() == before);
     }
 
     void verifyMismatch() {
@@ -503,6 +521,13 @@ private slots:
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith("@01MRC0"), qPrintable(r.out));
         QCOMPARE(sim_.log().back(), std::string("@01MR020C2F*"));
+        // The reply shown as the terminal lists it: here an echo of a text
+        // with a byte of the invisible range 128..159.
+        korvex::Faults echo;
+        echo.echo = true;
+        sim_.setFaults(echo);
+        r = runCli(on(sim_, {"send", QString("@A") + QChar(0x85) + QChar(0xE9)}));
+        QCOMPARE(r.out, QString("@A<85>") + QChar(0xE9) + "\n");
     }
 
     // The command line's store and the window's store of the same values put

@@ -41,6 +41,7 @@ public:
         return {};
     }
     bool linkLost() const override { return false; }
+    std::string takePending() override { return {}; }
 
     std::string port = "COM5";
     int opens = 0;

@@ -15,17 +15,17 @@ OpsHarness::OpsHarness(korvex::Config config)
     initAdvancedForm(advancedForm);
 }
 
-void OpsHarness::retrieveBasic() {
-    retrieveBasicParameters(basicForm, basicAccess, *this);
+Outcome OpsHarness::retrieveBasic() {
+    return retrieveBasicParameters(basicForm, basicAccess, *this);
 }
-void OpsHarness::storeBasic() {
-    updateBasicParameters(basicForm, basicAccess, *this);
+Outcome OpsHarness::storeBasic() {
+    return updateBasicParameters(basicForm, basicAccess, *this);
 }
-void OpsHarness::retrieveAdvanced() {
-    retrieveAdvancedParameters(advancedForm, advancedAccess, *this);
+Outcome OpsHarness::retrieveAdvanced() {
+    return retrieveAdvancedParameters(advancedForm, advancedAccess, *this);
 }
-void OpsHarness::storeAdvanced() {
-    updateAdvancedParameters(advancedForm, advancedAccess, *this);
+Outcome OpsHarness::storeAdvanced() {
+    return updateAdvancedParameters(advancedForm, advancedAccess, *this);
 }
 
 std::vector<std::string> OpsHarness::framedCommands() const {

@@ -13,6 +13,7 @@
 #include "config/headlessform.h"
 #include "config/memoryaccess.h"
 #include "config/messageline.h"
+#include "config/operations.h"
 #include "serial/lineterminal.h"
 #include "support/simline.h"
 #include "support/testnotifier.h"
@@ -55,10 +56,10 @@ public:
     MemoryAccess advancedAccess{advancedLine};
     FormFlagByteHolder holder{advancedForm};
 
-    void retrieveBasic();
-    void storeBasic();
-    void retrieveAdvanced();
-    void storeAdvanced();
+    Outcome retrieveBasic();
+    Outcome storeBasic();
+    Outcome retrieveAdvanced();
+    Outcome storeAdvanced();
 
     // Addresses of the MR / MW commands the controller received, in order.
     std::vector<int> readAddresses() const;

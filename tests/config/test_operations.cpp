@@ -5,9 +5,14 @@
 #include <algorithm>
 
 #include "opsharness.h"
+#include "serial/frame.h"
 
 using namespace tarvelin;
 using namespace tarvelin::test;
+
+Q_DECLARE_METATYPE(korvex::Config)
+Q_DECLARE_METATYPE(tarvelin::LineFailure)
+Q_DECLARE_METATYPE(tarvelin::Outcome)
 
 namespace {
 
@@ -77,6 +82,8 @@ private slots:
     void failedFifthWriteGetsTheMark();
     void replyJudging_data();
     void replyJudging();
+    void lineOutOfStep_data();
+    void lineOutOfStep();
 };
 
 void OperationsTest::basicRetrieveFillsEveryControl() {
@@ -730,33 +737,152 @@ void OperationsTest::failedFifthWriteGetsTheMark() {
     QCOMPARE(h.basicAccess.readCounter(), 0);
 }
 
+// One exchange of the command layer with a scripted reply: what is accepted,
+// what is refused, and why (the command line's message hangs on the why).
 void OperationsTest::replyJudging_data() {
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("good") << "@01MRC0FF*" << 0xC0 << "";
-    QTest::newRow("short: one digit") << "@01MR5" << 5 << "";
-    QTest::newRow("short: no digit") << "@01M" << 0 << "";
-    QTest::newRow("garbage digits read as 0") << "@01MRxyZZ*" << 0 << "";
-    QTest::newRow("lower-case m differs") << "@01mRC0FF*" << -1 << "Invalid response from Device!";
-    QTest::newRow("other station") << "@02MRC0FF*" << -1 << "Invalid response from Device!";
-    QTest::newRow("too short") << "@01" << -1 << "Invalid response from Device!";
+    QTest::addColumn<QString>("command");     // MR (reads 524), MW (writes C0 to 524) or IR (identifies)
+    QTest::addColumn<QByteArray>("waiting");  // on the line before the command goes out
+    QTest::addColumn<QByteArray>("reply");    // without its CR
+    QTest::addColumn<int>("value");           // byte, write result or station; -1 for a refused read or IR
+    QTest::addColumn<LineFailure>("why");
+    const auto fcs = [](int station, std::string body) {
+        return QByteArray::fromStdString(appendFCS(static_cast<std::int16_t>(station), body));
+    };
+    const auto row = [](const char* name, const char* command, const QByteArray& waiting,
+                        const QByteArray& reply, int value, LineFailure why) {
+        QTest::newRow(name) << command << waiting << reply << value << why;
+    };
+    const QByteArray good = fcs(1, "MRC0");
+    const auto none = LineFailure::None;
+    const auto invalid = LineFailure::Invalid;
+    row("good", "MR", "", good, 0xC0, none);
+    row("lower-case data digits", "MR", "", fcs(1, "MRc0"), 0xC0, none);
+    row("no check sum", "MR", "", "@01MRC0", 0xC0, none);
+    row("a late LF waits: harmless", "MR", "\r\n", good, 0xC0, none);
+    row("bad check sum", "MR", "", "@01MRC100*", -1, invalid);
+    row("one data digit", "MR", "", "@01MR5", -1, invalid);
+    row("data digits not hex", "MR", "", fcs(1, "MRxy"), -1, invalid);
+    row("an MW reply to an MR", "MR", "", fcs(1, "MW"), -1, invalid);
+    row("lower-case m", "MR", "", fcs(1, "mRC0"), -1, invalid);
+    row("another station", "MR", "", fcs(2, "MRC0"), -1, invalid);
+    row("too short", "MR", "", "@01", -1, invalid);
+    row("the command echoed", "MR", "", "@01MR020C2F*", -1, LineFailure::Echo);
+    row("two replies in one read", "MR", "", good + "\r" + good, -1, LineFailure::OutOfStep);
+    row("a reply waits before the command: nothing sent", "MR", good + "\r", good, -1,
+        LineFailure::OutOfStep);
+    row("write acknowledged", "MW", "", fcs(1, "MW"), 1, none);
+    row("an MR reply to an MW", "MW", "", fcs(1, "MR"), 0, invalid);
+    row("write, bad check sum", "MW", "", "@01MW00*", 0, invalid);
+    row("station 10, whatever waited before", "IR", "junk\r", "IR0A", 10, none);
+    row("IR without the station digits", "IR", "", "IR", -1, invalid);
+    row("IR with one digit", "IR", "", "IR1*", -1, invalid);
+    row("IR echoed", "IR", "", "IR*", -1, LineFailure::Echo);
+    row("no IR: as no reply", "IR", "", "XY01", -1, LineFailure::NoResponse);
 }
 
 void OperationsTest::replyJudging() {
-    QFETCH(QString, reply);
+    QFETCH(QString, command);
+    QFETCH(QByteArray, waiting);
+    QFETCH(QByteArray, reply);
     QFETCH(int, value);
-    QFETCH(QString, message);
+    QFETCH(LineFailure, why);
     OpsHarness h;
     const std::string text = reply.toStdString() + "\r";
-    h.line().onWrite([text](ScriptedLine& line, const std::string&) { line.deliverIn(3, text); });
+    h.line().onWrite([text](ScriptedLine& line, const std::string& written) {
+        line.deliverIn(3, written == "\x05" ? "\x05" : text);
+    });
     h.basicAccess.setTerminal(h.lineTerminal());
     QVERIFY(h.lineTerminal().openCommPort());
+    if (!waiting.isEmpty()) h.line().deliverIn(0, waiting.toStdString());
     h.basicAccess.clearMessage();
-    QCOMPARE(h.basicAccess.readMemory(1, 524), value);
-    QCOMPARE(h.basicLine.caption(), message.isEmpty() ? QString(8, ' ') : message);
-    QCOMPARE(h.notifier().beeps(), 0);
-    QCOMPARE(h.basicLine.color(), kBlue);  // "Invalid" keeps the colour it finds
+    if (command == "MR") QCOMPARE(h.basicAccess.readMemory(1, 524), value);
+    if (command == "MW") QCOMPARE(h.basicAccess.writeMemory(1, 524, 0xC0), value);
+    if (command == "IR") QCOMPARE(int(h.basicAccess.identifyStation().value_or(-1)), value);
+    QCOMPARE(h.basicAccess.lastFailure(), why);
+    const bool noResponse = why == LineFailure::NoResponse;
+    QCOMPARE(h.basicLine.caption(), why == LineFailure::None ? QString(8, ' ')
+                                    : noResponse             ? QString("No Response from Device!")
+                                                             : QString("Invalid response from Device!"));
+    QCOMPARE(h.notifier().beeps(), noResponse ? 1 : 0);
+    QCOMPARE(h.basicLine.color(), noResponse ? kRed : kBlue);  // "Invalid" keeps the colour it finds
+    if (waiting.contains('@')) QVERIFY(h.line().writes().empty());
+}
+
+// Lines that are out of step with the commands: the operation stops at the
+// first sign, sends nothing more, and fills no control with a value that
+// belongs to another address.
+void OperationsTest::lineOutOfStep_data() {
+    QTest::addColumn<int>("op");  // 0 basic retrieve, 1 basic store, 2 advanced retrieve
+    QTest::addColumn<korvex::Config>("config");
+    QTest::addColumn<int>("runs");  // the earlier runs leave the line as the last one finds it
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<int>("lastAddress");  // of the last MR/MW sent in the last run; -1 none
+    const auto row = [](const char* name, int op, auto fault, int runs, Outcome outcome, int lastAddress) {
+        korvex::Config config;
+        fault(config);
+        QTest::newRow(name) << op << config << runs << outcome << lastAddress;
+    };
+    const Outcome outOfStep = Outcome::OutOfStep;
+    row(
+        "answers twice at a read", 0, [](auto& c) { c.faults.twiceAtAddress = 530; }, 1, outOfStep, 530);
+    row(
+        "answers twice at a write", 1, [](auto& c) { c.faults.twiceAtAddress = 530; }, 1, outOfStep, 530);
+    row(
+        "a late reply behind the identification", 2, [](auto& c) { c.faults.lateAtAddress = 566; }, 2,
+        outOfStep, -1);
+    row(
+        "a late write acknowledgement, then a store", 1, [](auto& c) { c.faults.lateAtAddress = 524; }, 2,
+        outOfStep, -1);
+    row(
+        "loopback plug", 1, [](auto& c) { c.faults.echo = c.faults.silent = true; }, 1, outOfStep, -1);
+    row(
+        "echoing converter", 2, [](auto& c) { c.faults.echo = true; }, 1, outOfStep, -1);
+    row(
+        "CR LF, each LF in a read of its own", 0, [](auto& c) { c.crlf = true; }, 1, Outcome::Done, 681);
+}
+
+void OperationsTest::lineOutOfStep() {
+    QFETCH(int, op);
+    QFETCH(korvex::Config, config);
+    QFETCH(int, runs);
+    QFETCH(Outcome, outcome);
+    QFETCH(int, lastAddress);
+    korvex::Memory image = korvex::factoryImage();
+    for (int a = 520; a <= 705; ++a) image[a] = static_cast<std::uint8_t>(a * 37 + 11);  // neighbours differ
+    OpsHarness reference;
+    reference.controller().memory() = image;
+    const bool basic = op < 2;
+    basic ? reference.retrieveBasic() : reference.retrieveAdvanced();
+    OpsHarness h(config);
+    h.controller().memory() = image;
+    HeadlessForm& form = basic ? h.basicForm : h.advancedForm;
+    const HeadlessForm& want = basic ? reference.basicForm : reference.advancedForm;
+    for (const QString& c : form.textControls())  // what a retrieve fills starts as "old"
+        if (op != 1 && form.text(c) != want.text(c)) form.initText(c, "old");
+
+    Outcome got = Outcome::Done;
+    for (int run = 0; run < runs; ++run) {
+        h.controller().clearLog();
+        h.controller().clearWrites();
+        got = op == 0 ? h.retrieveBasic() : op == 1 ? h.storeBasic() : h.retrieveAdvanced();
+    }
+    QCOMPARE(got, outcome);
+    QCOMPARE((basic ? h.basicLine : h.advancedLine).caption(),
+             QString(outcome != Outcome::Done ? kInvalidResponseText
+                     : op == 1                ? kStoredText
+                                              : kRetrievedText));
+    const auto framed = h.framedCommands();
+    std::vector<int> memoryCommands;
+    for (const std::string& c : framed)
+        if (c.size() >= 6 && (c.starts_with("MR") || c.starts_with("MW")))
+            memoryCommands.push_back(std::stoi(c.substr(2, 4), nullptr, 16));
+    QCOMPARE(memoryCommands.empty() ? -1 : memoryCommands.back(), lastAddress);
+    QVERIFY(framed.empty() || framed.back().starts_with("MR") || framed.back().starts_with("MW"));
+    if (op == 1) return;
+    for (const QString& c : form.textControls()) {
+        const bool ok = form.text(c) == want.text(c) || (outcome != Outcome::Done && form.text(c) == "old");
+        QVERIFY2(ok, qPrintable(c + ": " + form.text(c)));
+    }
 }
 
 QTEST_GUILESS_MAIN(OperationsTest)

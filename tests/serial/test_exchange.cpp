@@ -105,6 +105,8 @@ void TestExchange::exchange_data() {
         {.onCommand = {{5, "ABC\r"}, {6, LF}}, .reply = "ABC", .elapsed = 5, .leftover = LF});
     add("bare LF keeps every data character", {.onCommand = {{5, "ABC\n"}}, .reply = "ABC", .elapsed = 5});
     add("bare LF after one character", {.onCommand = {{5, "A\n"}}, .reply = "A", .elapsed = 5});
+    add("bare LF in a read of its own ends the reply",
+        {.onCommand = {{2, "ABC"}, {3, LF}}, .reply = "ABC", .elapsed = 3});
     add("LF CR in one read: the CR ends it", {.onCommand = {{5, "ABC\n\r"}}, .reply = "ABC\n", .elapsed = 5});
     add("split reply is joined", {.onCommand = {{2, "AB"}, {4, "C\r"}}, .reply = "ABC", .elapsed = 4});
     add("line end in a read of its own",

@@ -149,6 +149,7 @@ void TestPortConnection::noBaudOpensNothing_data() {
     QTest::newRow("zero") << "0";
     QTest::newRow("blank inside") << "96 00";
     QTest::newRow("negative") << "-9600";
+    QTest::newRow("four hundred digits") << QString(400, '9');
 }
 
 void TestPortConnection::noBaudOpensNothing() {

@@ -22,6 +22,13 @@ void ScriptedLine::deliverIn(std::int64_t delayMs, std::string bytes) {
     deliverAt(clock_.nowMs() + delayMs, std::move(bytes));
 }
 
+void ScriptedLine::deliverApartIn(std::int64_t delayMs, std::string bytes) {
+    deliverAt(clock_.nowMs() + delayMs, std::move(bytes));
+    auto last = std::max_element(deliveries_.begin(), deliveries_.end(),
+                                 [](const Delivery& a, const Delivery& b) { return a.order < b.order; });
+    last->apart = true;
+}
+
 std::string ScriptedLine::wire() const {
     std::string all;
     for (const auto& w : writes_) all += w;
@@ -105,7 +112,7 @@ std::string ScriptedLine::takeAll() {
     std::string got;
     const std::int64_t now = clock_.nowMs();
     auto it = deliveries_.begin();
-    while (it != deliveries_.end() && it->atMs <= now) {
+    while (it != deliveries_.end() && it->atMs <= now && !(it->apart && it != deliveries_.begin())) {
         got += it->bytes;
         ++it;
     }

@@ -43,6 +43,9 @@ public:
     void deliverAt(std::int64_t atMs, std::string bytes);
     // ... or `delayMs` after now.
     void deliverIn(std::int64_t delayMs, std::string bytes);
+    // ... in a read of its own, even when due together with earlier bytes:
+    // it arrived just after the read that took them.
+    void deliverApartIn(std::int64_t delayMs, std::string bytes);
     // Deliveries not yet taken (due or not).
     std::size_t pending() const { return deliveries_.size(); }
 
@@ -79,7 +82,8 @@ public:
     bool isOpen() const override { return open_; }
     // Records the bytes; fails (records nothing) when closed or lost.
     bool write(const std::string& bytes) override;
-    // Everything due by now, concatenated; never waits. Empty while closed.
+    // Everything due by now, concatenated, up to a delivery that comes apart;
+    // never waits. Empty while closed.
     std::string takeAll() override;
     // Returns at once if something is due (or the line is closed or lost);
     // otherwise moves the clock to the earlier of the next delivery, the loss
@@ -92,6 +96,7 @@ private:
         std::int64_t atMs;
         std::uint64_t order;
         std::string bytes;
+        bool apart = false;
     };
     bool somethingDue() const;
 

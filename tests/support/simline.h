@@ -1,6 +1,8 @@
 // The simulated controller behind a scripted line: every write is fed to the
 // controller, and its replies arrive 2 ms of fake time later (a reply that the
-// controller's faults split into pieces, 1 ms more per piece).
+// controller's faults split into pieces, 1 ms more per piece). Each reply
+// comes in a read of its own, and so does the LF of a CR LF line end, as an
+// adapter hands over what arrived just after a read.
 #pragma once
 
 #include "sim/controller.h"
