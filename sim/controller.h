@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "config/korvex.h"
+
 namespace korvex {
 
-// The maker's identifier: one fixed, locally administered OUI. The first three
-// bytes of every controller's MAC ID.
-inline constexpr std::array<std::uint8_t, 3> kMakerId{0x02, 0x4B, 0x58};
+using tarvelin::kMakerId;  // the first three bytes of every controller's MAC ID
 
 inline constexpr char kENQ = '\x05';
 
@@ -33,7 +33,7 @@ inline constexpr int kDns = 536;
 inline constexpr int kSmtp = 540;
 inline constexpr int kModbusConnections = 544;
 inline constexpr int kAccessLevel = 556;
-inline constexpr int kFlags = 566;
+inline constexpr int kFlags = tarvelin::kFlagByteAddress;
 inline constexpr int kCalibration = 568;  // 32 words up to 631
 inline constexpr int kMovingAverage = 632;
 inline constexpr int kUserName = 634;  // 16 characters each

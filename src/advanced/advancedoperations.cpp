@@ -13,7 +13,6 @@ namespace tarvelin {
 
 namespace {
 
-constexpr std::int16_t kFlagByte = 566;
 const QString kPLCconfig = QStringLiteral("PLCconfig");
 
 // One step of building the flag byte in `PLCconfig`: set `bit` when the
@@ -33,15 +32,14 @@ void applyPair(Form& form, const QString& pair, int bit) {
 Outcome retrieveAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
     if (Busy::instance().active()) return Outcome::Busy;
     BusyScope busy;
-    Outcome failed;
-    const auto id = beginOperation(access, directory.terminal(), failed);
-    if (!id) return failed;
+    const auto id = beginOperation(access, directory.terminal());
+    if (!id) return access.lastOutcome();
 
     FlagByteHolder& holder = directory.flagByteHolder();
     const auto fromController = [&](const Field&, int) { holder.setFlagByteFromController(true); };
-    if (!retrieveMap(advancedMap(), form, access, *id, fromController)) return failureOf(access);
+    if (!retrieveMap(advancedMap(), form, access, *id, fromController)) return access.lastOutcome();
     access.showMessage(QString::fromLatin1(kRetrievedText));
-    return Outcome::Done;
+    return Outcome::Success;
 }
 
 Outcome updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
@@ -50,15 +48,9 @@ Outcome updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& di
     FlagByteHolder& holder = directory.flagByteHolder();
 
     StoreSteps steps;
-    // Until the flag byte has come from the controller, PLCconfig does not hold
-    // the password bit or the bits nobody owns: fetch the byte first.
     steps.beforeEnable = [&](std::int16_t id) {
-        if (holder.flagByteFromController()) return true;
-        const int flags = access.readMemory(id, kFlagByte);
-        if (flags < 0) return false;
-        form.setText(kPLCconfig, integerToSignedText(flags));
-        holder.setFlagByteFromController(true);
-        return true;
+        return preReadFlagByte(holder, access, id,
+                               [&](int flags) { form.setText(kPLCconfig, integerToSignedText(flags)); });
     };
     steps.flagByte = [&] {
         applyPair(form, QStringLiteral("Tarvelintrusted"), 4);

@@ -2,7 +2,7 @@
 
 #include "config/codecs.h"
 #include "config/form.h"
-#include "sim/controller.h"
+#include "config/korvex.h"
 
 namespace tarvelin {
 
@@ -19,7 +19,7 @@ void averagingLimit(Form& form) {
 
 QString makerOctetText(int position) {
     return QStringLiteral("%1")
-        .arg(korvex::kMakerId.at(static_cast<std::size_t>(position)), 2, 16, QLatin1Char('0'))
+        .arg(kMakerId.at(static_cast<std::size_t>(position)), 2, 16, QLatin1Char('0'))
         .toUpper();
 }
 

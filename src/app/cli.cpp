@@ -13,17 +13,17 @@
 #include "basic/basicform.h"
 #include "basic/basicmap.h"
 #include "basic/basicoperations.h"
+#include "clisupport.h"
 #include "config/codecs.h"
 #include "config/memoryaccess.h"
 #include "config/messageline.h"
 #include "config/profile.h"
 #include "serial/lineterminal.h"
-#include "serial/notifier.h"
 #include "serial/platform.h"
 #include "serial/qtserialline.h"
+#include "serial/replytext.h"
 #include "serial/safefile.h"
 #include "tarvelin_version.h"
-#include "serial/replytext.h"
 
 namespace tarvelin::cli {
 
@@ -39,13 +39,15 @@ QString helpText() {
         "                                  print the settings (JSON: a profile, keyed by control name)\n"
         "  store basic|advanced [--profile FILE] [--set NAME=VALUE ...] [--reboot] [--verify] [--yes]\n"
         "                                  write the settings of a profile; --set overrides one control\n"
-        "                                  (\"IP(0)=7\", or a whole address \"IP=10.0.0.7\"); --reboot restarts\n"
+        "                                  (\"IP(0)=7\", or a whole address \"IP=10.0.0.7\"); --reboot "
+        "restarts\n"
         "                                  the controller after the store; --verify reads everything back;\n"
         "                                  --yes skips the confirmation question. When the profile and\n"
         "                                  --set do not name every control of the block, the block is\n"
         "                                  first read from the controller, so that only what is named\n"
         "                                  changes\n"
-        "  send TEXT [--frame STATION]     one exchange as the terminal does, optionally framed for a station\n"
+        "  send TEXT [--frame STATION]     one exchange as the terminal does, optionally framed for a "
+        "station\n"
         "\n"
         "Options:\n"
         "  --port NAME     COM1..COM6 or a device path (default COM5; on Linux COMn is /dev/ttyS(n-1)\n"
@@ -75,137 +77,6 @@ QString helpText() {
 }
 
 namespace {
-
-void print(std::FILE* f, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f);
-    std::fflush(f);
-}
-
-// Standard output could not be written (a full disk, a closed pipe).
-int outputFailed(std::FILE* err, int error) {
-    const QString why =
-        error ? QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)) : QString();
-    print(err, QStringLiteral("tarvelin-cli: cannot write to standard output%1\n").arg(why));
-    return kOutputFailed;
-}
-
-// Message boxes and beeps of a command line: boxes become lines on standard
-// error; there is nothing to beep.
-class StreamNotifier final : public Notifier {
-public:
-    explicit StreamNotifier(std::FILE* err) : err_(err) {}
-    void beep() override {}
-    void message(QWidget*, const QString&, const QString& text, Icon) override { print(err_, text + "\n"); }
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    QString chooseFileToSave(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString chooseFileToOpen(QWidget*, const QString&, const QString&) override { return {}; }
-
-private:
-    std::FILE* err_;
-};
-
-// The message line on standard error: the progress marks as a bar when it is
-// a terminal, and every final message as a line.
-class StreamMessageLine final : public MessageLine {
-public:
-    StreamMessageLine(std::FILE* err, int expectedMarks)
-        : err_(err), tty_(platform::isTerminal(err)), expected_(std::max(1, expectedMarks)) {}
-    ~StreamMessageLine() override { endBar(); }
-
-    QString caption() const override { return caption_; }
-    void setCaption(const QString& caption) override { caption_ = caption; }
-    QColor color() const override { return color_; }
-    void setColor(const QColor& color) override { color_ = color; }
-    Alignment alignment() const override { return alignment_; }
-    void setAlignment(Alignment a) override { alignment_ = a; }
-    void processEvents() override {
-        if (!tty_) return;
-        const int marks = static_cast<int>(caption_.count(QStringLiteral("* ")));
-        const int width = 30;
-        const int filled = std::min(width, marks * width / expected_);
-        print(err_, QStringLiteral("\r[%1%2] %3%").arg(QString(filled, '#'), QString(width - filled, '.'))
-                        .arg(std::min(99, marks * 100 / expected_), 2));
-        barShown_ = true;
-    }
-    // The message the operation ended with, as a line of its own.
-    void finish() {
-        endBar();
-        const QString text = caption_.trimmed();
-        if (!text.isEmpty() && text != QLatin1String("*")) print(err_, text + "\n");
-    }
-
-private:
-    void endBar() {
-        if (barShown_) print(err_, QStringLiteral("\n"));
-        barShown_ = false;
-    }
-    std::FILE* err_;
-    bool tty_;
-    int expected_;
-    bool barShown_ = false;
-    QString caption_;
-    QColor color_;
-    Alignment alignment_ = Alignment::Center;
-};
-
-// The window objects a store reaches, without windows.
-class HeadlessDirectory final : public Directory {
-public:
-    explicit HeadlessDirectory(LineTerminal& terminal) : terminal_(terminal) {
-        initBasicForm(basic);
-        initAdvancedForm(advanced);
-        basic.setRule(basicChangeRule);
-        advanced.setRule(advancedChangeRule);
-    }
-    Terminal& terminal() override { return terminal_; }
-    void showTerminal() override {}
-    void showAdvanced() override {}
-    FlagByteHolder& flagByteHolder() override { return holder; }
-    void askOverwrite(std::int16_t) override {}
-    void displayCommport() override {}
-
-    HeadlessForm basic;
-    HeadlessForm advanced;
-    FormFlagByteHolder holder{advanced};
-
-private:
-    LineTerminal& terminal_;
-};
-
-int exitCodeOf(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::Done:
-        return kSuccess;
-    case Outcome::PortNotOpen:
-        return kPortNotOpen;
-    case Outcome::Refused:
-        return kRefused;
-    case Outcome::VerifyMismatch:
-        return kVerifyMismatch;
-    case Outcome::Busy:
-    case Outcome::NoResponse:
-    case Outcome::InvalidResponse:
-    case Outcome::OutOfStep:
-        break;
-    }
-    return kNoResponse;
-}
-
-// Where the line itself is at fault, the message line's "Invalid response
-// from Device!" alone would send the user looking at the controller.
-void explainLine(std::FILE* err, const MemoryAccess& access) {
-    if (access.lastFailure() == LineFailure::Echo)
-        print(err,
-              QStringLiteral("The line echoes: the reply was the command itself, not an answer. A loopback "
-                             "plug on the port, or a converter that echoes what it sends, is a common "
-                             "cause.\n"));
-    if (access.lastFailure() == LineFailure::OutOfStep)
-        print(err,
-              QStringLiteral("The line is out of step: replies came that answer no command (a controller "
-                             "that answered twice or late). A loopback plug on the port, or a converter "
-                             "that echoes what it sends, is a common cause as well.\n"));
-}
 
 // What a control's value looks like in plain text output.
 QString plainValue(const Form& form, const QString& key, const QJsonValue& value) {
@@ -326,8 +197,8 @@ std::optional<QJsonObject> overrides(const QStringList& sets, QString* error) {
         }
         const QString name = set.left(eq);
         const QString value = set.mid(eq + 1);
-        static const QStringList dotted{"IP", "subnet", "gateway", "smtp", "DNS", "TIP1", "TIP2",
-                                        "TIP3", "TIP4", "TIP5", "TIP6"};
+        static const QStringList dotted{"IP",   "subnet", "gateway", "smtp", "DNS", "TIP1",
+                                        "TIP2", "TIP3",   "TIP4",    "TIP5", "TIP6"};
         if (dotted.contains(name)) {
             const QStringList parts = value.split(QLatin1Char('.'));
             if (parts.size() != 4) {
@@ -351,16 +222,14 @@ std::optional<QJsonObject> overrides(const QStringList& sets, QString* error) {
 class Session {
 public:
     Session(const Options& o, std::FILE* out, std::FILE* err, std::FILE* in)
-        : options_(o), out_(out), err_(err), in_(in), notifier_(err), previous_(&Notifier::current()) {
-        Notifier::install(&notifier_);
+        : options_(o), out_(out), err_(err), in_(in) {
         terminal_ = std::make_unique<LineTerminal>(
-            line_, clock_,
-            PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
+            line_, clock_, PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
         terminal_->timeoutText() = o.timeout.toStdString();
-        terminal_->onOpenFailure([this](const std::string& message) { print(err_, QString::fromStdString(message) + "\n"); });
+        terminal_->onOpenFailure(
+            [this](const std::string& message) { print(err_, QString::fromStdString(message) + "\n"); });
         directory_ = std::make_unique<HeadlessDirectory>(*terminal_);
     }
-    ~Session() { Notifier::install(previous_ == &notifier_ ? nullptr : previous_); }
 
     int identify();
     int retrieve(const QString& what);
@@ -377,10 +246,10 @@ private:
                 return outputFailed(err_, errno);
             return kSuccess;
         }
-        QString error;
-        if (!writeFileAtomically(options_.output, bytes, &error)) {
-            print(err_, QStringLiteral("Cannot write %1: %2\n").arg(options_.output, error));
-            return kOutputFailed;
+        if (const auto written = writeFileAtomically(options_.output, bytes); !written) {
+            print(err_,
+                  QStringLiteral("Cannot write %1: %2\n").arg(options_.output, written.failure().message));
+            return exitCodeOf(written.failure().outcome);
         }
         return kSuccess;
     }
@@ -389,8 +258,6 @@ private:
     std::FILE* out_;
     std::FILE* err_;
     std::FILE* in_;
-    StreamNotifier notifier_;
-    Notifier* previous_;
     QtSerialLine line_;
     SteadyClock clock_;
     std::unique_ptr<LineTerminal> terminal_;
@@ -430,9 +297,10 @@ int Session::retrieve(const QString& what) {
         const Outcome outcome = retrieveBasicParameters(directory_->basic, access, *directory_);
         messages.finish();
         explainLine(err_, access);
-        if (outcome != Outcome::Done) return exitCodeOf(outcome);
+        if (outcome != Outcome::Success) return exitCodeOf(outcome);
         profile.basic = blockToJson(directory_->basic, basicMap());
-        profile.controller.insert(QStringLiteral("version"), directory_->basic.text(QStringLiteral("version")));
+        profile.controller.insert(QStringLiteral("version"),
+                                  directory_->basic.text(QStringLiteral("version")));
     }
     if (advanced) {
         StreamMessageLine messages(err_, 16);
@@ -440,17 +308,19 @@ int Session::retrieve(const QString& what) {
         const Outcome outcome = retrieveAdvancedParameters(directory_->advanced, access, *directory_);
         messages.finish();
         explainLine(err_, access);
-        if (outcome != Outcome::Done) return exitCodeOf(outcome);
+        if (outcome != Outcome::Success) return exitCodeOf(outcome);
         profile.advanced = blockToJson(directory_->advanced, advancedMap());
         QStringList mac;
         for (int i = 5; i >= 0; --i) mac << directory_->advanced.text(member(QStringLiteral("MAC"), i));
         profile.controller.insert(QStringLiteral("MAC"), mac.join(QLatin1Char('-')));
-        profile.controller.insert(QStringLiteral("PLCconfig"), directory_->advanced.text(QStringLiteral("PLCconfig")));
+        profile.controller.insert(QStringLiteral("PLCconfig"),
+                                  directory_->advanced.text(QStringLiteral("PLCconfig")));
     }
     if (options_.json) return writeResult(profileText(profile));
 
     QString text;
-    const auto block = [&](const char* title, const Form& form, const QJsonObject& values, const MemoryMap& map) {
+    const auto block = [&](const char* title, const Form& form, const QJsonObject& values,
+                           const MemoryMap& map) {
         text += QStringLiteral("[%1]\n").arg(QString::fromLatin1(title));
         for (const QString& key : profileKeys(map))
             text += QStringLiteral("%1 = %2\n").arg(key, plainValue(form, key, values.value(key)));
@@ -476,11 +346,10 @@ int Session::store(const QString& what) {
     const MemoryMap& map = basic ? basicMap() : advancedMap();
     QJsonObject values;
     if (!options_.profile.isEmpty()) {
-        ProfileProblem problem;
-        const auto profile = readProfile(options_.profile, &basicMap(), &advancedMap(), &problem);
+        const auto profile = readProfile(options_.profile, &basicMap(), &advancedMap());
         if (!profile) {
-            print(err_, problem.message + "\n");
-            return problem.doesNotFit ? kRefused : kUsage;
+            print(err_, profile.failure().message + "\n");
+            return exitCodeOf(profile.failure().outcome);
         }
         const auto& block = basic ? profile->basic : profile->advanced;
         if (!block) {
@@ -497,7 +366,7 @@ int Session::store(const QString& what) {
     }
     if (auto problem = checkBlock(*extra, map, what)) {
         print(err_, QStringLiteral("--set: %1\n").arg(problem->message));
-        return problem->doesNotFit ? kRefused : kUsage;
+        return exitCodeOf(problem->outcome);
     }
     bool everyControlNamed = true;
     for (const QString& key : profileKeys(map))
@@ -508,7 +377,8 @@ int Session::store(const QString& what) {
             print(err_, QStringLiteral("Not confirmed: give --yes to store without the question\n"));
             return kUsage;
         }
-        print(err_, QStringLiteral("Are you sure you want to overwrite existing Tarvelin configurations? [y/N] "));
+        print(err_,
+              QStringLiteral("Are you sure you want to overwrite existing Tarvelin configurations? [y/N] "));
         char answer[16] = {};
         if (!std::fgets(answer, sizeof answer, in_) || (answer[0] != 'y' && answer[0] != 'Y')) {
             print(err_, QStringLiteral("Nothing stored.\n"));
@@ -525,7 +395,7 @@ int Session::store(const QString& what) {
                                       : retrieveAdvancedParameters(form, access, *directory_);
         messages.finish();
         explainLine(err_, access);
-        if (outcome != Outcome::Done) return exitCodeOf(outcome);
+        if (outcome != Outcome::Success) return exitCodeOf(outcome);
     }
     applyBlock(values, form, map);
     applyBlock(*extra, form, map);
@@ -578,7 +448,8 @@ int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std
     const QString command = p.first();
     const auto wants = [&](int n) {
         if (p.size() == n) return true;
-        print(err, QStringLiteral("tarvelin-cli: wrong number of words for %1\nTry tarvelin-cli --help\n").arg(command));
+        print(err, QStringLiteral("tarvelin-cli: wrong number of words for %1\nTry tarvelin-cli --help\n")
+                       .arg(command));
         return false;
     };
     Session session(*options, out, err, in);

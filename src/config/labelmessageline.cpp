@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QPalette>
 
+#include "serial/notifier.h"
+
 namespace tarvelin {
 
 LabelMessageLine::LabelMessageLine(QLabel& label) : label_(label) {}
@@ -16,13 +18,14 @@ void LabelMessageLine::setCaption(const QString& caption) {
     label_.setText(caption);
 }
 
-QColor LabelMessageLine::color() const {
-    return label_.palette().color(QPalette::WindowText);
+Rgb LabelMessageLine::color() const {
+    const QColor c = label_.palette().color(QPalette::WindowText);
+    return {c.red(), c.green(), c.blue()};
 }
 
-void LabelMessageLine::setColor(const QColor& color) {
+void LabelMessageLine::setColor(const Rgb& color) {
     QPalette palette = label_.palette();
-    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::WindowText, QColor(color.red, color.green, color.blue));
     label_.setPalette(palette);
 }
 
@@ -37,6 +40,10 @@ void LabelMessageLine::setAlignment(Alignment alignment) {
 
 void LabelMessageLine::processEvents() {
     QCoreApplication::processEvents();
+}
+
+void LabelMessageLine::beep() {
+    Notifier::current().beep();
 }
 
 }  // namespace tarvelin

@@ -15,11 +15,13 @@ public:
     QString caption() const override;
     void setCaption(const QString& caption) override;
     // The colour of the text.
-    QColor color() const override;
-    void setColor(const QColor& color) override;
+    Rgb color() const override;
+    void setColor(const Rgb& color) override;
     Alignment alignment() const override;
     void setAlignment(Alignment alignment) override;
     void processEvents() override;
+    // Through the notifier, so that tests can count it.
+    void beep() override;
 
 private:
     QLabel& label_;

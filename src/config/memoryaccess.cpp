@@ -4,7 +4,6 @@
 #include "serial/exchange.h"
 #include "serial/frame.h"
 #include "serial/hexdigits.h"
-#include "serial/notifier.h"
 #include "serial/terminal.h"
 
 namespace tarvelin {
@@ -13,9 +12,8 @@ MemoryAccess::MemoryAccess(MessageLine& line) : line_(line) {}
 
 void MemoryAccess::showNoResponse() {
     line_.setColor(kRed);
-    line_.setCaption(
-        QString::fromLatin1(failure_ == LineFailure::LinkLost ? kLinkLostText : kNoResponseText));
-    Notifier::current().beep();
+    line_.setCaption(QString::fromLatin1(outcome_ == Outcome::LineLost ? kLinkLostText : kNoResponseText));
+    line_.beep();
 }
 
 void MemoryAccess::clearMessage() {
@@ -33,7 +31,7 @@ void MemoryAccess::showError(const QString& text) {
     line_.setColor(kRed);
     line_.setAlignment(MessageLine::Alignment::Center);
     line_.setCaption(text);
-    Notifier::current().beep();
+    line_.beep();
 }
 
 void MemoryAccess::progressMark() {
@@ -80,8 +78,8 @@ bool answers(const std::string& reply, const std::string& frame) {
 
 }  // namespace
 
-void MemoryAccess::showInvalid(LineFailure why) {
-    failure_ = why;
+void MemoryAccess::showInvalid(Outcome why) {
+    outcome_ = why;
     line_.setCaption(QString::fromLatin1(kInvalidResponseText));
 }
 
@@ -91,12 +89,12 @@ bool MemoryAccess::lineInStep() {
     // command before.
     const std::string waiting = terminal_->takePending();
     if (waiting.find_first_not_of("\r\n") == std::string::npos) return true;
-    showInvalid(LineFailure::OutOfStep);
+    showInvalid(Outcome::OutOfStep);
     return false;
 }
 
 std::optional<std::int16_t> MemoryAccess::identifyStation() {
-    failure_ = LineFailure::None;
+    outcome_ = Outcome::Success;
     // What waits from before this operation answers nothing of it.
     terminal_->takePending();
     bool echoed = false;
@@ -110,52 +108,52 @@ std::optional<std::int16_t> MemoryAccess::identifyStation() {
         invalid = invalid || reply.compare(0, 2, "IR") == 0;
         if (terminal_->linkLost()) {
             // A vanished port will not come back by asking again.
-            failure_ = LineFailure::LinkLost;
+            outcome_ = Outcome::LineLost;
             showNoResponse();
             return std::nullopt;
         }
     }
     if (echoed || invalid) {
         // Something answered, but not a controller.
-        showInvalid(echoed ? LineFailure::Echo : LineFailure::Invalid);
+        showInvalid(echoed ? Outcome::Echo : Outcome::InvalidResponse);
         return std::nullopt;
     }
-    failure_ = LineFailure::NoResponse;
+    outcome_ = Outcome::NoResponse;
     showNoResponse();
     return std::nullopt;
 }
 
 std::string MemoryAccess::checkResponse(const std::string& frame) {
-    failure_ = LineFailure::None;
+    outcome_ = Outcome::Success;
     if (!lineInStep()) return {};
     const std::string reply = terminal_->sendCommand(frame);
     if (reply.empty()) {
-        failure_ = terminal_->linkLost() ? LineFailure::LinkLost : LineFailure::NoResponse;
+        outcome_ = terminal_->linkLost() ? Outcome::LineLost : Outcome::NoResponse;
         showNoResponse();
         return {};
     }
     if (isEcho(reply, frame)) {
-        showInvalid(LineFailure::Echo);
+        showInvalid(Outcome::Echo);
         return {};
     }
     if (reply.find_first_of("\r\n") != std::string::npos) {
         // Two replies gathered as one: the controller answered twice.
-        showInvalid(LineFailure::OutOfStep);
+        showInvalid(Outcome::OutOfStep);
         return {};
     }
     if (!answers(reply, frame)) {
-        showInvalid(LineFailure::Invalid);
+        showInvalid(Outcome::InvalidResponse);
         return {};
     }
     return reply;
 }
 
 std::optional<std::string> MemoryAccess::sendUnjudged(const std::string& command) {
-    failure_ = LineFailure::None;
+    outcome_ = Outcome::Success;
     if (!lineInStep()) return std::nullopt;
     std::string reply = terminal_->sendCommand(command);
     if (isEcho(reply, command)) {
-        showInvalid(LineFailure::Echo);
+        showInvalid(Outcome::Echo);
         return std::nullopt;
     }
     return reply;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "messageline.h"
+#include "serial/outcome.h"
 
 namespace tarvelin {
 
@@ -24,16 +25,6 @@ inline constexpr const char* kLinkLostText =
     "No Response from Device! The serial port went away (cable or adapter unplugged?)";
 inline constexpr const char* kMemoryEnableCommand = "MENABLE";
 inline constexpr const char* kRebootCommand = "Mw4011000080";
-
-// Why the last exchange of a MemoryAccess failed.
-enum class LineFailure {
-    None,
-    NoResponse,  // no reply within the time-out
-    LinkLost,    // the port went away
-    Invalid,     // a reply that is not the answer to the command
-    OutOfStep,   // replies that belong to no command wait on the line
-    Echo,        // the reply is the command itself: the line sends back what it gets
-};
 
 class MemoryAccess {
 public:
@@ -67,8 +58,11 @@ public:
     // Lets pending window events through.
     void processEvents() { line_.processEvents(); }
 
-    // Why the last exchange failed (None when it did not).
-    LineFailure lastFailure() const { return failure_; }
+    // Why the last step failed (Success when it did not): NoResponse,
+    // LineLost, InvalidResponse, OutOfStep or Echo from the exchanges;
+    // an operation may record its own (PortNotOpened).
+    Outcome lastOutcome() const { return outcome_; }
+    void setOutcome(Outcome outcome) { outcome_ = outcome; }
 
     int readCounter() const { return readCounter_; }
     int writeCounter() const { return writeCounter_; }
@@ -78,13 +72,13 @@ private:
     // Takes what waits on the line before the next command: true when it is
     // nothing but line ends, else the line is out of step.
     bool lineInStep();
-    void showInvalid(LineFailure why);
+    void showInvalid(Outcome why);
 
     MessageLine& line_;
     Terminal* terminal_ = nullptr;
     std::int16_t readCounter_ = 0;
     std::int16_t writeCounter_ = 0;
-    LineFailure failure_ = LineFailure::None;
+    Outcome outcome_ = Outcome::Success;
 };
 
 }  // namespace tarvelin

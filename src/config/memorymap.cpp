@@ -10,13 +10,13 @@ namespace tarvelin {
 
 int Field::width() const {
     switch (encoding) {
-    case Encoding::Port:
-    case Encoding::Word:
-        return 2;
-    case Encoding::Text16:
-        return 16;
-    default:
-        return 1;
+        case Encoding::Port:
+        case Encoding::Word:
+            return 2;
+        case Encoding::Text16:
+            return 16;
+        default:
+            return 1;
     }
 }
 
@@ -28,13 +28,16 @@ std::vector<std::int16_t> Field::addresses() const {
 
 void addOctets(MemoryMap& map, const QString& label, const QString& array, std::int16_t first) {
     for (int j = 0; j < 4; ++j)
-        map.push_back({label, member(array, 3 - j), Encoding::Octet, static_cast<std::int16_t>(first + j), 0, 255});
+        map.push_back(
+            {label, member(array, 3 - j), Encoding::Octet, static_cast<std::int16_t>(first + j), 0, 255});
 }
 
 namespace {
 
 // The option pair `array`: member 0 ("Yes") when `yes`, else member 1 ("No").
-void choose(Form& form, const QString& array, bool yes) { form.setChecked(member(array, yes ? 0 : 1), true); }
+void choose(Form& form, const QString& array, bool yes) {
+    form.setChecked(member(array, yes ? 0 : 1), true);
+}
 
 QString shownText(const QString& text) {
     QString t = text.trimmed();
@@ -47,82 +50,83 @@ QString shownText(const QString& text) {
 void decodeInto(Form& form, const Field& field, const std::vector<int>& bytes) {
     const int b = bytes.empty() ? 0 : bytes.front();
     switch (field.encoding) {
-    case Encoding::Octet:
-    case Encoding::Count:
-        form.setText(field.control, integerToText(b));
-        break;
-    case Encoding::SignedByte:
-        form.setText(field.control, integerToSignedText(b));
-        break;
-    case Encoding::Port:
-        form.setText(field.control,
-                     integerToSignedText(unpackPort(static_cast<Byte>(bytes[0]), static_cast<Byte>(bytes[1]))));
-        break;
-    case Encoding::Word: {
-        const std::int32_t w = bytes[0] * 256 + bytes[1];
-        form.setText(field.control, integerToSignedText(w <= 32768 ? w : w - 65536));
-        break;
-    }
-    case Encoding::AccessLevel:
-        if (b >= 49 && b <= 51) form.setSelectedIndex(field.control, b - 49);
-        break;
-    case Encoding::PasswordFlag:
-        choose(form, QStringLiteral("EnablePW"), (b & 2) != 0);
-        break;
-    case Encoding::TrustFlags:
-        form.setText(QStringLiteral("PLCconfig"), integerToSignedText(b));
-        choose(form, QStringLiteral("Tarvelintrusted"), (b & 4) != 0);
-        choose(form, QStringLiteral("MBtrusted"), (b & 16) != 0);
-        break;
-    case Encoding::Text16: {
-        Text16 text{};
-        for (std::size_t i = 0; i < text.size() && i < bytes.size(); ++i) text[i] = static_cast<Byte>(bytes[i]);
-        form.setText(field.control, unpackText16(text));
-        break;
-    }
-    case Encoding::MacOctet:
-        form.setText(field.control, QString::number(b, 16).toUpper());
-        break;
-    case Encoding::ZeroByte:
-        break;
+        case Encoding::Octet:
+        case Encoding::Count:
+            form.setText(field.control, integerToText(b));
+            break;
+        case Encoding::SignedByte:
+            form.setText(field.control, integerToSignedText(b));
+            break;
+        case Encoding::Port:
+            form.setText(field.control, integerToSignedText(unpackPort(static_cast<Byte>(bytes[0]),
+                                                                       static_cast<Byte>(bytes[1]))));
+            break;
+        case Encoding::Word: {
+            const std::int32_t w = bytes[0] * 256 + bytes[1];
+            form.setText(field.control, integerToSignedText(w <= 32768 ? w : w - 65536));
+            break;
+        }
+        case Encoding::AccessLevel:
+            if (b >= 49 && b <= 51) form.setSelectedIndex(field.control, b - 49);
+            break;
+        case Encoding::PasswordFlag:
+            choose(form, QStringLiteral("EnablePW"), (b & 2) != 0);
+            break;
+        case Encoding::TrustFlags:
+            form.setText(QStringLiteral("PLCconfig"), integerToSignedText(b));
+            choose(form, QStringLiteral("Tarvelintrusted"), (b & 4) != 0);
+            choose(form, QStringLiteral("MBtrusted"), (b & 16) != 0);
+            break;
+        case Encoding::Text16: {
+            Text16 text{};
+            for (std::size_t i = 0; i < text.size() && i < bytes.size(); ++i)
+                text[i] = static_cast<Byte>(bytes[i]);
+            form.setText(field.control, unpackText16(text));
+            break;
+        }
+        case Encoding::MacOctet:
+            form.setText(field.control, QString::number(b, 16).toUpper());
+            break;
+        case Encoding::ZeroByte:
+            break;
     }
 }
 
 std::optional<std::vector<int>> encodeFrom(const Form& form, const Field& field) {
     switch (field.encoding) {
-    case Encoding::Octet:
-    case Encoding::Count:
-    case Encoding::SignedByte: {
-        auto v = readWholeNumber(form.text(field.control));
-        if (!v || *v < field.low || *v > field.high || *v < 0 || *v > 255) return std::nullopt;
-        return std::vector<int>{static_cast<int>(*v)};
-    }
-    case Encoding::Port: {
-        auto v = readWholeNumber(form.text(field.control));
-        auto bytes = v ? packPort(*v) : std::nullopt;
-        if (!bytes) return std::nullopt;
-        return std::vector<int>{(*bytes)[0], (*bytes)[1]};
-    }
-    case Encoding::Word: {
-        auto v = readWholeNumber(form.text(field.control));
-        if (!v || *v < field.low || *v > field.high || *v < -32768 || *v > 65535) return std::nullopt;
-        const std::int64_t w = *v < 0 ? *v + 65536 : *v;
-        return std::vector<int>{static_cast<int>(w / 256), static_cast<int>(w % 256)};
-    }
-    case Encoding::AccessLevel:
-        // No selection (-1) gives 48, as the controller has always been sent.
-        return std::vector<int>{form.selectedIndex(field.control) + 49};
-    case Encoding::ZeroByte:
-        return std::vector<int>{0};
-    case Encoding::Text16: {
-        auto bytes = packText16(form.text(field.control));
-        if (!bytes) return std::nullopt;
-        return std::vector<int>(bytes->begin(), bytes->end());
-    }
-    case Encoding::PasswordFlag:
-    case Encoding::TrustFlags:
-    case Encoding::MacOctet:
-        break;
+        case Encoding::Octet:
+        case Encoding::Count:
+        case Encoding::SignedByte: {
+            auto v = readWholeNumber(form.text(field.control));
+            if (!v || *v < field.low || *v > field.high || *v < 0 || *v > 255) return std::nullopt;
+            return std::vector<int>{static_cast<int>(*v)};
+        }
+        case Encoding::Port: {
+            auto v = readWholeNumber(form.text(field.control));
+            auto bytes = v ? packPort(*v) : std::nullopt;
+            if (!bytes) return std::nullopt;
+            return std::vector<int>{(*bytes)[0], (*bytes)[1]};
+        }
+        case Encoding::Word: {
+            auto v = readWholeNumber(form.text(field.control));
+            if (!v || *v < field.low || *v > field.high || *v < -32768 || *v > 65535) return std::nullopt;
+            const std::int64_t w = *v < 0 ? *v + 65536 : *v;
+            return std::vector<int>{static_cast<int>(w / 256), static_cast<int>(w % 256)};
+        }
+        case Encoding::AccessLevel:
+            // No selection (-1) gives 48, as the controller has always been sent.
+            return std::vector<int>{form.selectedIndex(field.control) + 49};
+        case Encoding::ZeroByte:
+            return std::vector<int>{0};
+        case Encoding::Text16: {
+            auto bytes = packText16(form.text(field.control));
+            if (!bytes) return std::nullopt;
+            return std::vector<int>(bytes->begin(), bytes->end());
+        }
+        case Encoding::PasswordFlag:
+        case Encoding::TrustFlags:
+        case Encoding::MacOctet:
+            break;
     }
     return std::nullopt;
 }
@@ -131,36 +135,42 @@ std::optional<QString> validate(const Form& form, const MemoryMap& map) {
     for (const Field& field : map) {
         if (!field.writable()) continue;
         switch (field.encoding) {
-        case Encoding::Octet:
-        case Encoding::Count:
-        case Encoding::SignedByte:
-        case Encoding::Port:
-        case Encoding::Word:
-            if (!encodeFrom(form, field)) {
-                const std::int64_t high = field.encoding == Encoding::Port ? 65535 : field.high;
-                return QStringLiteral("%1: %2 is not between %3 and %4")
-                    .arg(field.label, shownText(form.text(field.control)))
-                    .arg(field.low)
-                    .arg(high);
+            case Encoding::Octet:
+            case Encoding::Count:
+            case Encoding::SignedByte:
+            case Encoding::Port:
+            case Encoding::Word:
+                if (!encodeFrom(form, field)) {
+                    const std::int64_t high = field.encoding == Encoding::Port ? 65535 : field.high;
+                    return QStringLiteral("%1: %2 is not between %3 and %4")
+                        .arg(field.label, shownText(form.text(field.control)))
+                        .arg(field.low)
+                        .arg(high);
+                }
+                break;
+            case Encoding::Text16: {
+                const QString text = form.text(field.control);
+                const int at = firstCharacterWithoutByte(text);
+                if (at >= 0)
+                    return QStringLiteral(
+                               "%1: the character '%2' cannot be stored (single-byte characters only)")
+                        .arg(field.label, text.mid(at, text.at(at).isHighSurrogate() ? 2 : 1));
+                break;
             }
-            break;
-        case Encoding::Text16: {
-            const QString text = form.text(field.control);
-            const int at = firstCharacterWithoutByte(text);
-            if (at >= 0)
-                return QStringLiteral("%1: the character '%2' cannot be stored (single-byte characters only)")
-                    .arg(field.label, text.mid(at, text.at(at).isHighSurrogate() ? 2 : 1));
-            break;
-        }
-        default:
-            break;
+            default:
+                break;
         }
     }
     return std::nullopt;
 }
 
 namespace {
-bool aborted() { return Busy::instance().abortRequested(); }
+// Asked to stop (the program is quitting): the step just done is the last.
+bool aborted(MemoryAccess& access) {
+    if (!Busy::instance().abortRequested()) return false;
+    access.setOutcome(Outcome::Interrupted);
+    return true;
+}
 }  // namespace
 
 bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
@@ -170,11 +180,12 @@ bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::in
         std::vector<int> bytes;
         for (std::int16_t address : field.addresses()) {
             const int value = access.readMemory(id, address);
-            if (value < 0 || aborted()) return false;
+            if (value < 0 || aborted(access)) return false;
             bytes.push_back(value);
         }
         decodeInto(form, field, bytes);
-        if (onFlagByte && (field.encoding == Encoding::PasswordFlag || field.encoding == Encoding::TrustFlags))
+        if (onFlagByte &&
+            (field.encoding == Encoding::PasswordFlag || field.encoding == Encoding::TrustFlags))
             onFlagByte(field, bytes.front());
     }
     return true;
@@ -195,7 +206,8 @@ bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std:
         }
         const auto addresses = field.addresses();
         for (std::size_t i = 0; i < addresses.size(); ++i) {
-            if (!access.writeMemory(id, addresses[i], static_cast<std::int16_t>(bytes[i])) || aborted()) return false;
+            if (!access.writeMemory(id, addresses[i], static_cast<std::int16_t>(bytes[i])) || aborted(access))
+                return false;
         }
         if (written) written->push_back({&field, std::move(bytes)});
     }
@@ -204,21 +216,22 @@ bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std:
 
 QString describeBytes(const Field& field, const std::vector<int>& bytes) {
     switch (field.encoding) {
-    case Encoding::Port:
-        return QString::number(unpackPort(static_cast<Byte>(bytes[0]), static_cast<Byte>(bytes[1])));
-    case Encoding::Word: {
-        const int w = bytes[0] * 256 + bytes[1];
-        return QString::number(w <= 32768 ? w : w - 65536);
-    }
-    case Encoding::Text16: {
-        Text16 text{};
-        for (std::size_t i = 0; i < text.size() && i < bytes.size(); ++i) text[i] = static_cast<Byte>(bytes[i]);
-        return unpackText16(text);
-    }
-    case Encoding::MacOctet:
-        return QString::number(bytes.front(), 16).toUpper();
-    default:
-        return QString::number(bytes.front());
+        case Encoding::Port:
+            return QString::number(unpackPort(static_cast<Byte>(bytes[0]), static_cast<Byte>(bytes[1])));
+        case Encoding::Word: {
+            const int w = bytes[0] * 256 + bytes[1];
+            return QString::number(w <= 32768 ? w : w - 65536);
+        }
+        case Encoding::Text16: {
+            Text16 text{};
+            for (std::size_t i = 0; i < text.size() && i < bytes.size(); ++i)
+                text[i] = static_cast<Byte>(bytes[i]);
+            return unpackText16(text);
+        }
+        case Encoding::MacOctet:
+            return QString::number(bytes.front(), 16).toUpper();
+        default:
+            return QString::number(bytes.front());
     }
 }
 

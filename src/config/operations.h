@@ -8,36 +8,22 @@
 #include <optional>
 
 #include "memorymap.h"
+#include "serial/outcome.h"
 
 namespace tarvelin {
 
+class FlagByteHolder;
 class Form;
 class MemoryAccess;
 class Terminal;
 
 inline constexpr const char* kVerifyControl = "VerifyAfterSave";
-
-// How a retrieve or store ended (the message line says it to the user; a
-// command line turns it into its exit code).
-enum class Outcome {
-    Done,            // "Successfully Retrieved Setup Data" / "Setup Data Stored to Device"
-    Busy,            // another operation is running; nothing was done
-    PortNotOpen,     // the port could not be opened; nothing was sent
-    NoResponse,      // no reply (or the port went away)
-    InvalidResponse, // a reply that does not belong to the command
-    OutOfStep,       // stray replies, or the command echoed: "Invalid response from Device!"
-    Refused,         // a value does not fit; nothing was sent
-    VerifyMismatch,  // the read-back differs from what was written
-};
 inline constexpr const char* kResetControl = "ResetPLC";
 
 // Opens the port, clears the message line, lets events through once and
 // identifies the controller: its station ID, or empty when the operation ends
-// here (whatever went wrong is shown already; `failed` says what).
-std::optional<std::int16_t> beginOperation(MemoryAccess& access, Terminal& terminal, Outcome& failed);
-
-// The outcome of the exchange that just failed.
-Outcome failureOf(const MemoryAccess& access);
+// here (whatever went wrong is shown already; access.lastOutcome() says what).
+std::optional<std::int16_t> beginOperation(MemoryAccess& access, Terminal& terminal);
 
 struct StoreSteps {
     // Runs after the identification, before "MENABLE"; false ends the store.
@@ -53,15 +39,23 @@ struct StoreSteps {
 Outcome storeBlock(Form& form, MemoryAccess& access, Terminal& terminal, const MemoryMap& map,
                    const StoreSteps& steps);
 
+// The flag byte at 566 is shared by both windows, and each store writes all
+// of it. Until the holder has had it from the controller, it holds neither
+// the other window's bits nor those nobody owns: read it first, hand it to
+// `keep`, and note that it came from the controller. False when the read
+// failed (its failure is on the message line).
+bool preReadFlagByte(FlagByteHolder& holder, MemoryAccess& access, std::int16_t id,
+                     const std::function<void(int flags)>& keep);
+
 // What one written row holds, for the read-back.
 struct WrittenRow {
     const Field* field;
     std::vector<int> bytes;
 };
 
-// Reads every written row back. Empty when all match; otherwise the message
-// ("Verify failed: Node Name reads 'Press 7', wrote 'Press 8'"), or an empty
-// message when a read failed (its failure is on the message line).
-std::optional<QString> verifyRows(const std::vector<WrittenRow>& rows, MemoryAccess& access, std::int16_t id);
+// Reads every written row back: Success when all match; VerifyMismatch with
+// the difference on the message line ("Verify failed: Node Name reads
+// 'Press 7', wrote 'Press 8'"); or the failure of a read.
+Outcome verifyRows(const std::vector<WrittenRow>& rows, MemoryAccess& access, std::int16_t id);
 
 }  // namespace tarvelin

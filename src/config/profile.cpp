@@ -28,22 +28,22 @@ std::vector<Key> keysOf(const MemoryMap& map) {
     std::vector<Key> keys;
     for (const Field& field : map) {
         switch (field.encoding) {
-        case Encoding::AccessLevel:
-            keys.push_back({field.control, KeyKind::Level, &field});
-            break;
-        case Encoding::PasswordFlag:
-            keys.push_back({QStringLiteral("EnablePW"), KeyKind::Pair, &field});
-            break;
-        case Encoding::TrustFlags:
-            keys.push_back({QStringLiteral("Tarvelintrusted"), KeyKind::Pair, &field});
-            keys.push_back({QStringLiteral("MBtrusted"), KeyKind::Pair, &field});
-            break;
-        case Encoding::ZeroByte:
-        case Encoding::MacOctet:
-            break;
-        default:
-            keys.push_back({field.control, KeyKind::Text, &field});
-            break;
+            case Encoding::AccessLevel:
+                keys.push_back({field.control, KeyKind::Level, &field});
+                break;
+            case Encoding::PasswordFlag:
+                keys.push_back({QStringLiteral("EnablePW"), KeyKind::Pair, &field});
+                break;
+            case Encoding::TrustFlags:
+                keys.push_back({QStringLiteral("Tarvelintrusted"), KeyKind::Pair, &field});
+                keys.push_back({QStringLiteral("MBtrusted"), KeyKind::Pair, &field});
+                break;
+            case Encoding::ZeroByte:
+            case Encoding::MacOctet:
+                break;
+            default:
+                keys.push_back({field.control, KeyKind::Text, &field});
+                break;
         }
     }
     return keys;
@@ -55,7 +55,9 @@ const Key* findKey(const std::vector<Key>& keys, const QString& name) {
     return nullptr;
 }
 
-bool numeric(const Field& field) { return field.encoding != Encoding::Text16; }
+bool numeric(const Field& field) {
+    return field.encoding != Encoding::Text16;
+}
 
 // Numeric boxes that show a leading blank before a value that is not negative.
 bool showsBlank(const Field& field) {
@@ -106,13 +108,20 @@ QString savedText(const QString& text, const Field& field) {
 
 QString typeName(const QJsonValue& v) {
     switch (v.type()) {
-    case QJsonValue::Null: return QStringLiteral("null");
-    case QJsonValue::Bool: return QStringLiteral("true/false");
-    case QJsonValue::Double: return QStringLiteral("a number");
-    case QJsonValue::String: return QStringLiteral("a text");
-    case QJsonValue::Array: return QStringLiteral("a list");
-    case QJsonValue::Object: return QStringLiteral("an object");
-    default: return QStringLiteral("nothing");
+        case QJsonValue::Null:
+            return QStringLiteral("null");
+        case QJsonValue::Bool:
+            return QStringLiteral("true/false");
+        case QJsonValue::Double:
+            return QStringLiteral("a number");
+        case QJsonValue::String:
+            return QStringLiteral("a text");
+        case QJsonValue::Array:
+            return QStringLiteral("a list");
+        case QJsonValue::Object:
+            return QStringLiteral("an object");
+        default:
+            return QStringLiteral("nothing");
     }
 }
 
@@ -128,83 +137,87 @@ QJsonObject blockToJson(const Form& form, const MemoryMap& map) {
     QJsonObject out;
     for (const Key& key : keysOf(map)) {
         switch (key.kind) {
-        case KeyKind::Text:
-            out.insert(key.name, savedText(form.text(key.name), *key.field));
-            break;
-        case KeyKind::Level: {
-            const int index = form.selectedIndex(key.name);
-            out.insert(key.name, index >= 0 ? QJsonValue(index + 1) : QJsonValue(QJsonValue::Null));
-            break;
-        }
-        case KeyKind::Pair:
-            if (form.isChecked(member(key.name, 0)))
-                out.insert(key.name, QStringLiteral("Yes"));
-            else if (form.isChecked(member(key.name, 1)))
-                out.insert(key.name, QStringLiteral("No"));
-            else
-                out.insert(key.name, QJsonValue(QJsonValue::Null));
-            break;
+            case KeyKind::Text:
+                out.insert(key.name, savedText(form.text(key.name), *key.field));
+                break;
+            case KeyKind::Level: {
+                const int index = form.selectedIndex(key.name);
+                out.insert(key.name, index >= 0 ? QJsonValue(index + 1) : QJsonValue(QJsonValue::Null));
+                break;
+            }
+            case KeyKind::Pair:
+                if (form.isChecked(member(key.name, 0)))
+                    out.insert(key.name, QStringLiteral("Yes"));
+                else if (form.isChecked(member(key.name, 1)))
+                    out.insert(key.name, QStringLiteral("No"));
+                else
+                    out.insert(key.name, QJsonValue(QJsonValue::Null));
+                break;
         }
     }
     return out;
 }
 
-std::optional<ProfileProblem> checkBlock(const QJsonObject& values, const MemoryMap& map,
-                                         const QString& block) {
+std::optional<Failure> checkBlock(const QJsonObject& values, const MemoryMap& map, const QString& block) {
     const auto keys = keysOf(map);
     for (auto it = values.begin(); it != values.end(); ++it) {
         const QString where = QStringLiteral("key \"%1.%2\"").arg(block, it.key());
-        const auto unreadable = [&](const QString& what) { return ProfileProblem{where + what, false}; };
-        const auto doesNotFit = [&](const QString& what) { return ProfileProblem{where + what, true}; };
+        const auto unreadable = [&](const QString& what) {
+            return Failure{Outcome::Unreadable, where + what};
+        };
+        const auto doesNotFit = [&](const QString& what) { return Failure{Outcome::Refused, where + what}; };
         const Key* key = findKey(keys, it.key());
         if (!key) return unreadable(QStringLiteral(" is not a setting of the %1 window").arg(block));
         const QJsonValue value = it.value();
         switch (key->kind) {
-        case KeyKind::Level:
-            if (value.isNull()) break;
-            if (!value.isDouble() || (value.toDouble() != 1 && value.toDouble() != 2 && value.toDouble() != 3))
-                return unreadable(QStringLiteral(" must be 1, 2, 3 or null"));
-            break;
-        case KeyKind::Pair:
-            if (value.isNull()) break;
-            if (!value.isString() || (value.toString() != QLatin1String("Yes") && value.toString() != QLatin1String("No")))
-                return unreadable(QStringLiteral(" must be \"Yes\", \"No\" or null"));
-            break;
-        case KeyKind::Text: {
-            const Field& field = *key->field;
-            const auto text = textOf(value, field);
-            if (!text)
-                return unreadable(
-                    QStringLiteral(" must be %1, not %2")
-                        .arg(numeric(field) ? QStringLiteral("a text or a number") : QStringLiteral("a text"),
-                             typeName(value)));
-            if (field.encoding == Encoding::Text16) {
-                if (const qsizetype at = firstControlCharacter(*text); at >= 0)
-                    return unreadable(
-                        QStringLiteral(" holds a control character (code %1)").arg(text->at(at).unicode()));
-                if (text->size() > 16) return doesNotFit(QStringLiteral(" is longer than 16 characters"));
-                const int at = firstCharacterWithoutByte(*text);
-                if (at >= 0)
-                    return doesNotFit(
-                        QStringLiteral(": the character '%1' cannot be stored (single-byte characters only)")
-                            .arg(text->mid(at, 1)));
+            case KeyKind::Level:
+                if (value.isNull()) break;
+                if (!value.isDouble() ||
+                    (value.toDouble() != 1 && value.toDouble() != 2 && value.toDouble() != 3))
+                    return unreadable(QStringLiteral(" must be 1, 2, 3 or null"));
+                break;
+            case KeyKind::Pair:
+                if (value.isNull()) break;
+                if (!value.isString() ||
+                    (value.toString() != QLatin1String("Yes") && value.toString() != QLatin1String("No")))
+                    return unreadable(QStringLiteral(" must be \"Yes\", \"No\" or null"));
+                break;
+            case KeyKind::Text: {
+                const Field& field = *key->field;
+                const auto text = textOf(value, field);
+                if (!text)
+                    return unreadable(QStringLiteral(" must be %1, not %2")
+                                          .arg(numeric(field) ? QStringLiteral("a text or a number")
+                                                              : QStringLiteral("a text"),
+                                               typeName(value)));
+                if (field.encoding == Encoding::Text16) {
+                    if (const qsizetype at = firstControlCharacter(*text); at >= 0)
+                        return unreadable(QStringLiteral(" holds a control character (code %1)")
+                                              .arg(text->at(at).unicode()));
+                    if (text->size() > 16) return doesNotFit(QStringLiteral(" is longer than 16 characters"));
+                    const int at = firstCharacterWithoutByte(*text);
+                    if (at >= 0)
+                        return doesNotFit(
+                            QStringLiteral(
+                                ": the character '%1' cannot be stored (single-byte characters only)")
+                                .arg(text->mid(at, 1)));
+                    break;
+                }
+                if (value.isDouble() ? value.toDouble() != std::trunc(value.toDouble())
+                                     : !wholeDecimal(*text, showsBlank(field)))
+                    return unreadable(QStringLiteral(" must be a whole decimal number, not \"%1\"")
+                                          .arg(value.isDouble() ? *text : text->left(24)));
+                HeadlessForm scratch;
+                scratch.setText(key->name, *text);
+                if (!encodeFrom(scratch, field)) {
+                    const std::int64_t high = field.encoding == Encoding::Port ? 65535 : field.high;
+                    return doesNotFit(QStringLiteral(": %1 is not between %2 and %3")
+                                          .arg(text->trimmed().left(24))
+                                          .arg(field.low)
+                                          .arg(high));
+                }
                 break;
             }
-            if (value.isDouble() ? value.toDouble() != std::trunc(value.toDouble())
-                                 : !wholeDecimal(*text, showsBlank(field)))
-                return unreadable(QStringLiteral(" must be a whole decimal number, not \"%1\"")
-                                      .arg(value.isDouble() ? *text : text->left(24)));
-            HeadlessForm scratch;
-            scratch.setText(key->name, *text);
-            if (!encodeFrom(scratch, field)) {
-                const std::int64_t high = field.encoding == Encoding::Port ? 65535 : field.high;
-                return doesNotFit(QStringLiteral(": %1 is not between %2 and %3")
-                                      .arg(text->trimmed().left(24))
-                                      .arg(field.low)
-                                      .arg(high));
-            }
-            break;
-        }
         }
     }
     return std::nullopt;
@@ -215,20 +228,20 @@ void applyBlock(const QJsonObject& values, Form& form, const MemoryMap& map) {
         if (!values.contains(key.name)) continue;
         const QJsonValue value = values.value(key.name);
         switch (key.kind) {
-        case KeyKind::Text:
-            form.setText(key.name, textOf(value, *key.field).value_or(QString()));
-            break;
-        case KeyKind::Level:
-            form.setSelectedIndex(key.name, value.isNull() ? -1 : value.toInt() - 1);
-            break;
-        case KeyKind::Pair:
-            if (value.isNull()) {
-                form.setChecked(member(key.name, 0), false);
-                form.setChecked(member(key.name, 1), false);
-            } else {
-                form.setChecked(member(key.name, value.toString() == QLatin1String("Yes") ? 0 : 1), true);
-            }
-            break;
+            case KeyKind::Text:
+                form.setText(key.name, textOf(value, *key.field).value_or(QString()));
+                break;
+            case KeyKind::Level:
+                form.setSelectedIndex(key.name, value.isNull() ? -1 : value.toInt() - 1);
+                break;
+            case KeyKind::Pair:
+                if (value.isNull()) {
+                    form.setChecked(member(key.name, 0), false);
+                    form.setChecked(member(key.name, 1), false);
+                } else {
+                    form.setChecked(member(key.name, value.toString() == QLatin1String("Yes") ? 0 : 1), true);
+                }
+                break;
         }
     }
 }
@@ -251,33 +264,30 @@ QByteArray profileText(const Profile& profile) {
 }
 
 std::optional<QJsonObject> readProfileLoosely(const QString& path) {
-    const auto bytes = readSmallFile(path, kLargestProfile, nullptr);
+    const auto bytes = readSmallFile(path, kLargestProfile);
     if (!bytes) return std::nullopt;
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes);
     if (!doc.isObject()) return std::nullopt;
     return doc.object();
 }
 
-std::optional<Profile> readProfile(const QString& path, const MemoryMap* basic, const MemoryMap* advanced,
-                                   ProfileProblem* problem) {
-    const auto fail = [&](const QString& why, bool doesNotFit = false) -> std::optional<Profile> {
-        if (problem)
-            *problem = {QStringLiteral("Profile %1: %2").arg(QDir::toNativeSeparators(path), why),
-                        doesNotFit};
-        return std::nullopt;
+Result<Profile> readProfile(const QString& path, const MemoryMap* basic, const MemoryMap* advanced) {
+    const auto fail = [&](const QString& why, Outcome outcome = Outcome::Unreadable) {
+        return Failure{outcome, QStringLiteral("Profile %1: %2").arg(QDir::toNativeSeparators(path), why)};
     };
-    QString error;
-    const auto bytes = readSmallFile(path, kLargestProfile, &error);
-    if (!bytes) return fail(error);
+    const auto bytes = readSmallFile(path, kLargestProfile);
+    if (!bytes) return fail(bytes.failure().message);
     QJsonParseError parse{};
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &parse);
     if (parse.error != QJsonParseError::NoError)
-        return fail(QStringLiteral("not valid JSON (%1 at character %2)").arg(parse.errorString()).arg(parse.offset));
+        return fail(
+            QStringLiteral("not valid JSON (%1 at character %2)").arg(parse.errorString()).arg(parse.offset));
     if (!doc.isObject()) return fail(QStringLiteral("not a profile (no JSON object)"));
     const QJsonObject root = doc.object();
     if (root.value(QStringLiteral("format")).toString() != QLatin1String(kProfileFormat))
         return fail(QStringLiteral("key \"format\" must be \"%1\"").arg(QString::fromLatin1(kProfileFormat)));
-    if (!root.value(QStringLiteral("version")).isDouble() || root.value(QStringLiteral("version")).toInt() != kProfileVersion)
+    if (!root.value(QStringLiteral("version")).isDouble() ||
+        root.value(QStringLiteral("version")).toInt() != kProfileVersion)
         return fail(QStringLiteral("key \"version\" must be %1").arg(kProfileVersion));
 
     Profile profile;
@@ -296,7 +306,7 @@ std::optional<Profile> readProfile(const QString& path, const MemoryMap* basic, 
         const bool isBasic = name == QLatin1String("basic");
         const MemoryMap* map = isBasic ? basic : advanced;
         if (auto wrong = map ? checkBlock(values, *map, name) : std::nullopt)
-            return fail(wrong->message, wrong->doesNotFit);
+            return fail(wrong->message, wrong->outcome);
         (isBasic ? profile.basic : profile.advanced) = values;
     }
     return profile;

@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "memorymap.h"
+#include "serial/outcome.h"
 
 namespace tarvelin {
 
@@ -41,18 +42,13 @@ QJsonObject blockToJson(const Form& form, const MemoryMap& map);
 // fit; anything else (an unknown key, a wrong type, a text that is not a
 // whole decimal number in a numeric box, a control character in a text, a
 // file that is no profile) makes the profile unreadable.
-struct ProfileProblem {
-    QString message;  // names the key (or the file)
-    bool doesNotFit = false;
-};
-
 // Checks every key of a block strictly: profiles are our own format, so a
 // value must be what its control holds. Numeric boxes take whole decimal
 // numbers ("192", " 9080", "-45": a leading blank where the box shows one) or
 // whole JSON numbers; texts hold no control characters. `block` is "basic" or
 // "advanced" (for the messages). Empty when all is well.
-std::optional<ProfileProblem> checkBlock(const QJsonObject& values, const MemoryMap& map,
-                                         const QString& block);
+// A failure is Refused (the value does not fit) or Unreadable (anything else).
+std::optional<Failure> checkBlock(const QJsonObject& values, const MemoryMap& map, const QString& block);
 
 // Puts a checked block into the form through its normal change rules. Keys
 // the block does not name are left as they are.
@@ -68,8 +64,7 @@ struct Profile {
 // anything else is refused without waiting for it). A block whose map is not
 // given is only checked to be an object (a window checks its own block; the
 // command line both).
-std::optional<Profile> readProfile(const QString& path, const MemoryMap* basic, const MemoryMap* advanced,
-                                   ProfileProblem* problem);
+Result<Profile> readProfile(const QString& path, const MemoryMap* basic, const MemoryMap* advanced);
 
 // The JSON object a file holds, unchecked; empty when it cannot be read or
 // holds no JSON object. Save Profile keeps what an existing file holds.

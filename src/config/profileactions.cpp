@@ -18,7 +18,9 @@ const QString kFilter = QStringLiteral("Tarvelin profiles (*.json);;All files (*
 
 namespace {
 // This window's map where the block is this window's, nothing for the other.
-const MemoryMap* mapFor(Block wanted, Block block, const MemoryMap& map) { return wanted == block ? &map : nullptr; }
+const MemoryMap* mapFor(Block wanted, Block block, const MemoryMap& map) {
+    return wanted == block ? &map : nullptr;
+}
 QString blockName(Block block) {
     return block == Block::Basic ? QStringLiteral("basic") : QStringLiteral("advanced");
 }
@@ -33,28 +35,28 @@ void saveProfileFromWindow(QWidget* window, const Form& form, Block block, const
     // window's old block would not load. A file that holds no JSON object is
     // replaced, as the user agreed in the dialog.
     const QJsonObject existing = readProfileLoosely(path).value_or(QJsonObject());
-    QString error;
-    if (!writeFileAtomically(path, profileTextWith(existing, blockName(block), blockToJson(form, map)),
-                             &error))
-        Notifier::current().message(
-            window, QString::fromLatin1(kProgramTitle),
-            QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), error),
-            Notifier::Icon::Critical);
+    const auto written =
+        writeFileAtomically(path, profileTextWith(existing, blockName(block), blockToJson(form, map)));
+    if (!written)
+        Notifier::current().message(window, QString::fromLatin1(kProgramTitle),
+                                    QStringLiteral("Cannot write %1: %2")
+                                        .arg(QDir::toNativeSeparators(path), written.failure().message),
+                                    Notifier::Icon::Critical);
 }
 
 bool loadProfileIntoWindow(QWidget* window, Form& form, Block block, const MemoryMap& map) {
-    const QString path = Notifier::current().chooseFileToOpen(window, QStringLiteral("Load Profile"), kFilter);
+    const QString path =
+        Notifier::current().chooseFileToOpen(window, QStringLiteral("Load Profile"), kFilter);
     if (path.isEmpty()) return false;
-    ProfileProblem problem;
     const auto profile =
-        readProfile(path, mapFor(Block::Basic, block, map), mapFor(Block::Advanced, block, map), &problem);
-    const auto& values = profile ? (block == Block::Basic ? profile->basic : profile->advanced) : std::nullopt;
-    if (profile && !values)
-        problem.message = QStringLiteral("Profile %1 holds no %2 settings.")
-                              .arg(QDir::toNativeSeparators(path), blockName(block));
+        readProfile(path, mapFor(Block::Basic, block, map), mapFor(Block::Advanced, block, map));
+    const auto& values =
+        profile ? (block == Block::Basic ? profile->basic : profile->advanced) : std::nullopt;
     if (!values) {
-        Notifier::current().message(window, QString::fromLatin1(kProgramTitle), problem.message,
-                                    Notifier::Icon::Warning);
+        const QString why = profile ? QStringLiteral("Profile %1 holds no %2 settings.")
+                                          .arg(QDir::toNativeSeparators(path), blockName(block))
+                                    : profile.failure().message;
+        Notifier::current().message(window, QString::fromLatin1(kProgramTitle), why, Notifier::Icon::Warning);
         return false;
     }
     applyBlock(*values, form, map);

@@ -8,24 +8,23 @@
 
 namespace tarvelin {
 
-std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit, QString* error) {
-    return platform::readRegularFile(path, limit, error);
+Result<QByteArray> readSmallFile(const QString& path, qint64 limit) {
+    QString why;
+    if (auto bytes = platform::readRegularFile(path, limit, &why)) return std::move(*bytes);
+    return Failure{Outcome::Unreadable, why};
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    const auto fail = [&](const QString& why) {
-        if (error) *error = why;
-        return false;
-    };
+Result<void> writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    const auto fail = [](const QString& why) { return Failure{Outcome::WriteFailed, why}; };
     // A device such as /dev/full, a pipe or a folder must never be replaced by a file.
     switch (platform::fileKind(path)) {
-    case platform::FileKind::Folder:
-        return fail(QStringLiteral("it is a folder, not a file"));
-    case platform::FileKind::Other:
-        return fail(QStringLiteral("it is not a regular file (a device, a pipe or a socket)"));
-    case platform::FileKind::Missing:
-    case platform::FileKind::Regular:
-        break;
+        case platform::FileKind::Folder:
+            return fail(QStringLiteral("it is a folder, not a file"));
+        case platform::FileKind::Other:
+            return fail(QStringLiteral("it is not a regular file (a device, a pipe or a socket)"));
+        case platform::FileKind::Missing:
+        case platform::FileKind::Regular:
+            break;
     }
     // No direct-write fallback: a file that cannot be replaced whole is not written at all.
     QSaveFile file(path);
@@ -39,7 +38,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         return fail(why);
     }
     if (!file.commit()) return fail(file.errorString());
-    return true;
+    return {};
 }
 
 }  // namespace tarvelin

@@ -5,7 +5,8 @@
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
+
+#include "outcome.h"
 
 namespace tarvelin {
 
@@ -14,16 +15,16 @@ inline constexpr qint64 kLargestProfile = 1024 * 1024;
 
 // The content of a regular file (links followed) of at most `limit` bytes.
 // Anything else (a folder, a pipe, a device, a larger file) is refused at
-// once, without waiting for it and without reading it. Empty with `error` set
-// (the reason, without the path) on any failure.
-std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit, QString* error);
+// once, without waiting for it and without reading it. The failure
+// (Unreadable) gives the reason, without the path.
+Result<QByteArray> readSmallFile(const QString& path, qint64 limit);
 
 // Writes `bytes` to `path` through a temporary file next to it, which takes
 // the place of the old file only once every byte is written. An existing
 // target that is not a regular file (a device such as /dev/full, a pipe, a
-// folder) is refused: it must never be replaced by a file. False with `error`
-// set (the reason, without the path) on any failure; the old file is then as
+// folder) is refused: it must never be replaced by a file. The failure
+// (WriteFailed) gives the reason, without the path; the old file is then as
 // it was.
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+Result<void> writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 }  // namespace tarvelin

@@ -410,11 +410,10 @@ void SerialCommWindow::saveLog_Click() {
     QString text = responseBox_->toPlainText();
     if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    QString error;
-    if (!writeFileAtomically(path, text.toUtf8(), &error)) {
+    if (const auto written = writeFileAtomically(path, text.toUtf8()); !written) {
         Notifier::current().message(this, QString::fromLatin1(kProgramTitle),
                                     QStringLiteral("The log could not be saved to %1.\n%2")
-                                        .arg(QDir::toNativeSeparators(path), error),
+                                        .arg(QDir::toNativeSeparators(path), written.failure().message),
                                     Notifier::Icon::Warning);
     }
 }

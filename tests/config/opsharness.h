@@ -15,6 +15,7 @@
 #include "config/messageline.h"
 #include "config/operations.h"
 #include "serial/lineterminal.h"
+#include "serial/notifier.h"
 #include "support/simline.h"
 #include "support/testnotifier.h"
 
@@ -24,17 +25,18 @@ class RecordingMessageLine final : public MessageLine {
 public:
     QString caption() const override { return caption_; }
     void setCaption(const QString& caption) override { caption_ = caption; }
-    QColor color() const override { return color_; }
-    void setColor(const QColor& color) override { color_ = color; }
+    Rgb color() const override { return color_; }
+    void setColor(const Rgb& color) override { color_ = color; }
     Alignment alignment() const override { return alignment_; }
     void setAlignment(Alignment alignment) override { alignment_ = alignment; }
     void processEvents() override { shown_ << caption_; }
+    void beep() override { Notifier::current().beep(); }
     // The caption at every "let events through".
     const QStringList& shown() const { return shown_; }
 
 private:
     QString caption_;
-    QColor color_ = kRed;
+    Rgb color_ = kRed;
     Alignment alignment_ = Alignment::Center;
     QStringList shown_;
 };

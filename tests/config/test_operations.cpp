@@ -11,7 +11,6 @@ using namespace tarvelin;
 using namespace tarvelin::test;
 
 Q_DECLARE_METATYPE(korvex::Config)
-Q_DECLARE_METATYPE(tarvelin::LineFailure)
 Q_DECLARE_METATYPE(tarvelin::Outcome)
 
 namespace {
@@ -744,17 +743,16 @@ void OperationsTest::replyJudging_data() {
     QTest::addColumn<QByteArray>("waiting");  // on the line before the command goes out
     QTest::addColumn<QByteArray>("reply");    // without its CR
     QTest::addColumn<int>("value");           // byte, write result or station; -1 for a refused read or IR
-    QTest::addColumn<LineFailure>("why");
+    QTest::addColumn<Outcome>("why");
     const auto fcs = [](int station, std::string body) {
         return QByteArray::fromStdString(appendFCS(static_cast<std::int16_t>(station), body));
     };
     const auto row = [](const char* name, const char* command, const QByteArray& waiting,
-                        const QByteArray& reply, int value, LineFailure why) {
-        QTest::newRow(name) << command << waiting << reply << value << why;
-    };
+                        const QByteArray& reply, int value,
+                        Outcome why) { QTest::newRow(name) << command << waiting << reply << value << why; };
     const QByteArray good = fcs(1, "MRC0");
-    const auto none = LineFailure::None;
-    const auto invalid = LineFailure::Invalid;
+    const auto none = Outcome::Success;
+    const auto invalid = Outcome::InvalidResponse;
     row("good", "MR", "", good, 0xC0, none);
     row("lower-case data digits", "MR", "", fcs(1, "MRc0"), 0xC0, none);
     row("no check sum", "MR", "", "@01MRC0", 0xC0, none);
@@ -766,18 +764,17 @@ void OperationsTest::replyJudging_data() {
     row("lower-case m", "MR", "", fcs(1, "mRC0"), -1, invalid);
     row("another station", "MR", "", fcs(2, "MRC0"), -1, invalid);
     row("too short", "MR", "", "@01", -1, invalid);
-    row("the command echoed", "MR", "", "@01MR020C2F*", -1, LineFailure::Echo);
-    row("two replies in one read", "MR", "", good + "\r" + good, -1, LineFailure::OutOfStep);
-    row("a reply waits before the command: nothing sent", "MR", good + "\r", good, -1,
-        LineFailure::OutOfStep);
+    row("the command echoed", "MR", "", "@01MR020C2F*", -1, Outcome::Echo);
+    row("two replies in one read", "MR", "", good + "\r" + good, -1, Outcome::OutOfStep);
+    row("a reply waits before the command: nothing sent", "MR", good + "\r", good, -1, Outcome::OutOfStep);
     row("write acknowledged", "MW", "", fcs(1, "MW"), 1, none);
     row("an MR reply to an MW", "MW", "", fcs(1, "MR"), 0, invalid);
     row("write, bad check sum", "MW", "", "@01MW00*", 0, invalid);
     row("station 10, whatever waited before", "IR", "junk\r", "IR0A", 10, none);
     row("IR without the station digits", "IR", "", "IR", -1, invalid);
     row("IR with one digit", "IR", "", "IR1*", -1, invalid);
-    row("IR echoed", "IR", "", "IR*", -1, LineFailure::Echo);
-    row("no IR: as no reply", "IR", "", "XY01", -1, LineFailure::NoResponse);
+    row("IR echoed", "IR", "", "IR*", -1, Outcome::Echo);
+    row("no IR: as no reply", "IR", "", "XY01", -1, Outcome::NoResponse);
 }
 
 void OperationsTest::replyJudging() {
@@ -785,7 +782,7 @@ void OperationsTest::replyJudging() {
     QFETCH(QByteArray, waiting);
     QFETCH(QByteArray, reply);
     QFETCH(int, value);
-    QFETCH(LineFailure, why);
+    QFETCH(Outcome, why);
     OpsHarness h;
     const std::string text = reply.toStdString() + "\r";
     h.line().onWrite([text](ScriptedLine& line, const std::string& written) {
@@ -798,11 +795,11 @@ void OperationsTest::replyJudging() {
     if (command == "MR") QCOMPARE(h.basicAccess.readMemory(1, 524), value);
     if (command == "MW") QCOMPARE(h.basicAccess.writeMemory(1, 524, 0xC0), value);
     if (command == "IR") QCOMPARE(int(h.basicAccess.identifyStation().value_or(-1)), value);
-    QCOMPARE(h.basicAccess.lastFailure(), why);
-    const bool noResponse = why == LineFailure::NoResponse;
-    QCOMPARE(h.basicLine.caption(), why == LineFailure::None ? QString(8, ' ')
-                                    : noResponse             ? QString("No Response from Device!")
-                                                             : QString("Invalid response from Device!"));
+    QCOMPARE(h.basicAccess.lastOutcome(), why);
+    const bool noResponse = why == Outcome::NoResponse;
+    QCOMPARE(h.basicLine.caption(), why == Outcome::Success ? QString(8, ' ')
+                                    : noResponse            ? QString("No Response from Device!")
+                                                            : QString("Invalid response from Device!"));
     QCOMPARE(h.notifier().beeps(), noResponse ? 1 : 0);
     QCOMPARE(h.basicLine.color(), noResponse ? kRed : kBlue);  // "Invalid" keeps the colour it finds
     if (waiting.contains('@')) QVERIFY(h.line().writes().empty());
@@ -834,11 +831,11 @@ void OperationsTest::lineOutOfStep_data() {
         "a late write acknowledgement, then a store", 1, [](auto& c) { c.faults.lateAtAddress = 524; }, 2,
         outOfStep, -1);
     row(
-        "loopback plug", 1, [](auto& c) { c.faults.echo = c.faults.silent = true; }, 1, outOfStep, -1);
+        "loopback plug", 1, [](auto& c) { c.faults.echo = c.faults.silent = true; }, 1, Outcome::Echo, -1);
     row(
-        "echoing converter", 2, [](auto& c) { c.faults.echo = true; }, 1, outOfStep, -1);
+        "echoing converter", 2, [](auto& c) { c.faults.echo = true; }, 1, Outcome::Echo, -1);
     row(
-        "CR LF, each LF in a read of its own", 0, [](auto& c) { c.crlf = true; }, 1, Outcome::Done, 681);
+        "CR LF, each LF in a read of its own", 0, [](auto& c) { c.crlf = true; }, 1, Outcome::Success, 681);
 }
 
 void OperationsTest::lineOutOfStep() {
@@ -860,7 +857,7 @@ void OperationsTest::lineOutOfStep() {
     for (const QString& c : form.textControls())  // what a retrieve fills starts as "old"
         if (op != 1 && form.text(c) != want.text(c)) form.initText(c, "old");
 
-    Outcome got = Outcome::Done;
+    Outcome got = Outcome::Success;
     for (int run = 0; run < runs; ++run) {
         h.controller().clearLog();
         h.controller().clearWrites();
@@ -868,9 +865,9 @@ void OperationsTest::lineOutOfStep() {
     }
     QCOMPARE(got, outcome);
     QCOMPARE((basic ? h.basicLine : h.advancedLine).caption(),
-             QString(outcome != Outcome::Done ? kInvalidResponseText
-                     : op == 1                ? kStoredText
-                                              : kRetrievedText));
+             QString(outcome != Outcome::Success ? kInvalidResponseText
+                     : op == 1                   ? kStoredText
+                                                 : kRetrievedText));
     const auto framed = h.framedCommands();
     std::vector<int> memoryCommands;
     for (const std::string& c : framed)
@@ -880,7 +877,8 @@ void OperationsTest::lineOutOfStep() {
     QVERIFY(framed.empty() || framed.back().starts_with("MR") || framed.back().starts_with("MW"));
     if (op == 1) return;
     for (const QString& c : form.textControls()) {
-        const bool ok = form.text(c) == want.text(c) || (outcome != Outcome::Done && form.text(c) == "old");
+        const bool ok =
+            form.text(c) == want.text(c) || (outcome != Outcome::Success && form.text(c) == "old");
         QVERIFY2(ok, qPrintable(c + ": " + form.text(c)));
     }
 }

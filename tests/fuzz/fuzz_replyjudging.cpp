@@ -1,5 +1,4 @@
 // Reply judging and byte decoding of the memory command layer.
-#include <QColor>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,15 +14,16 @@ class QuietLine final : public tarvelin::MessageLine {
 public:
     QString caption() const override { return caption_; }
     void setCaption(const QString& c) override { caption_ = c; }
-    QColor color() const override { return color_; }
-    void setColor(const QColor& c) override { color_ = c; }
+    Rgb color() const override { return color_; }
+    void setColor(const Rgb& c) override { color_ = c; }
+    void beep() override {}
     Alignment alignment() const override { return alignment_; }
     void setAlignment(Alignment a) override { alignment_ = a; }
     void processEvents() override {}
 
 private:
     QString caption_;
-    QColor color_;
+    Rgb color_;
     Alignment alignment_ = Alignment::Center;
 };
 

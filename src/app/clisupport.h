@@ -1,0 +1,108 @@
+// What the commands of tarvelin-cli share: the output streams, the message
+// line on standard error, the window objects without windows, and the exit
+// code of each outcome.
+#pragma once
+
+#include <QString>
+#include <algorithm>
+#include <cstdio>
+
+#include "advanced/advancedform.h"
+#include "basic/basicform.h"
+#include "cli.h"
+#include "config/directory.h"
+#include "config/headlessform.h"
+#include "config/memoryaccess.h"
+#include "config/messageline.h"
+#include "serial/lineterminal.h"
+#include "serial/outcome.h"
+#include "serial/platform.h"
+
+namespace tarvelin::cli {
+
+// Writes the text (UTF-8) and flushes; a failure shows at the final check of run().
+void print(std::FILE* f, const QString& text);
+
+// Standard output could not be written (a full disk, a closed pipe): says so
+// on `err` (with the system's reason for `error`, an errno) and gives the exit code.
+int outputFailed(std::FILE* err, int error);
+
+// The exit code of an outcome (the table of --help).
+int exitCodeOf(Outcome outcome);
+
+// Where the line itself is at fault (it echoes, or is out of step), the
+// message line's "Invalid response from Device!" alone would send the user
+// looking at the controller: says what is wrong on `err`.
+void explainLine(std::FILE* err, const MemoryAccess& access);
+
+// The message line on standard error: the progress marks as a bar when it is
+// a terminal, and every final message as a line.
+class StreamMessageLine final : public MessageLine {
+public:
+    StreamMessageLine(std::FILE* err, int expectedMarks)
+        : err_(err), tty_(platform::isTerminal(err)), expected_(std::max(1, expectedMarks)) {}
+    ~StreamMessageLine() override { endBar(); }
+
+    QString caption() const override { return caption_; }
+    void setCaption(const QString& caption) override { caption_ = caption; }
+    Rgb color() const override { return color_; }
+    void setColor(const Rgb& color) override { color_ = color; }
+    Alignment alignment() const override { return alignment_; }
+    void setAlignment(Alignment a) override { alignment_ = a; }
+    void processEvents() override {
+        if (!tty_) return;
+        const int marks = static_cast<int>(caption_.count(QStringLiteral("* ")));
+        const int width = 30;
+        const int filled = std::min(width, marks * width / expected_);
+        print(err_, QStringLiteral("\r[%1%2] %3%")
+                        .arg(QString(filled, '#'), QString(width - filled, '.'))
+                        .arg(std::min(99, marks * 100 / expected_), 2));
+        barShown_ = true;
+    }
+    void beep() override {}  // the message itself says it
+    // The message the operation ended with, as a line of its own.
+    void finish() {
+        endBar();
+        const QString text = caption_.trimmed();
+        if (!text.isEmpty() && text != QLatin1String("*")) print(err_, text + "\n");
+    }
+
+private:
+    void endBar() {
+        if (barShown_) print(err_, QStringLiteral("\n"));
+        barShown_ = false;
+    }
+    std::FILE* err_;
+    bool tty_;
+    int expected_;
+    bool barShown_ = false;
+    QString caption_;
+    Rgb color_;
+    Alignment alignment_ = Alignment::Center;
+};
+
+// The window objects a store reaches, without windows.
+class HeadlessDirectory final : public Directory {
+public:
+    explicit HeadlessDirectory(LineTerminal& terminal) : terminal_(terminal) {
+        initBasicForm(basic);
+        initAdvancedForm(advanced);
+        basic.setRule(basicChangeRule);
+        advanced.setRule(advancedChangeRule);
+    }
+    Terminal& terminal() override { return terminal_; }
+    void showTerminal() override {}
+    void showAdvanced() override {}
+    FlagByteHolder& flagByteHolder() override { return holder; }
+    void askOverwrite(std::int16_t) override {}
+    void displayCommport() override {}
+
+    HeadlessForm basic;
+    HeadlessForm advanced;
+    FormFlagByteHolder holder{advanced};
+
+private:
+    LineTerminal& terminal_;
+};
+
+}  // namespace tarvelin::cli
