@@ -5,7 +5,6 @@
 
 #include "config/memoryaccess.h"
 #include "serial/lineterminal.h"
-#include "serial/notifier.h"
 #include "support/scriptedline.h"
 
 namespace {
@@ -14,8 +13,8 @@ class QuietLine final : public tarvelin::MessageLine {
 public:
     QString caption() const override { return caption_; }
     void setCaption(const QString& c) override { caption_ = c; }
-    Rgb color() const override { return color_; }
-    void setColor(const Rgb& c) override { color_ = c; }
+    tarvelin::Rgb color() const override { return color_; }
+    void setColor(const tarvelin::Rgb& c) override { color_ = c; }
     void beep() override {}
     Alignment alignment() const override { return alignment_; }
     void setAlignment(Alignment a) override { alignment_ = a; }
@@ -23,22 +22,13 @@ public:
 
 private:
     QString caption_;
-    Rgb color_;
+    tarvelin::Rgb color_;
     Alignment alignment_ = Alignment::Center;
-};
-
-class SilentNotifier final : public tarvelin::Notifier {
-public:
-    void beep() override {}
-    void message(QWidget*, const QString&, const QString&, Icon) override {}
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static SilentNotifier notifier;
-    tarvelin::Notifier::install(&notifier);
     tarvelin::test::ScriptedLine line;
     tarvelin::LineTerminal terminal(line, line.clock(), {"/dev/fuzz", "9600", "None", "8", "1"});
     const std::string reply(reinterpret_cast<const char*>(data), size);
