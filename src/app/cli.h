@@ -16,6 +16,9 @@ enum ExitCode {
     kNoResponse = 4,     // no response or an invalid response from the controller
     kRefused = 5,        // a value does not fit; nothing was sent
     kVerifyMismatch = 6, // the controller reads back other values than were written
+    kNotInPlan = 7,      // provision: the controller's MAC ID is not in the plan; nothing was written
+    kDifferences = 8,    // compare, provision --check: the controller holds other values
+    kInterrupted = 130,  // provision: Ctrl-C during a store
 };
 
 // Runs one command line (without the program name). Results go to `out`,
