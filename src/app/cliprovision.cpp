@@ -368,24 +368,27 @@ void pause(int ms) {
     for (int waited = 0; waited < ms && !interrupted(); waited += 50) QThread::msleep(50);
 }
 
+enum class Presence { Answers, Silent, Gone };
+
 // Whether a controller answers the ENQ call on the port (opening it first).
-bool controllerAnswers(LineTerminal& terminal, const Clock& clock, int timeoutMs) {
+Presence controllerAnswers(LineTerminal& terminal, const Clock& clock, int timeoutMs) {
     PortConnection& connection = terminal.connection();
-    if (!connection.isOpen() && !terminal.openCommPort()) return false;
+    if (!connection.isOpen() && !terminal.openCommPort()) return Presence::Gone;
     SerialLine& line = connection.line();
     line.takeAll();
     if (!line.lost() && line.write(std::string(1, '\x05'))) {
         const std::int64_t deadline = clock.nowMs() + timeoutMs;
         for (;;) {
-            if (line.takeAll().find('\x05') != std::string::npos) return true;
+            if (line.takeAll().find('\x05') != std::string::npos) return Presence::Answers;
             const std::int64_t left = deadline - clock.nowMs();
             if (left <= 0 || line.lost()) break;
             line.waitForData(static_cast<int>(left));
         }
     }
+    if (!line.lost()) return Presence::Silent;
     // A vanished adapter is closed, so that its return opens afresh.
-    if (line.lost()) connection.close();
-    return false;
+    connection.close();
+    return Presence::Gone;
 }
 
 QString summaryOf(const ProvisionRecord& record) {
@@ -490,7 +493,7 @@ int provisionCommand(LineTerminal& terminal, const Clock& clock, const Provision
     print(err, QStringLiteral("Waiting for a controller on %1 (Ctrl-C ends)\n")
                    .arg(QString::fromStdString(terminal.getCommport())));
     while (!interrupted()) {
-        if (!controllerAnswers(terminal, clock, timeoutMs)) {
+        if (controllerAnswers(terminal, clock, timeoutMs) != Presence::Answers) {
             pause(kPollMs);
             continue;
         }
@@ -508,10 +511,11 @@ int provisionCommand(LineTerminal& terminal, const Clock& clock, const Provision
             }
         }
         if (record.exitCode == kInterrupted) break;
-        // Until it goes: two calls in a row unanswered, or the adapter gone.
+        // Until it goes: the adapter gone, or two calls in a row unanswered.
         for (int unanswered = 0; unanswered < 2 && !interrupted();) {
             pause(kPollMs);
-            unanswered = controllerAnswers(terminal, clock, timeoutMs) ? 0 : unanswered + 1;
+            const Presence presence = controllerAnswers(terminal, clock, timeoutMs);
+            unanswered = presence == Presence::Gone ? 2 : presence == Presence::Silent ? unanswered + 1 : 0;
         }
         if (!interrupted()) print(err, QStringLiteral("Waiting for the next controller (Ctrl-C ends)\n"));
     }
