@@ -15,10 +15,10 @@
 #include <optional>
 #include <string>
 
-#include "pty.h"
-#include "tarvelin_version.h"
 #include "config/plan.h"
+#include "pty.h"
 #include "serial/readablebytes.h"
+#include "tarvelin_version.h"
 
 namespace {
 

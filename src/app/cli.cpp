@@ -292,13 +292,15 @@ public:
     int store(const QString& what);
     int send(const QString& text);
     int provision() {
-        ProvisionOptions p{options_.plan, options_.profile, options_.report, options_.timeout, options_.reboot,
-                           options_.yes,  options_.loop,    options_.again,  options_.check};
+        ProvisionOptions p{options_.plan,    options_.profile, options_.report,
+                           options_.timeout, options_.reboot,  options_.yes,
+                           options_.loop,    options_.again,   options_.check};
         return provisionCommand(*terminal_, clock_, p, out_, err_, in_);
     }
     int compare(const QString& what) {
-        return compareCommand(*terminal_, what, options_.profile, options_.json,
-                              [this](const QByteArray& bytes) { return writeResult(bytes); }, err_);
+        return compareCommand(
+            *terminal_, what, options_.profile, options_.json,
+            [this](const QByteArray& bytes) { return writeResult(bytes); }, err_);
     }
     // Why the trace cannot be written: at the start, or at some line since.
     std::optional<QString> traceFailure() const {
