@@ -8,7 +8,11 @@
 //     silent controller (three "IR*" with the default waits, about 3 s):
 //     the waits must sleep, not spin.
 //
-// The last two lines are "exchange ratio: R" and "wait cpu: C".
+// (c) The same exchanges through a wire trace (TraceLine) into a file, against
+//     the untraced exchange: tracing must not slow an exchange measurably.
+//
+// The last three lines are "traced exchange ratio: T", "exchange ratio: R"
+// and "wait cpu: C".
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,6 +20,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -27,6 +32,7 @@
 #include "serial/exchange.h"
 #include "serial/frame.h"
 #include "serial/qtserialline.h"
+#include "serial/traceline.h"
 #include "sim/pty.h"
 
 namespace {
@@ -153,6 +159,13 @@ int main(int argc, char** argv) {
     }
     tarvelin::SteadyClock steady;
     tarvelin::Exchange exchange(line, steady, [] { return std::string("500 "); });
+    QTemporaryDir traceDir;
+    auto traceLine = tarvelin::TraceLine::open(line, traceDir.filePath(QStringLiteral("trace.txt")));
+    if (!traceLine) {
+        std::fprintf(stderr, "tarvelin-bench: cannot write a trace\n");
+        return 1;
+    }
+    tarvelin::Exchange traced(**traceLine, steady, [] { return std::string("500 "); });
 
     const std::vector<std::string> frames = readFrames(count);
     int failures = 0;
@@ -161,19 +174,24 @@ int main(int argc, char** argv) {
     failures = 0;
 
     constexpr std::size_t kBlock = 100;
-    double exchangeTotal = 0, floorTotal = 0;
-    std::vector<double> ratios;
+    double exchangeTotal = 0, floorTotal = 0, tracedTotal = 0;
+    std::vector<double> ratios, tracedRatios;
     for (std::size_t from = 0; from < frames.size(); from += kBlock) {
         const std::size_t to = std::min(frames.size(), from + kBlock);
         // Alternate which goes first, so neither always follows the other.
         const bool floorFirst = (from / kBlock) % 2 == 0;
-        double f = 0, e = 0;
+        double f = 0, e = 0, t = 0;
+        // The traced exchange runs on the far side of the untraced one from the floor.
         if (floorFirst) f = timeBlock(floor, frames, from, to, failures);
+        if (!floorFirst) t = timeBlock(traced, frames, from, to, failures);
         e = timeBlock(exchange, frames, from, to, failures);
         if (!floorFirst) f = timeBlock(floor, frames, from, to, failures);
+        if (floorFirst) t = timeBlock(traced, frames, from, to, failures);
         floorTotal += f;
         exchangeTotal += e;
+        tracedTotal += t;
         if (f > 0) ratios.push_back(e / f);
+        if (e > 0) tracedRatios.push_back(t / e);
     }
     line.close();
     sim.stop();
@@ -183,6 +201,8 @@ int main(int argc, char** argv) {
     std::printf("termios + poll() loop:         %.3f s (%.1f us each)\n", floorTotal,
                 floorTotal * 1e6 / count);
     std::printf("ratio of the totals: %.3f\n", floorTotal > 0 ? exchangeTotal / floorTotal : -1);
+    std::printf("sendCommand through a trace:   %.3f s (%.1f us each)\n", tracedTotal,
+                tracedTotal * 1e6 / count);
     if (failures) std::printf("failed exchanges: %d\n", failures);
 
     // (b) Waiting on a silent controller.
@@ -208,6 +228,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    std::printf("traced exchange ratio: %.3f\n", tracedRatios.empty() ? -1.0 : median(tracedRatios));
     std::printf("exchange ratio: %.3f\n", ratios.empty() ? -1.0 : median(ratios));
     std::printf("wait cpu: %.4f\n", cpuPerWall);
     return 0;

@@ -12,11 +12,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 
+#include "config/plan.h"
 #include "pty.h"
-#include "tarvelin_version.h"
 #include "serial/readablebytes.h"
+#include "tarvelin_version.h"
 
 namespace {
 
@@ -30,6 +32,8 @@ const char* const kUsage =
     "  --crlf                    end replies with CR LF instead of CR\n"
     "  --baud N                  answer no faster than a line of N baud would carry\n"
     "  --firmware TEXT           firmware version, ten characters (default KRVX-E1.07)\n"
+    "  --mac MAC                 MAC ID, e.g. 02:4B:58:00:C3:05 or 2-4B-58-0-C3-5\n"
+    "                            (default 02:4B:58:00:12:34)\n"
     "  --silent                  answer nothing at all\n"
     "  --ignore-identify K       give no reply to the first K \"IR*\"\n"
     "  --stop-after N            answer N framed commands, then nothing more\n"
@@ -80,6 +84,7 @@ int main(int argc, char** argv) {
     int baud = 0;
     std::string link;
     bool verbose = false;
+    std::optional<tarvelin::MacId> mac;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -109,6 +114,10 @@ int main(int argc, char** argv) {
         } else if (arg == "--firmware") {
             if (!value(config.version) || config.version.size() != 10)
                 return fail("--firmware needs a text of exactly ten characters");
+        } else if (arg == "--mac") {
+            std::string text;
+            if (!value(text) || !(mac = tarvelin::parseMacId(QString::fromStdString(text))))
+                return fail("--mac needs a MAC ID such as 02:4B:58:00:C3:05");
         } else if (arg == "--silent") {
             config.faults.silent = true;
         } else if (arg == "--ignore-identify") {
@@ -159,6 +168,8 @@ int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);  // a closed terminal behind --verbose must not end the run
 
     korvex::PtySimulator sim(config, baud);
+    for (std::size_t i = 0; mac && i < mac->size(); ++i)
+        sim.setByte(korvex::address::kMac + static_cast<int>(i), (*mac)[i]);
     if (verbose) {
         sim.setTrace([](bool fromTool, const std::string& bytes) {
             std::cerr << (fromTool ? "<- " : "-> ") << tarvelin::readableBytes(bytes) << std::endl;

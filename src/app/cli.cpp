@@ -13,6 +13,7 @@
 #include "basic/basicform.h"
 #include "basic/basicmap.h"
 #include "basic/basicoperations.h"
+#include "cliprovision.h"
 #include "clisupport.h"
 #include "config/codecs.h"
 #include "config/memoryaccess.h"
@@ -23,13 +24,14 @@
 #include "serial/qtserialline.h"
 #include "serial/replytext.h"
 #include "serial/safefile.h"
+#include "serial/traceline.h"
 #include "tarvelin_version.h"
 
 namespace tarvelin::cli {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: tarvelin-cli [--port NAME] [--baud N] [--timeout MS] COMMAND ...\n"
+        "Usage: tarvelin-cli [--port NAME] [--baud N] [--timeout MS] [--trace FILE] COMMAND ...\n"
         "\n"
         "Reads and writes the Ethernet settings of a Korvex-PLC over a serial line.\n"
         "\n"
@@ -48,12 +50,27 @@ QString helpText() {
         "                                  changes\n"
         "  send TEXT [--frame STATION]     one exchange as the terminal does, optionally framed for a "
         "station\n"
+        "  provision --plan PLAN.csv [--profile BASE.json] [--report REPORT.csv] [--reboot] [--yes]\n"
+        "            [--loop [--again]] [--check]\n"
+        "                                  reads the controller's MAC ID, finds its row in the plan and\n"
+        "                                  stores the base profile with the row's values over it (only\n"
+        "                                  the blocks they name; every written byte is read back);\n"
+        "                                  --report appends a line per controller (time, MAC ID,\n"
+        "                                  station, each planned control before and after, result);\n"
+        "                                  --loop provisions one controller after another until Ctrl-C,\n"
+        "                                  skipping one provisioned earlier in the run unless --again;\n"
+        "                                  --check compares with the plan instead of writing\n"
+        "  compare basic|advanced|all --profile FILE [--json] [-o FILE]\n"
+        "                                  prints each control whose value on the controller differs\n"
+        "                                  from the profile (control, profile value, controller value)\n"
         "\n"
         "Options:\n"
         "  --port NAME     COM1..COM6 or a device path (default COM5; on Linux COMn is /dev/ttyS(n-1)\n"
         "                  unless KORVEX_COMn names another device)\n"
         "  --baud N        baud rate (default 9600)\n"
         "  --timeout MS    reply time-out in milliseconds, 1 to 60000 (default 500)\n"
+        "  --trace FILE    append every byte sent and read to FILE, one line per write or read:\n"
+        "                  milliseconds since the start, sent/read, the bytes (\"<ENQ>\", \"<CR>\")\n"
         "  -h, --help      this text\n"
         "  --version       the version of tarvelin-cli\n"
         "\n"
@@ -73,7 +90,20 @@ QString helpText() {
         "  4  no response or an invalid response; a line that echoes or is out of step\n"
         "  5  a value does not fit (a number out of range, a text longer than 16 characters or\n"
         "     with a character that has no single-byte code); nothing was sent\n"
-        "  6  verify mismatch: the controller reads back other values than were written\n");
+        "  6  verify mismatch: the controller reads back other values than were written\n"
+        "  7  provision: the controller's MAC ID is not in the plan; nothing was written\n"
+        "  8  compare, provision --check: the controller holds values other than planned\n"
+        "  130  provision: interrupted (Ctrl-C) during a store; the controller may hold part of it\n"
+        "\n"
+        "Example: a plan (a header row; MAC as the windows show it or as 02:4B:58:00:C3:05)\n"
+        "  MAC,IP,hostName\n"
+        "  02:4B:58:00:C3:05,10.0.0.7,Press 7\n"
+        "  2-4B-58-0-C3-6,10.0.0.8,\"Press 8, east\"\n"
+        "provisioned onto one controller after another, then checked:\n"
+        "  tarvelin-cli --port /dev/ttyUSB0 provision --plan line3.csv --profile base.json \\\n"
+        "               --report line3-report.csv --loop --yes\n"
+        "  tarvelin-cli --port /dev/ttyUSB0 provision --plan line3.csv --profile base.json --check\n"
+        "  tarvelin-cli --port /dev/ttyUSB0 compare all --profile base.json\n");
 }
 
 namespace {
@@ -94,6 +124,12 @@ struct Options {
     QString port = QStringLiteral("COM5");
     QString baud = QStringLiteral("9600");
     QString timeout = QStringLiteral("500");
+    QString trace;
+    QString plan;
+    QString report;
+    bool loop = false;
+    bool again = false;
+    bool check = false;
     QStringList positional;
     bool json = false;
     QString output;
@@ -150,6 +186,18 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
             if (!value(&o.output)) return std::nullopt;
         } else if (a == QLatin1String("--profile")) {
             if (!value(&o.profile)) return std::nullopt;
+        } else if (a == QLatin1String("--trace")) {
+            if (!value(&o.trace)) return std::nullopt;
+        } else if (a == QLatin1String("--plan")) {
+            if (!value(&o.plan)) return std::nullopt;
+        } else if (a == QLatin1String("--report")) {
+            if (!value(&o.report)) return std::nullopt;
+        } else if (a == QLatin1String("--loop")) {
+            o.loop = true;
+        } else if (a == QLatin1String("--again")) {
+            o.again = true;
+        } else if (a == QLatin1String("--check")) {
+            o.check = true;
         } else if (a == QLatin1String("--set")) {
             QString s;
             if (!value(&s)) return std::nullopt;
@@ -223,8 +271,16 @@ class Session {
 public:
     Session(const Options& o, std::FILE* out, std::FILE* err, std::FILE* in)
         : options_(o), out_(out), err_(err), in_(in) {
+        if (!o.trace.isEmpty()) {
+            auto trace = TraceLine::open(line_, o.trace);
+            if (trace)
+                trace_ = std::move(*trace);
+            else
+                traceFailure_ = trace.failure().message;
+        }
         terminal_ = std::make_unique<LineTerminal>(
-            line_, clock_, PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
+            trace_ ? static_cast<SerialLine&>(*trace_) : line_, clock_,
+            PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
         terminal_->timeoutText() = o.timeout.toStdString();
         terminal_->onOpenFailure(
             [this](const std::string& message) { print(err_, QString::fromStdString(message) + "\n"); });
@@ -235,6 +291,22 @@ public:
     int retrieve(const QString& what);
     int store(const QString& what);
     int send(const QString& text);
+    int provision() {
+        ProvisionOptions p{options_.plan,    options_.profile, options_.report,
+                           options_.timeout, options_.reboot,  options_.yes,
+                           options_.loop,    options_.again,   options_.check};
+        return provisionCommand(*terminal_, clock_, p, out_, err_, in_);
+    }
+    int compare(const QString& what) {
+        return compareCommand(
+            *terminal_, what, options_.profile, options_.json,
+            [this](const QByteArray& bytes) { return writeResult(bytes); }, err_);
+    }
+    // Why the trace cannot be written: at the start, or at some line since.
+    std::optional<QString> traceFailure() const {
+        if (traceFailure_) return traceFailure_;
+        return trace_ ? trace_->writeFailure() : std::nullopt;
+    }
 
 private:
     // The result to standard output, or atomically to the -o file: an
@@ -260,6 +332,8 @@ private:
     std::FILE* in_;
     QtSerialLine line_;
     SteadyClock clock_;
+    std::unique_ptr<TraceLine> trace_;
+    std::optional<QString> traceFailure_;
     std::unique_ptr<LineTerminal> terminal_;
     std::unique_ptr<HeadlessDirectory> directory_;
 };
@@ -452,11 +526,26 @@ int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std
                        .arg(command));
         return false;
     };
+    if (command == QLatin1String("provision") && !options->sets.isEmpty()) {
+        print(err, QStringLiteral("tarvelin-cli: provision takes its values from the plan, not --set\n"));
+        return kUsage;
+    }
     Session session(*options, out, err, in);
-    if (command == QLatin1String("identify")) return wants(1) ? session.identify() : kUsage;
-    if (command == QLatin1String("retrieve")) return wants(2) ? session.retrieve(p.at(1)) : kUsage;
-    if (command == QLatin1String("store")) return wants(2) ? session.store(p.at(1)) : kUsage;
-    if (command == QLatin1String("send")) return wants(2) ? session.send(p.at(1)) : kUsage;
+    const auto traced = [&](int code) {
+        // A trace that could not be written is a result that was not written.
+        if (const auto failure = session.traceFailure()) {
+            print(err, QStringLiteral("Cannot write the trace %1: %2\n").arg(options->trace, *failure));
+            return code == kSuccess ? kOutputFailed : code;
+        }
+        return code;
+    };
+    if (session.traceFailure()) return traced(kOutputFailed);
+    if (command == QLatin1String("identify")) return traced(wants(1) ? session.identify() : kUsage);
+    if (command == QLatin1String("retrieve")) return traced(wants(2) ? session.retrieve(p.at(1)) : kUsage);
+    if (command == QLatin1String("store")) return traced(wants(2) ? session.store(p.at(1)) : kUsage);
+    if (command == QLatin1String("send")) return traced(wants(2) ? session.send(p.at(1)) : kUsage);
+    if (command == QLatin1String("provision")) return traced(wants(1) ? session.provision() : kUsage);
+    if (command == QLatin1String("compare")) return traced(wants(2) ? session.compare(p.at(1)) : kUsage);
     print(err, QStringLiteral("tarvelin-cli: unknown command %1\nTry tarvelin-cli --help\n").arg(command));
     return kUsage;
 }

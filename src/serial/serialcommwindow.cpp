@@ -25,6 +25,7 @@
 #include "qtserialline.h"
 #include "replytext.h"
 #include "safefile.h"
+#include "traceline.h"
 
 namespace tarvelin {
 
@@ -110,7 +111,8 @@ protected:
 
 SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock* clock, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
-      line_(line ? std::move(line) : std::make_unique<QtSerialLine>()),
+      // TARVELIN_TRACE=FILE: a wire trace of everything on the line.
+      line_(traceFromEnvironment(line ? std::move(line) : std::make_unique<QtSerialLine>())),
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()),
       clock_(clock ? clock : ownClock_.get()),
       connection_(*line_),

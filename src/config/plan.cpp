@@ -1,0 +1,261 @@
+#include "plan.h"
+
+#include <csv.h>
+
+#include <QDir>
+#include <QSet>
+#include <QStringDecoder>
+
+#include "advanced/advancedmap.h"
+#include "basic/basicmap.h"
+#include "form.h"
+#include "profile.h"
+#include "serial/safefile.h"
+
+namespace tarvelin {
+
+namespace {
+
+// The most a plan may hold: thousands of rows.
+constexpr qint64 kLargestPlan = 4 * 1024 * 1024;
+
+const QStringList& dottedNames() {
+    static const QStringList names{"IP",   "subnet", "gateway", "smtp", "DNS", "TIP1",
+                                   "TIP2", "TIP3",   "TIP4",    "TIP5", "TIP6"};
+    return names;
+}
+
+bool numericKey(const QString& key) {
+    return key != QLatin1String("hostName") && key != QLatin1String("username") &&
+           key != QLatin1String("password") && key != QLatin1String("EnablePW") &&
+           !key.endsWith(QLatin1String("trusted"));
+}
+
+QString valueText(const QString& key, const QJsonValue& value) {
+    if (value.isDouble()) return QString::number(value.toInteger());
+    if (!value.isString()) return QString();
+    return numericKey(key) ? value.toString().trimmed() : value.toString();
+}
+
+struct CsvState {
+    std::vector<std::vector<CsvField>> records;
+    std::vector<CsvField> current;
+    bool badText = false;
+};
+
+void onField(void* data, std::size_t size, void* state) {
+    auto& s = *static_cast<CsvState*>(state);
+    if (!data) {
+        s.current.emplace_back(std::nullopt);
+        return;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder(QByteArrayView(static_cast<const char*>(data), static_cast<qsizetype>(size)));
+    s.badText = s.badText || decoder.hasError();
+    s.current.emplace_back(std::move(text));
+}
+
+void onRecord(int, void* state) {
+    auto& s = *static_cast<CsvState*>(state);
+    s.records.push_back(std::move(s.current));
+    s.current.clear();
+}
+
+// Spaces belong to the field: " 9080" stays as it is written.
+int noSpace(unsigned char) {
+    return 0;
+}
+
+}  // namespace
+
+std::optional<MacId> parseMacId(const QString& text) {
+    const QChar separator = text.contains(QLatin1Char(':')) ? QLatin1Char(':') : QLatin1Char('-');
+    const QStringList groups = text.split(separator);
+    if (groups.size() != 6) return std::nullopt;
+    MacId mac{};
+    for (int i = 0; i < 6; ++i) {
+        const QString& group = groups.at(i);
+        bool ok = group.size() >= 1 && group.size() <= 2;
+        for (QChar c : group)
+            ok = ok && ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+                        (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')));
+        if (!ok) return std::nullopt;
+        mac[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(group.toUInt(nullptr, 16));
+    }
+    return mac;
+}
+
+QString macIdText(const MacId& mac) {
+    QStringList groups;
+    for (std::uint8_t b : mac) groups << QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0')).toUpper();
+    return groups.join(QLatin1Char(':'));
+}
+
+QStringList keysOfName(const QString& name) {
+    if (!dottedNames().contains(name)) return {name};
+    QStringList keys;
+    for (int i = 3; i >= 0; --i) keys << member(name, i);
+    return keys;
+}
+
+QString columnText(const QString& column, const QJsonObject& values) {
+    const QStringList keys = keysOfName(column);
+    QStringList parts;
+    for (const QString& key : keys) {
+        if (!values.contains(key)) return QString();
+        parts << valueText(key, values.value(key));
+    }
+    return parts.join(QLatin1Char('.'));
+}
+
+const PlanRow* Plan::find(const MacId& mac) const {
+    for (const PlanRow& row : rows)
+        if (row.mac == mac) return &row;
+    return nullptr;
+}
+
+Result<std::vector<std::vector<CsvField>>> parseCsv(const QByteArray& bytes) {
+    QByteArrayView text(bytes);
+    if (text.startsWith("\xEF\xBB\xBF")) text = text.sliced(3);
+    csv_parser parser{};
+    if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI | CSV_EMPTY_IS_NULL) != 0)
+        return Failure{Outcome::Unreadable, QStringLiteral("out of memory")};
+    csv_set_space_func(&parser, noSpace);
+    CsvState state;
+    const auto size = static_cast<std::size_t>(text.size());
+    const bool parsed = csv_parse(&parser, text.data(), size, onField, onRecord, &state) == size &&
+                        csv_fini(&parser, onField, onRecord, &state) == 0;
+    const int error = csv_error(&parser);
+    csv_free(&parser);
+    const int row = static_cast<int>(state.records.size()) + 1;
+    if (!parsed)
+        return Failure{Outcome::Unreadable,
+                       QStringLiteral("row %1: not valid CSV (%2; a quote inside a field must be doubled "
+                                      "and the field quoted)")
+                           .arg(row)
+                           .arg(QString::fromLatin1(csv_strerror(error)))};
+    if (state.badText)
+        return Failure{Outcome::Unreadable, QStringLiteral("not UTF-8 text (save the plan as CSV in UTF-8)")};
+    return std::move(state.records);
+}
+
+QByteArray csvRecord(const QStringList& fields) {
+    QByteArray line;
+    for (const QString& field : fields) {
+        const QByteArray utf8 = field.toUtf8();
+        QByteArray quoted(utf8.size() * 2 + 2, '\0');
+        quoted.truncate(
+            static_cast<qsizetype>(csv_write(quoted.data(), static_cast<std::size_t>(quoted.size()),
+                                             utf8.constData(), static_cast<std::size_t>(utf8.size()))));
+        if (!line.isEmpty()) line += ',';
+        line += quoted;
+    }
+    return line + "\r\n";
+}
+
+Result<Plan> parsePlan(const QByteArray& bytes, const QString& name) {
+    const auto fail = [&](const QString& why, Outcome outcome = Outcome::Unreadable) {
+        return Failure{outcome, QStringLiteral("Plan %1: %2").arg(name, why)};
+    };
+    auto records = parseCsv(bytes);
+    if (!records) return fail(records.failure().message);
+    if (records->empty()) return fail(QStringLiteral("no header row"));
+    const QStringList basicKeys = profileKeys(basicMap());
+    const QStringList advancedKeys = profileKeys(advancedMap());
+
+    // The header: MAC once, every other column a control, no control twice.
+    Plan plan;
+    int macColumn = -1;
+    QSet<QString> named;
+    const std::vector<CsvField>& header = records->front();
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const QString column = header[i].value_or(QString());
+        const QString where = QStringLiteral("row 1, column %1 \"%2\": ").arg(i + 1).arg(column);
+        if (column == QLatin1String("MAC")) {
+            if (macColumn >= 0) return fail(where + QStringLiteral("a second MAC column"));
+            macColumn = static_cast<int>(i);
+            continue;
+        }
+        PlanColumn planColumn{column, true};
+        for (const QString& key : keysOfName(column)) {
+            const bool basic = basicKeys.contains(key);
+            if (!basic && !advancedKeys.contains(key))
+                return fail(where + QStringLiteral("not a setting of either window (a control name such as "
+                                                   "hostName or IP(0), or a dotted address such as IP)"));
+            if (named.contains(key)) return fail(where + QStringLiteral("%1 is named twice").arg(key));
+            named.insert(key);
+            planColumn.basic = basic;
+        }
+        plan.columns.push_back(planColumn);
+    }
+    if (macColumn < 0) return fail(QStringLiteral("row 1: no MAC column"));
+
+    for (std::size_t r = 1; r < records->size(); ++r) {
+        const std::vector<CsvField>& record = (*records)[r];
+        const int number = static_cast<int>(r) + 1;
+        bool empty = true;
+        for (const CsvField& field : record) empty = empty && (!field || field->isEmpty());
+        if (empty) continue;  // a spreadsheet's trailing ",,,"
+        if (record.size() != header.size())
+            return fail(QStringLiteral("row %1: %2 fields, but the header has %3")
+                            .arg(number)
+                            .arg(record.size())
+                            .arg(header.size()));
+        PlanRow row;
+        row.number = number;
+        const QString macText = record[static_cast<std::size_t>(macColumn)].value_or(QString());
+        const auto mac = parseMacId(macText);
+        if (!mac)
+            return fail(QStringLiteral("row %1, column MAC: \"%2\" is not a MAC ID such as 02:4B:58:00:C3:05 "
+                                       "or 2-4B-58-0-C3-5")
+                            .arg(number)
+                            .arg(macText.left(40)));
+        row.mac = *mac;
+        for (const PlanRow& earlier : plan.rows)
+            if (earlier.mac == row.mac)
+                return fail(QStringLiteral("row %1, column MAC: %2 is in row %3 already")
+                                .arg(number)
+                                .arg(macIdText(row.mac))
+                                .arg(earlier.number));
+        std::size_t c = 0;
+        for (std::size_t i = 0; i < record.size(); ++i) {
+            if (static_cast<int>(i) == macColumn) continue;
+            const PlanColumn& column = plan.columns[c++];
+            const CsvField& cell = record[i];
+            if (!cell) continue;  // an empty cell names nothing
+            const QString where = QStringLiteral("row %1, column %2: ").arg(number).arg(column.name);
+            const QStringList keys = keysOfName(column.name);
+            QJsonObject values;
+            if (keys.size() == 4) {
+                const QStringList parts = cell->split(QLatin1Char('.'));
+                if (parts.size() != 4)
+                    return fail(where + QStringLiteral("\"%1\" is not a dotted address such as 10.0.0.7")
+                                            .arg(cell->left(40)));
+                for (int j = 0; j < 4; ++j) values.insert(keys.at(j), parts.at(j));
+            } else if (column.name == QLatin1String("AccessLevel")) {
+                bool ok = false;
+                const int level = cell->toInt(&ok);
+                values.insert(column.name, ok ? QJsonValue(level) : QJsonValue(*cell));
+            } else {
+                values.insert(column.name, *cell);
+            }
+            const QString block = column.basic ? QStringLiteral("basic") : QStringLiteral("advanced");
+            if (auto problem = checkBlock(values, column.basic ? basicMap() : advancedMap(), block))
+                return fail(where + problem->message, problem->outcome);
+            QJsonObject& into = column.basic ? row.basic : row.advanced;
+            for (auto it = values.begin(); it != values.end(); ++it) into.insert(it.key(), it.value());
+        }
+        plan.rows.push_back(std::move(row));
+    }
+    return plan;
+}
+
+Result<Plan> readPlan(const QString& path) {
+    const QString name = QDir::toNativeSeparators(path);
+    const auto bytes = readSmallFile(path, kLargestPlan);
+    if (!bytes)
+        return Failure{Outcome::Unreadable, QStringLiteral("Plan %1: %2").arg(name, bytes.failure().message)};
+    return parsePlan(*bytes, name);
+}
+
+}  // namespace tarvelin

@@ -1,0 +1,83 @@
+#include "traceline.h"
+
+#include <cstdio>
+
+#include "platform.h"
+#include "readablebytes.h"
+
+namespace tarvelin {
+
+Result<std::unique_ptr<TraceLine>> TraceLine::open(SerialLine& inner, const QString& path) {
+    const auto fail = [](const QString& why) { return Failure{Outcome::WriteFailed, why}; };
+    // Nothing that could block an open (a pipe) or is no file at all.
+    switch (platform::fileKind(path)) {
+        case platform::FileKind::Folder:
+            return fail(QStringLiteral("it is a folder, not a file"));
+        case platform::FileKind::Other:
+            return fail(QStringLiteral("it is not a regular file (a device, a pipe or a socket)"));
+        case platform::FileKind::Missing:
+        case platform::FileKind::Regular:
+            break;
+    }
+    std::unique_ptr<TraceLine> trace(new TraceLine(inner));
+    trace->file_.setFileName(path);
+    if (!trace->file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return fail(trace->file_.errorString());
+    trace->note("trace begins", std::string());
+    if (trace->failure_) return fail(*trace->failure_);
+    return trace;
+}
+
+void TraceLine::note(const char* what, const std::string& text) {
+    const auto us =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_);
+    char stamp[32];
+    const int n = std::snprintf(stamp, sizeof stamp, "%10.3f ", static_cast<double>(us.count()) / 1000.0);
+    QByteArray line(stamp, n);
+    line += what;
+    if (!text.empty()) line += ' ' + QByteArray::fromStdString(text);
+    line += '\n';
+    // Unbuffered: one write straight to the file, before the call returns.
+    if (file_.write(line) != line.size() && !failure_) failure_ = file_.errorString();
+}
+
+OpenResult TraceLine::open() {
+    const OpenResult result = inner_.open();
+    std::string text = inner_.device() + " at " + inner_.settings();
+    if (!result.ok())
+        text += ": failed" + (result.detail.empty() ? std::string() : " (" + result.detail + ")");
+    note("open", text);
+    return result;
+}
+
+void TraceLine::close() {
+    if (inner_.isOpen()) note("close", std::string());
+    inner_.close();
+}
+
+bool TraceLine::write(const std::string& bytes) {
+    const bool ok = inner_.write(bytes);
+    note(ok ? "sent" : "not sent", readableBytes(bytes));
+    return ok;
+}
+
+std::string TraceLine::takeAll() {
+    std::string bytes = inner_.takeAll();
+    if (!bytes.empty()) note("read", readableBytes(bytes));
+    return bytes;
+}
+
+std::unique_ptr<SerialLine> traceFromEnvironment(std::unique_ptr<SerialLine> line) {
+    const QString path = qEnvironmentVariable("TARVELIN_TRACE");
+    if (path.isEmpty()) return line;
+    auto trace = TraceLine::open(*line, path);
+    if (!trace) {
+        std::fprintf(stderr, "Cannot write the trace %s: %s\n", qPrintable(path),
+                     qPrintable(trace.failure().message));
+        return line;
+    }
+    (*trace)->adopt(std::move(line));
+    return std::move(*trace);
+}
+
+}  // namespace tarvelin
