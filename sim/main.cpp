@@ -29,6 +29,8 @@ const char* const kUsage =
     "  --station N               station ID, 0..255 (default 1)\n"
     "  --crlf                    end replies with CR LF instead of CR\n"
     "  --baud N                  answer no faster than a line of N baud would carry\n"
+    "  --line-speed N            answer only while the line is set to N baud; at any\n"
+    "                            other speed send back unreadable bytes (default: any speed)\n"
     "  --firmware TEXT           firmware version, ten characters (default KRVX-E1.07)\n"
     "  --silent                  answer nothing at all\n"
     "  --ignore-identify K       give no reply to the first K \"IR*\"\n"
@@ -78,6 +80,7 @@ int fail(const std::string& message) {
 int main(int argc, char** argv) {
     korvex::Config config;
     int baud = 0;
+    int lineSpeed = 0;
     std::string link;
     bool verbose = false;
 
@@ -103,6 +106,8 @@ int main(int argc, char** argv) {
             config.crlf = true;
         } else if (arg == "--baud") {
             if (!number(1, 10'000'000, baud)) return fail("--baud needs a positive number");
+        } else if (arg == "--line-speed") {
+            if (!number(1, 10'000'000, lineSpeed)) return fail("--line-speed needs a positive baud rate");
         } else if (arg == "--version") {
             std::cout << "korvex-sim " TARVELIN_VERSION "\n" << std::flush;
             return std::cout ? 0 : 1;
@@ -159,6 +164,7 @@ int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);  // a closed terminal behind --verbose must not end the run
 
     korvex::PtySimulator sim(config, baud);
+    sim.setLineSpeed(lineSpeed);
     if (verbose) {
         sim.setTrace([](bool fromTool, const std::string& bytes) {
             std::cerr << (fromTool ? "<- " : "-> ") << tarvelin::readableBytes(bytes) << std::endl;
@@ -178,8 +184,9 @@ int main(int argc, char** argv) {
     }
     if (verbose) {
         std::cerr << "korvex-sim: station " << config.station << ", firmware " << config.version
-                  << (config.crlf ? ", CR LF" : ", CR") << (link.empty() ? "" : ", link " + link)
-                  << std::endl;
+                  << (config.crlf ? ", CR LF" : ", CR")
+                  << (lineSpeed ? ", line speed " + std::to_string(lineSpeed) : "")
+                  << (link.empty() ? "" : ", link " + link) << std::endl;
     }
 
     sigset_t none;
