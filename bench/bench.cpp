@@ -8,6 +8,11 @@
 //     silent controller (three "IR*" with the default waits, about 3 s):
 //     the waits must sleep, not spin.
 //
+// (c) Find Controller: six silent ports at eight baud rates against one
+//     port's eight tries (target: at most 1.2 times), and the time from the
+//     start of a scan to the find of a controller at 9600 on one of six ports
+//     (target: under 0.5 s).
+//
 // The last two lines are "exchange ratio: R" and "wait cpu: C".
 
 #include <fcntl.h>
@@ -24,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "scanfigure.h"
 #include "serial/exchange.h"
 #include "serial/frame.h"
 #include "serial/qtserialline.h"
@@ -207,6 +213,9 @@ int main(int argc, char** argv) {
                         answered ? " (but something answered!)" : "");
         }
     }
+
+    // (c) Find Controller: six ports in parallel, and the time to a find.
+    printScanFigure();
 
     std::printf("exchange ratio: %.3f\n", ratios.empty() ? -1.0 : median(ratios));
     std::printf("wait cpu: %.4f\n", cpuPerWall);
