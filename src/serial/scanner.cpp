@@ -75,7 +75,7 @@ std::string describeTry(const TryResult& r) {
     using K = TryResult::Kind;
     switch (r.kind) {
         case K::Found:
-            return at + "Korvex-PLC found, station " + std::to_string(r.station) + ", firmware " +
+            return at + "found station " + std::to_string(r.station) + ", firmware " +
                    (r.firmware.empty() ? "unknown (no reply to \"VM*\")" : shown(r.firmware));
         case K::Silent:
             return at + "no answer";

@@ -584,7 +584,9 @@ void SerialCommWindow::scanReport(unsigned generation, const TryResult& result) 
     appendResponse(QString::fromStdString(describeTry(result)));
     if (result.kind != TryResult::Kind::Found) return;
     // The first controller found is chosen, ready for Open Port or a retrieve.
-    if (scanFinds_++ == 0) presetPort(fromBytes(result.port.name), QString::number(result.baud));
+    if (scanFinds_++ > 0) return;
+    presetPort(fromBytes(result.port.name), QString::number(result.baud));
+    scanChosen_ = QStringLiteral("%1 at %2").arg(fromBytes(result.port.name)).arg(result.baud);
 }
 
 void SerialCommWindow::scanDone(unsigned generation, bool stopped) {
@@ -595,7 +597,9 @@ void SerialCommWindow::scanDone(unsigned generation, bool stopped) {
     if (stopped)
         appendResponse(QStringLiteral("Find Controller: stopped"));
     else if (scanFinds_ > 0)
-        appendResponse(QStringLiteral("Find Controller: %1 controller(s) found").arg(scanFinds_));
+        appendResponse(QStringLiteral("Find Controller: %1 controller(s) found, %2 chosen")
+                           .arg(scanFinds_)
+                           .arg(scanChosen_));
     else
         appendResponse(QStringLiteral("Find Controller: no controller found"));
     if (!stopped && scanFinds_ == 0) Notifier::current().beep();

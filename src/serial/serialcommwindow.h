@@ -149,6 +149,7 @@ private:
     bool scanning_ = false;
     unsigned scanGeneration_ = 0;
     int scanFinds_ = 0;
+    QString scanChosen_;  // "COM5 at 9600": the first find, chosen in the lists
 
     QLineEdit* commandString_ = nullptr;
     QLabel* label1_ = nullptr;

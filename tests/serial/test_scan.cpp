@@ -407,11 +407,11 @@ void TestScan::findControllerInTheWindow() {
     QVERIFY(!Busy::instance().active());
     QCOMPARE(find->text(), QStringLiteral("Find Controller"));
     const QString controller = Lineup::path(lineup.controller);
-    QVERIFY2(
-        replies().contains(controller + " at 19200: Korvex-PLC found, station 31, firmware KRVX-E1.07\n"),
-        qPrintable(replies()));
+    QVERIFY2(replies().contains(controller + " at 19200: found station 31, firmware KRVX-E1.07\n"),
+             qPrintable(replies()));
     QVERIFY(replies().contains("COM1 (/dev/korvex-none): skipped: There is no device"));
-    QVERIFY(replies().endsWith("Find Controller: 1 controller(s) found\n"));
+    QVERIFY(
+        replies().endsWith("Find Controller: 1 controller(s) found, " + controller + " at 19200 chosen\n"));
     QCOMPARE(ports->currentText(), controller);
     QCOMPARE(bauds->currentText(), QStringLiteral("19200"));
 
