@@ -56,9 +56,10 @@ void printScanFigure() {
     const std::vector<tarvelin::ScanPort> ports = portsOf(six);
     const double one = timeScan({ports.front()});
     const double all = timeScan(ports);
-    std::printf("scan of silent ports at 8 baud rates: one port %.3f s, six ports %.3f s, ratio %.3f "
-                "(target <= 1.2)\n",
-                one, all, one > 0 ? all / one : -1);
+    std::printf(
+        "scan of silent ports at 8 baud rates: one port %.3f s, six ports %.3f s, ratio %.3f "
+        "(target <= 1.2)\n",
+        one, all, one > 0 ? all / one : -1);
     six.clear();
 
     // A controller at 9600 on the fourth of six ports: the time from the
