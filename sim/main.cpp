@@ -31,6 +31,8 @@ const char* const kUsage =
     "  --station N               station ID, 0..255 (default 1)\n"
     "  --crlf                    end replies with CR LF instead of CR\n"
     "  --baud N                  answer no faster than a line of N baud would carry\n"
+    "  --line-speed N            answer only while the line is set to N baud; at any\n"
+    "                            other speed send back unreadable bytes (default: any speed)\n"
     "  --firmware TEXT           firmware version, ten characters (default KRVX-E1.07)\n"
     "  --mac MAC                 MAC ID, e.g. 02:4B:58:00:C3:05 or 2-4B-58-0-C3-5\n"
     "                            (default 02:4B:58:00:12:34)\n"
@@ -82,6 +84,7 @@ int fail(const std::string& message) {
 int main(int argc, char** argv) {
     korvex::Config config;
     int baud = 0;
+    int lineSpeed = 0;
     std::string link;
     bool verbose = false;
     std::optional<tarvelin::MacId> mac;
@@ -108,6 +111,8 @@ int main(int argc, char** argv) {
             config.crlf = true;
         } else if (arg == "--baud") {
             if (!number(1, 10'000'000, baud)) return fail("--baud needs a positive number");
+        } else if (arg == "--line-speed") {
+            if (!number(1, 10'000'000, lineSpeed)) return fail("--line-speed needs a positive baud rate");
         } else if (arg == "--version") {
             std::cout << "korvex-sim " TARVELIN_VERSION "\n" << std::flush;
             return std::cout ? 0 : 1;
@@ -170,6 +175,7 @@ int main(int argc, char** argv) {
     korvex::PtySimulator sim(config, baud);
     for (std::size_t i = 0; mac && i < mac->size(); ++i)
         sim.setByte(korvex::address::kMac + static_cast<int>(i), (*mac)[i]);
+    sim.setLineSpeed(lineSpeed);
     if (verbose) {
         sim.setTrace([](bool fromTool, const std::string& bytes) {
             std::cerr << (fromTool ? "<- " : "-> ") << tarvelin::readableBytes(bytes) << std::endl;
@@ -189,8 +195,9 @@ int main(int argc, char** argv) {
     }
     if (verbose) {
         std::cerr << "korvex-sim: station " << config.station << ", firmware " << config.version
-                  << (config.crlf ? ", CR LF" : ", CR") << (link.empty() ? "" : ", link " + link)
-                  << std::endl;
+                  << (config.crlf ? ", CR LF" : ", CR")
+                  << (lineSpeed ? ", line speed " + std::to_string(lineSpeed) : "")
+                  << (link.empty() ? "" : ", link " + link) << std::endl;
     }
 
     sigset_t none;

@@ -33,6 +33,15 @@ void closeFd(int& fd) {
     fd = -1;
 }
 
+// What the tool gets back from a line at the wrong speed: a byte of noise
+// for every byte it sent, never a control character (so never ENQ or a line
+// end) and never what it sent.
+std::string noiseFor(const std::string& bytes) {
+    std::string noise;
+    for (char c : bytes) noise += static_cast<char>(0xA0 | ((static_cast<unsigned char>(c) * 7 + 3) & 0x5F));
+    return noise;
+}
+
 }  // namespace
 
 PtySimulator::PtySimulator(Config config, int paceBaud)
@@ -122,6 +131,19 @@ void PtySimulator::run() {
             continue;
         }
         const std::string bytes(buffer, static_cast<std::size_t>(n));
+        if (const int speed = lineSpeed_.load(); speed > 0 && lineBaud() != speed) {
+            // The controller hears nothing it understands; the tool hears noise.
+            Trace trace;
+            {
+                std::lock_guard lock(mutex_);
+                trace = trace_;
+            }
+            const std::string noise = noiseFor(bytes);
+            if (trace) trace(true, bytes);
+            writeAll(noise);
+            if (trace) trace(false, noise);
+            continue;
+        }
         std::vector<std::string> replies;
         int pieces = 1;
         Trace trace;
@@ -178,6 +200,21 @@ void PtySimulator::writeAll(const std::string& bytes) {
             return;
         }
     }
+}
+
+int PtySimulator::lineBaud() const {
+    termios t{};
+    if (slave_ < 0 || ::tcgetattr(slave_, &t) != 0) return 0;
+    // The tool and the simulator share the one pseudo-terminal, and with it
+    // its settings.
+    static constexpr std::pair<speed_t, int> kRates[] = {
+        {B300, 300},       {B600, 600},       {B1200, 1200},    {B2400, 2400},   {B4800, 4800},
+        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},  {B57600, 57600}, {B115200, 115200},
+        {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+    const speed_t speed = ::cfgetospeed(&t);
+    for (const auto& [code, baud] : kRates)
+        if (code == speed) return baud;
+    return 0;
 }
 
 void PtySimulator::inject(const std::string& bytes) {

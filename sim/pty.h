@@ -51,6 +51,11 @@ public:
     void setFaults(const Faults& faults);
     void setCrlf(bool crlf);
     void setStation(int station);
+    // Answers only while the line is set to `baud` (as the tool sets the
+    // pseudo-terminal); at any other speed every chunk from the tool gets
+    // unreadable bytes back, as a real line at the wrong speed gives. 0 (the
+    // default): answers at any speed.
+    void setLineSpeed(int baud) { lineSpeed_ = baud; }
 
     // Writes raw bytes towards the tool (a stray LF, a late reply).
     void inject(const std::string& bytes);
@@ -65,11 +70,14 @@ private:
     void deliver(const std::string& reply, int pieces);
     void writeAll(const std::string& bytes);
     void closeAll();
+    // The baud rate the line is set to now (0 when unknown).
+    int lineBaud() const;
 
     mutable std::mutex mutex_;  // guards controller_ and trace_
     Controller controller_;
     Trace trace_;
     const int paceBaud_;
+    std::atomic<int> lineSpeed_{0};
 
     std::mutex writeMutex_;  // one writer on the master at a time
     int master_ = -1;

@@ -14,6 +14,7 @@
 #include "basic/basicmap.h"
 #include "basic/basicoperations.h"
 #include "cliprovision.h"
+#include "cliscan.h"
 #include "clisupport.h"
 #include "config/codecs.h"
 #include "config/memoryaccess.h"
@@ -63,6 +64,12 @@ QString helpText() {
         "  compare basic|advanced|all --profile FILE [--json] [-o FILE]\n"
         "                                  prints each control whose value on the controller differs\n"
         "                                  from the profile (control, profile value, controller value)\n"
+        "  scan [--port NAME ...] [--baud N ...] [--json] [--enq-wait MS]\n"
+        "                                  find controllers: tries every port at every baud rate (by\n"
+        "                                  default COM1..COM6 and the system's ports, at the terminal's\n"
+        "                                  baud rates, 9600 first) and prints port, baud rate, station\n"
+        "                                  and firmware of each controller found; sends only ENQ, \"IR*\"\n"
+        "                                  and \"VM*\". --port and --baud may be given more than once\n"
         "\n"
         "Options:\n"
         "  --port NAME     COM1..COM6 or a device path (default COM5; on Linux COMn is /dev/ttyS(n-1)\n"
@@ -71,6 +78,8 @@ QString helpText() {
         "  --timeout MS    reply time-out in milliseconds, 1 to 60000 (default 500)\n"
         "  --trace FILE    append every byte sent and read to FILE, one line per write or read:\n"
         "                  milliseconds since the start, sent/read, the bytes (\"<ENQ>\", \"<CR>\")\n"
+        "  --enq-wait MS   scan: how long each try waits for the ENQ answer, 1 to 60000 (default:\n"
+        "                  two characters at the baud rate plus 100 ms)\n"
         "  -h, --help      this text\n"
         "  --version       the version of tarvelin-cli\n"
         "\n"
@@ -87,7 +96,8 @@ QString helpText() {
         "     regular file, bad JSON, an unknown key, a wrong type, a value that is not what its\n"
         "     control holds (\"abc\" or \"2.5\" for a number, a control character in a text)\n"
         "  3  the port cannot be opened\n"
-        "  4  no response or an invalid response; a line that echoes or is out of step\n"
+        "  4  no response or an invalid response; a line that echoes or is out of step; scan: no\n"
+        "     controller found\n"
         "  5  a value does not fit (a number out of range, a text longer than 16 characters or\n"
         "     with a character that has no single-byte code); nothing was sent\n"
         "  6  verify mismatch: the controller reads back other values than were written\n"
@@ -130,6 +140,10 @@ struct Options {
     bool loop = false;
     bool again = false;
     bool check = false;
+    // Every --port and --baud given, for scan; the other commands take the last.
+    QStringList ports;
+    QList<int> bauds;
+    int enqWait = 0;
     QStringList positional;
     bool json = false;
     QString output;
@@ -168,6 +182,7 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
         };
         if (a == QLatin1String("--port")) {
             if (!value(&o.port)) return std::nullopt;
+            o.ports << o.port;
         } else if (a == QLatin1String("--baud")) {
             if (!value(&o.baud)) return std::nullopt;
             bool ok = false;
@@ -175,6 +190,16 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
                 *error = QStringLiteral("--baud takes a baud rate such as 9600");
                 return std::nullopt;
             }
+            o.bauds << o.baud.toInt();
+        } else if (a == QLatin1String("--enq-wait")) {
+            QString s;
+            if (!value(&s)) return std::nullopt;
+            if (!wholeNumberIn(s, 1, kLongestTimeoutMs)) {
+                *error = QStringLiteral("--enq-wait takes a whole number of milliseconds from 1 to %1")
+                             .arg(kLongestTimeoutMs);
+                return std::nullopt;
+            }
+            o.enqWait = s.toInt();
         } else if (a == QLatin1String("--timeout")) {
             if (!value(&o.timeout)) return std::nullopt;
             if (!wholeNumberIn(o.timeout, 1, kLongestTimeoutMs)) {
@@ -529,6 +554,12 @@ int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std
     if (command == QLatin1String("provision") && !options->sets.isEmpty()) {
         print(err, QStringLiteral("tarvelin-cli: provision takes its values from the plan, not --set\n"));
         return kUsage;
+    }
+    if (command == QLatin1String("scan")) {
+        if (!wants(1)) return kUsage;
+        return scan(
+            {options->ports, options->bauds, options->enqWait, options->timeout.toInt(), options->json}, out,
+            err);
     }
     Session session(*options, out, err, in);
     const auto traced = [&](int code) {

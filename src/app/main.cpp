@@ -88,6 +88,7 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<korvex::PtySimulator> simulator;
     if (parser.isSet(options.simulate)) {
         simulator = std::make_unique<korvex::PtySimulator>();
+        simulator->setLineSpeed(9600);  // a controller as it leaves the factory
         if (!simulator->start()) {
             QTextStream(stderr) << "tarvelin-config: cannot start the simulated controller "
                                    "(no pseudo-terminal available)"

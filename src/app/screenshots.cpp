@@ -73,6 +73,16 @@ int takeScreenshots(WindowRegistry& registry, const QString& directory, bool con
         }
     }
     failed += !save(terminal, dir, QStringLiteral("terminal"));
+
+    // The same terminal after Find Controller, with the port closed.
+    terminal->closePort_Click();
+    terminal->clearButton_Click();
+    terminal->findController_Click();
+    QElapsedTimer scanning;
+    scanning.start();
+    while (terminal->scanning() && scanning.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    failed += !save(terminal, dir, QStringLiteral("terminal-scan"));
     terminal->hide();
 
     registry.askOverwrite(0);

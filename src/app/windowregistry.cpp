@@ -105,6 +105,13 @@ SerialCommWindow* WindowRegistry::terminalWindow() {
         adopt(window);
         connect(window, &SerialCommWindow::portChoiceChanged, this, &WindowRegistry::displayCommport);
         connect(&Busy::instance(), &Busy::changed, window, &SerialCommWindow::setOperationRunning);
+        // A scan is an operation like a retrieve: the other windows wait for it.
+        connect(window, &SerialCommWindow::scanRunning, this, [this](bool running) {
+            if (running)
+                scanHold_.emplace();
+            else
+                scanHold_.reset();
+        });
         window->setOperationRunning(Busy::instance().active());
     }
     return terminal_;

@@ -10,7 +10,9 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
+#include "config/busy.h"
 #include "config/directory.h"
 
 class QWidget;
@@ -93,6 +95,8 @@ private:
     bool basicShown_ = false;
     bool creatingBasic_ = false;
     bool ended_ = false;
+    // Held while the terminal's "Find Controller" runs.
+    std::optional<BusyScope> scanHold_;
 };
 
 }  // namespace tarvelin

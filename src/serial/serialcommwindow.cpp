@@ -131,6 +131,7 @@ SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock
 }
 
 SerialCommWindow::~SerialCommWindow() {
+    finishScanNow();
     connection_.close();
 }
 
@@ -156,6 +157,10 @@ void SerialCommWindow::buildControls() {
     lblStopBit_ = makeLabel("Stop Bits :", "lblStopBit", this);
     openPort_ = makeButton("Open Port", "openPort", this);
     closePort_ = makeButton("Close Port", "closePort", this);
+    findController_ = makeButton(kFindControllerCaption, "findController", this);
+    findController_->setToolTip(
+        QStringLiteral("Tries every port of the list at every baud rate (9600 first) and selects the port "
+                       "and baud rate of the controller that answers. Sends only ENQ, \"IR*\" and \"VM*\"."));
     label2_ = makeLabel("Response Strings", "Label2", this);
     responseBox_ = named(new QPlainTextEdit(this), "responseBox");
     responseBox_->setAccessibleName(QStringLiteral("Response Strings"));
@@ -206,12 +211,15 @@ void SerialCommWindow::buildControls() {
                                 closePort_,     clearButton_,   responseBox_,   timeOutBox_,
                                 addFrame_,      stationNumber_, showTime_,      saveLog_};
     for (qsizetype i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+    QWidget::setTabOrder(openPort_, findController_);  // Find Controller sits next to Open Port
+    QWidget::setTabOrder(findController_, closePort_);
 
     connect(openPort_, &QPushButton::clicked, this, &SerialCommWindow::openPort_Click);
     connect(closePort_, &QPushButton::clicked, this, &SerialCommWindow::closePort_Click);
     connect(clearButton_, &QPushButton::clicked, this, &SerialCommWindow::clearButton_Click);
     connect(exitButton_, &QPushButton::clicked, this, &SerialCommWindow::exitButton_Click);
     connect(saveLog_, &QPushButton::clicked, this, &SerialCommWindow::saveLog_Click);
+    connect(findController_, &QPushButton::clicked, this, &SerialCommWindow::findController_Click);
     connect(addFrame_, &QCheckBox::toggled, this, [this] { refreshStates(); });
 
     portWatch_ = new QTimer(this);
@@ -233,6 +241,7 @@ void SerialCommWindow::arrangeControls() {
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(openPort_);
+    buttons->addWidget(findController_);
     buttons->addWidget(closePort_);
     buttons->addWidget(exitButton_);
 
@@ -459,13 +468,18 @@ void SerialCommWindow::enablePortSettings(bool enable) {
 
 void SerialCommWindow::refreshStates() {
     const bool open = connection_.isOpen();
-    openPort_->setEnabled(!open && !running_);
-    closePort_->setEnabled(open && !running_);
-    exitButton_->setEnabled(!running_);
-    commandString_->setEnabled(!running_);
-    enablePortSettings(!open);
-    addFrame_->setEnabled(!running_);
-    stationNumber_->setEnabled(!running_ && addFrame_->isChecked());
+    // A scan holds the one-operation rule too (and so sets running_ where
+    // the window follows it), but its own button stays: it is its Stop.
+    const bool busy = running_ || scanning_;
+    openPort_->setEnabled(!open && !busy);
+    closePort_->setEnabled(open && !busy);
+    exitButton_->setEnabled(!busy);
+    commandString_->setEnabled(!busy);
+    enablePortSettings(!open && !scanning_);
+    addFrame_->setEnabled(!busy);
+    stationNumber_->setEnabled(!busy && addFrame_->isChecked());
+    findController_->setEnabled(scanning_ ? scan_ && !scan_->stopRequested() : !running_);
+    findController_->setText(QString::fromLatin1(scanning_ ? kStopCaption : kFindControllerCaption));
     if (open && !portWatch_->isActive())
         portWatch_->start();
     else if (!open && portWatch_->isActive())
@@ -494,7 +508,19 @@ bool SerialCommWindow::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void SerialCommWindow::keyPressEvent(QKeyEvent* event) {
+    // Esc stops a running scan (from wherever the focus is: the controls
+    // that would take it are disabled meanwhile).
+    if (event->key() == Qt::Key_Escape && scanning_) {
+        stopScan();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void SerialCommWindow::closeEvent(QCloseEvent* event) {
+    // Discarding the window ends its scan first.
+    finishScanNow();
     // A retrieve or store is using the port: the window stays.
     if (running_) {
         event->ignore();
@@ -504,6 +530,96 @@ void SerialCommWindow::closeEvent(QCloseEvent* event) {
     connection_.close();
     refreshStates();
     event->accept();
+}
+
+void SerialCommWindow::findController_Click() {
+    if (scanning_)
+        stopScan();
+    else
+        startScan();
+}
+
+void SerialCommWindow::startScan() {
+    if (scanning_) return;
+    const char* refusal = nullptr;
+    if (running_)
+        refusal = "Find Controller waits until the running retrieve or store has ended.";
+    else if (connection_.isOpen())
+        refusal = "Find Controller tries every port itself: close the port first (Close Port).";
+    if (refusal) {
+        Notifier::current().message(this, QString::fromLatin1(kProgramTitle), QString::fromLatin1(refusal),
+                                    Notifier::Icon::Warning);
+        return;
+    }
+    // Every port the list offers, and a device typed into it.
+    refreshPortList();
+    std::vector<std::string> names;
+    for (int i = 0; i < portChoice_->count(); ++i) names.push_back(toBytes(portChoice_->itemText(i)));
+    names.push_back(toBytes(portChoice_->currentText().trimmed()));
+    const std::vector<ScanPort> ports = scanPorts(names);
+    const std::vector<int> bauds = defaultScanBauds();
+    const ProbeTimes times{0, Exchange::timeoutMs(toBytes(timeOutBox_->text()), Exchange::kReplyDefaultMs)};
+
+    scanning_ = true;
+    scanFinds_ = 0;
+    const unsigned generation = ++scanGeneration_;
+    scan_ = std::make_unique<PortScan>(ports, bauds, times);
+    appendResponse(QStringLiteral("Find Controller: %1 port(s) at %2 baud rate(s), 9600 first")
+                       .arg(ports.size())
+                       .arg(bauds.size()));
+    emit scanRunning(true);
+    refreshStates();
+    // The workers' calls come back to this window's thread, queued.
+    scan_->start(
+        [this, generation](const TryResult& result) {
+            QMetaObject::invokeMethod(
+                this, [this, generation, result] { scanReport(generation, result); }, Qt::QueuedConnection);
+        },
+        [this, generation](bool stopped) {
+            QMetaObject::invokeMethod(
+                this, [this, generation, stopped] { scanDone(generation, stopped); }, Qt::QueuedConnection);
+        });
+}
+
+void SerialCommWindow::scanReport(unsigned generation, const TryResult& result) {
+    if (generation != scanGeneration_ || !scanning_) return;
+    appendResponse(QString::fromStdString(describeTry(result)));
+    if (result.kind != TryResult::Kind::Found) return;
+    // The first controller found is chosen, ready for Open Port or a retrieve.
+    if (scanFinds_++ > 0) return;
+    presetPort(fromBytes(result.port.name), QString::number(result.baud));
+    scanChosen_ = QStringLiteral("%1 at %2").arg(fromBytes(result.port.name)).arg(result.baud);
+}
+
+void SerialCommWindow::scanDone(unsigned generation, bool stopped) {
+    if (generation != scanGeneration_ || !scanning_) return;
+    ++scanGeneration_;
+    scan_.reset();
+    scanning_ = false;
+    if (stopped)
+        appendResponse(QStringLiteral("Find Controller: stopped"));
+    else if (scanFinds_ > 0)
+        appendResponse(QStringLiteral("Find Controller: %1 controller(s) found, %2 chosen")
+                           .arg(scanFinds_)
+                           .arg(scanChosen_));
+    else
+        appendResponse(QStringLiteral("Find Controller: no controller found"));
+    if (!stopped && scanFinds_ == 0) Notifier::current().beep();
+    emit scanRunning(false);
+    refreshStates();
+}
+
+void SerialCommWindow::stopScan() {
+    if (!scanning_ || !scan_) return;
+    scan_->stop();
+    refreshStates();  // Stop is greyed until the workers have ended
+}
+
+void SerialCommWindow::finishScanNow() {
+    if (!scanning_ || !scan_) return;
+    scan_->stop();
+    scan_->wait();
+    scanDone(scanGeneration_, true);
 }
 
 }  // namespace tarvelin

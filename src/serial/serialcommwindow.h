@@ -14,6 +14,7 @@
 #include "exchange.h"
 #include "portconnection.h"
 #include "portenumerator.h"
+#include "scanner.h"
 #include "serialline.h"
 #include "terminal.h"
 
@@ -64,6 +65,8 @@ public:
     void presetPort(const QString& portText, const QString& baudText);
 
     bool operationRunning() const { return running_; }
+    // "Find Controller" is trying the ports.
+    bool scanning() const { return scanning_; }
     SerialLine& line() { return *line_; }
 
     // Where the port list finds the system's ports (the system itself unless
@@ -83,6 +86,10 @@ public slots:
     void clearButton_Click();
     void exitButton_Click();
     void saveLog_Click();
+    // "Find Controller", or "Stop" while it runs.
+    void findController_Click();
+    // Ends a running scan soon (Stop, Esc); its last line follows.
+    void stopScan();
     // A retrieve or store is running: the command line, the port buttons and
     // Exit wait for it, and the window cannot be discarded meanwhile.
     void setOperationRunning(bool running);
@@ -90,9 +97,13 @@ public slots:
 signals:
     // The port list's text changed, by editing or by choosing an item.
     void portChoiceChanged();
+    // "Find Controller" starts (true) or has ended (false): one operation
+    // at a time, so nothing else may use a port meanwhile.
+    void scanRunning(bool running);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -115,6 +126,13 @@ private:
     void recallCommand(bool older);
     // Enabled states from the open state of the port and the running flag.
     void refreshStates();
+    void startScan();
+    // Tries reach the window on its own thread, in order; `generation`
+    // tells a late one of an earlier scan.
+    void scanReport(unsigned generation, const TryResult& result);
+    void scanDone(unsigned generation, bool stopped);
+    // Stops the scan and waits for its workers (the window goes away).
+    void finishScanNow();
 
     std::unique_ptr<SerialLine> line_;
     std::unique_ptr<Clock> ownClock_;
@@ -127,6 +145,11 @@ private:
     std::function<QTime()> timeOfDay_;
     CommandHistory& history_;
     QTimer* portWatch_ = nullptr;
+    std::unique_ptr<PortScan> scan_;
+    bool scanning_ = false;
+    unsigned scanGeneration_ = 0;
+    int scanFinds_ = 0;
+    QString scanChosen_;  // "COM5 at 9600": the first find, chosen in the lists
 
     QLineEdit* commandString_ = nullptr;
     QLabel* label1_ = nullptr;
@@ -143,6 +166,7 @@ private:
     QLabel* lblStopBit_ = nullptr;
     QPushButton* openPort_ = nullptr;
     QPushButton* closePort_ = nullptr;
+    QPushButton* findController_ = nullptr;
     QLabel* label2_ = nullptr;
     QPushButton* clearButton_ = nullptr;
     QPlainTextEdit* responseBox_ = nullptr;

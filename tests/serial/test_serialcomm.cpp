@@ -269,8 +269,9 @@ void TestSerialComm::captionAndFocusOrder() {
     // Tab walks the visible controls in the order of the layout table; the
     // reply list passes Tab on like every other box. The conveniences come
     // last, before the command line again.
-    const QStringList expected{"exitButton",  "portChoice", "baudChoice", "openPort", "clearButton",
-                               "responseBox", "addFrame",   "showTime",   "saveLog",  "commandString"};
+    const QStringList expected{"exitButton",     "portChoice",  "baudChoice",   "openPort",
+                               "findController", "clearButton", "responseBox",  "addFrame",
+                               "showTime",       "saveLog",     "commandString"};
     // Close Port and the station number are disabled at start-up and take no focus.
     for (const QString& next : expected) {
         QWidget* before = QApplication::focusWidget();
