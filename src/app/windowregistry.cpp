@@ -106,6 +106,9 @@ SerialCommWindow* WindowRegistry::terminalWindow() {
         connect(window, &SerialCommWindow::portChoiceChanged, this, &WindowRegistry::displayCommport);
         connect(&Busy::instance(), &Busy::changed, window, &SerialCommWindow::setOperationRunning);
         window->setOperationRunning(Busy::instance().active());
+        // A terminal made anew (the last one was closed through its frame)
+        // starts from its own choice: the main window shows that one.
+        if (alive(basic_)) displayCommport();
     }
     return terminal_;
 }
