@@ -1,6 +1,7 @@
 // The advanced window's rules: how it starts (and that its headless twin
 // starts the same), the offset and averaging limits (in the twin too),
 // factory defaults, the flag byte it holds and the one-operation lock.
+#include <QRadioButton>
 #include <QtTest>
 
 #include "advanced/advancedform.h"
@@ -52,6 +53,15 @@ private slots:
             f->setChecked("MBtrusted(0)", false);
             QVERIFY(!f->isChecked("MBtrusted(0)") && !f->isChecked("MBtrusted(1)"));
         }
+        // So can option buttons that share only their parent.
+        QWidget parent;
+        WidgetForm loose;
+        for (const char* name : {"P(0)", "P(1)"}) loose.add(name, new QRadioButton(&parent));
+        loose.setChecked("P(0)", true);
+        loose.setChecked("P(0)", false);
+        QVERIFY(!loose.isChecked("P(0)") && !loose.isChecked("P(1)"));
+        loose.setChecked("P(1)", true);
+        QVERIFY(!loose.isChecked("P(0)") && loose.isChecked("P(1)"));
     }
 
     // `seen`: the box's texts in the order placed (typed rows: the last only).
@@ -145,7 +155,7 @@ private slots:
         QVERIFY(f.isChecked("MBtrusted(1)") && f.isChecked("Tarvelintrusted(1)"));
         QVERIFY(f.isChecked("ResetPLC"));
         QCOMPARE(f.text("messageLabel"), "Setup Data Stored to Device");
-        QVERIFY(r.directory.stub.sent.empty());
+        QCOMPARE(r.directory.stub.opens, 0);
     }
 };
 

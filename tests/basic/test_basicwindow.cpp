@@ -1,10 +1,13 @@
 // The main window's rules: how it starts (and that its headless twin starts
 // the same), the connection split, the user name and password boxes, factory
 // defaults, the one-operation lock and quitting.
+#include <QLabel>
 #include <QtTest>
 
 #include "basic/basicform.h"
 #include "basic/basicwindow.h"
+#include "config/labelmessageline.h"
+#include "config/memoryaccess.h"
 #include "support/windows.h"
 
 using namespace tarvelin;
@@ -160,13 +163,26 @@ private slots:
         QVERIFY(!f.isChecked("EnablePW(0)") && f.isChecked("EnablePW(1)"));
         QCOMPARE(f.selectedIndex("AccessLevel"), 0);
         QCOMPARE(f.text("version"), "");
-        // Left alone, and nothing sent.
+        // Left alone, and the port not even asked for.
         QVERIFY(f.isChecked("ResetPLC"));
         QCOMPARE(f.text("messageLabel"), "Successfully Retrieved Setup Data");
-        QVERIFY(r.directory.stub.sent.empty());
+        QCOMPARE(r.directory.stub.opens, 0);
     }
 
     void busy() { Rig().checkBusy(); }
+
+    // The message line over its label: a failure stands centred in red, with
+    // a beep (progress marks run on from the left).
+    void messageLine() {
+        Rig r;
+        auto* label = r.w().get<QLabel>("messageLabel");
+        LabelMessageLine(*label).setAlignment(MessageLine::Alignment::Left);
+        QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+        r.window.access().showError("Gateway: 300 is not between 0 and 255");
+        QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+        QCOMPARE(label->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(r.notes->beeps(), 1);
+    }
 
     // Exit or the frame asks; Yes ends the program (and asks a running
     // retrieve or store to stop at its next exchange), No keeps everything.
