@@ -77,7 +77,8 @@ private slots:
             return;
         }
         click(s.registry.about(), "OKButton");
-        QVERIFY(!s.registry.about()->isVisible() && s.registry.basic()->isVisible());
+        QVERIFY(!s.registry.about()->isVisible() && s.registry.exists(Window::About));  // kept, hidden
+        QVERIFY(s.registry.basic()->isVisible());
         QCOMPARE(s.commport(), "COM5");
         QVERIFY(s.registry.exists(Window::Terminal) && !s.registry.terminalWindow()->isVisible());
         QVERIFY(!s.registry.exists(Window::Advanced) && !s.registry.exists(Window::Confirm));

@@ -148,7 +148,7 @@ private slots:
     // Each row is sent with Return and with Enter.
     void enter_data() {
         QTest::addColumn<Sent>("s");
-        QTest::newRow("answered") << Sent{-1, "IR*", "IR01\r", "\x05IR*\r", "IR01"};
+        QTest::newRow("answered, CR LF") << Sent{-1, "IR*", "IR01\r\n", "\x05IR*\r", "IR01"};
         QTest::newRow("silent") << Sent{-1, "@01XYZ1A*", "", "@01XYZ1A*\r", kWarning};
         QTest::newRow("control characters") << Sent{-1, "@01", "\x06OK\x05\r", "@01\r", "<ACK>OK<ENQ>"};
         QTest::newRow("framed, station 1") << Sent{1, "XYZ", "@01OK\r", "@01XYZ1A*\r", "@01OK"};
@@ -211,7 +211,7 @@ private slots:
         const QString path = dir.filePath("terminal.log");
         r.click("saveLog");  // cancelled: nothing written
         QVERIFY(!QFile::exists(path));
-        for (const QString& target : {path, dir.filePath("no/such/folder/terminal.log")}) {
+        for (const QString& target : {path, dir.filePath("no/such/folder/terminal.log"), dir.path()}) {
             r.notes->answerFile(target);
             r.click("saveLog");
         }
@@ -220,9 +220,11 @@ private slots:
         QCOMPARE(saved.readAll(),
                  "COM 5: Open at 9600,N,8,1\r\nVM\xc3\xa9t\r\n09:08:07.006 VM\xc3\xa9t\r\n"
                  "09:08:07.006 (Warning: No Response from PLC)\r\n");
-        QCOMPARE(r.notes->boxes().size(), 1u);
-        QCOMPARE(r.notes->boxes()[0].icon, Notifier::Icon::Warning);
-        QVERIFY(r.notes->lastText().startsWith("The log could not be saved to "));
+        QCOMPARE(r.notes->boxes().size(), 2u);
+        for (const auto& box : r.notes->boxes()) {
+            QCOMPARE(box.icon, Notifier::Icon::Warning);
+            QVERIFY(box.text.startsWith("The log could not be saved to "));
+        }
     }
 
     // The system's ports follow "COM1" to "COM6" each time the list is opened,
