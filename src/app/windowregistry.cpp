@@ -113,6 +113,9 @@ SerialCommWindow* WindowRegistry::terminalWindow() {
                 scanHold_.reset();
         });
         window->setOperationRunning(Busy::instance().active());
+        // A terminal made anew (the last one was closed through its frame)
+        // starts from its own choice: the main window shows that one.
+        if (alive(basic_)) displayCommport();
     }
     return terminal_;
 }

@@ -251,6 +251,7 @@ void BasicWindow::build() {
     middle->addWidget(new QLabel(QStringLiteral("Access Level:"), this), 3, 0);
     auto* access = new QComboBox(this);
     form_.add(QStringLiteral("AccessLevel"), access);
+    access->setAccessibleName(QStringLiteral("Access Level"));
     access->setEditable(false);
     access->addItems(
         {QStringLiteral("1 - Programmer"), QStringLiteral("2 - User"), QStringLiteral("3 - Visitor")});

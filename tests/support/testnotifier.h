@@ -1,5 +1,6 @@
-// A notifier for tests: counts beeps, records every message box and answers
-// Yes/No questions from a queue (No when the queue is empty).
+// A notifier for tests: counts beeps, records every message box, answers
+// Yes/No questions from a queue (No when it is empty) and file choosers from
+// a queue of paths (empty: the user cancels).
 #pragma once
 
 #include <QString>
@@ -24,9 +25,29 @@ public:
         bool answer;
     };
 
-    void beep() override;
-    void message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
-    bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
+    void beep() override { ++beeps_; }
+    void message(QWidget*, const QString& title, const QString& text, Icon icon) override {
+        boxes_.push_back({title, text, icon});
+        if (onMessage_) onMessage_(Box(boxes_.back()));
+    }
+    bool askYesNo(QWidget*, const QString& title, const QString& text) override {
+        const bool yes = !answers_.empty() && answers_.front();
+        if (!answers_.empty()) answers_.pop_front();
+        questions_.push_back({title, text, yes});
+        return yes;
+    }
+    QString chooseFileToSave(QWidget*, const QString& title, const QString&,
+                             const QString& defaultSuffix = QString()) override {
+        fileRequests_.push_back(title);
+        lastSuffix_ = defaultSuffix;
+        if (files_.empty()) return {};
+        const QString path = files_.front();
+        files_.pop_front();
+        return path;
+    }
+    QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter) override {
+        return chooseFileToSave(parent, title, filter);
+    }
 
     int beeps() const { return beeps_; }
     const std::vector<Box>& boxes() const { return boxes_; }
@@ -34,10 +55,6 @@ public:
     // The text of the last message box, empty when none was shown.
     QString lastText() const { return boxes_.empty() ? QString() : boxes_.back().text; }
 
-    // File choosers: answered from a queue of paths (empty: the user cancels).
-    QString chooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
-                             const QString& defaultSuffix = QString()) override;
-    QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter) override;
     void answerFile(const QString& path) { files_.push_back(path); }
     // The titles of the file choosers asked, in order.
     const std::vector<QString>& fileRequests() const { return fileRequests_; }
@@ -53,8 +70,15 @@ public:
     // that look at the program while the box is up.
     void onMessage(std::function<void(const Box&)> hook) { onMessage_ = std::move(hook); }
 
-    // Forgets beeps, boxes, questions and queued answers.
-    void clear();
+    // Forgets beeps, boxes, questions, file requests and queued answers.
+    void clear() {
+        beeps_ = 0;
+        boxes_.clear();
+        questions_.clear();
+        answers_.clear();
+        files_.clear();
+        fileRequests_.clear();
+    }
 
 private:
     int beeps_ = 0;
@@ -70,9 +94,11 @@ private:
 // Installs a notifier for its lifetime and puts the previous one back after.
 class NotifierScope {
 public:
-    NotifierScope();                                 // uses its own TestNotifier
-    explicit NotifierScope(TestNotifier& notifier);  // uses the caller's
-    ~NotifierScope();
+    NotifierScope() : NotifierScope(own_) {}  // uses its own TestNotifier
+    explicit NotifierScope(TestNotifier& notifier) : active_(&notifier), previous_(&Notifier::current()) {
+        Notifier::install(active_);
+    }
+    ~NotifierScope() { Notifier::install(previous_); }
     NotifierScope(const NotifierScope&) = delete;
     NotifierScope& operator=(const NotifierScope&) = delete;
 

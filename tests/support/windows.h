@@ -1,0 +1,96 @@
+// A configuration window on fakes of the rest of the program (a terminal
+// whose port never opens, a directory that shows nothing), and ways to type
+// into its boxes and to watch its rules run.
+#pragma once
+
+#include <QAbstractButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <string>
+
+#include "advanced/advancedform.h"
+#include "config/busy.h"
+#include "config/directory.h"
+#include "config/widgetform.h"
+#include "serial/terminal.h"
+#include "support/testnotifier.h"
+
+namespace tarvelin::test {
+
+// A terminal whose port never opens; it counts the tries.
+class StubTerminal final : public Terminal {
+public:
+    bool openCommPort() override { return ++opens, false; }
+    std::string getCommport() override { return "COM5"; }
+    std::string sendCommand(const std::string&) override { return {}; }
+    bool linkLost() const override { return false; }
+    std::string takePending() override { return {}; }
+
+    int opens = 0;
+};
+
+class QuietDirectory final : public Directory {
+public:
+    Terminal& terminal() override { return stub; }
+    void showTerminal() override {}
+    void showAdvanced() override {}
+    FlagByteHolder& flagByteHolder() override { return holder; }
+    void askOverwrite(std::int16_t) override {}
+    void displayCommport() override {}
+
+    StubTerminal stub;
+    HeadlessForm holderForm;
+    FormFlagByteHolder holder{holderForm};
+};
+
+template <typename W>
+struct WindowRig {
+    NotifierScope notes;
+    QuietDirectory directory;
+    W window{directory};
+
+    WidgetForm& w() { return window.widgets(); }
+    LimitedLineEdit* box(const QString& name) { return w().template get<LimitedLineEdit>(name); }
+    // Types `text` over the whole box (an empty text: Backspace), or places
+    // it as the program does.
+    void enter(const QString& name, const QString& text, bool typed) {
+        if (!typed) return window.form().setText(name, text);
+        box(name)->selectAll();
+        if (text.isEmpty()) return QTest::keyClick(box(name), Qt::Key_Backspace);
+        QTest::keyClicks(box(name), text);
+    }
+    // "name=text" of every text box, in the window's order.
+    QString boxes() {
+        QStringList out;
+        for (const QString& name : w().names())
+            if (box(name)) out << name + QLatin1Char('=') + box(name)->text();
+        return out.join(QLatin1Char(' '));
+    }
+    // While an operation runs, exactly the buttons that start one (and the
+    // profile load) are disabled, also in a window made meanwhile.
+    void checkBusy() {
+        const QStringList held{"retrieveButton", "updateButton", "DefaultButton", "LoadProfile"};
+        {
+            BusyScope running;
+            W other(directory);
+            for (const QString& name : w().names())
+                if (auto* button = w().template get<QAbstractButton>(name);
+                    button && !button->isCheckable()) {
+                    QVERIFY2(button->isEnabled() != held.contains(name), qPrintable(name));
+                    QCOMPARE(other.widgets().widget(name)->isEnabled(), button->isEnabled());
+                }
+        }
+        for (const QString& name : held) QVERIFY2(w().widget(name)->isEnabled(), qPrintable(name));
+    }
+};
+
+// The texts a box took on during its assignments, in order. A change rule
+// runs nested inside the assignment, before a spy connected after it hears of
+// it, so the spy lists them innermost first.
+inline QStringList assignedTexts(const QSignalSpy& spy) {
+    QStringList out;
+    for (const QList<QVariant>& args : spy) out.prepend(args.at(0).toString());
+    return out;
+}
+
+}  // namespace tarvelin::test
