@@ -8,6 +8,7 @@
 
 #include "config/form.h"
 #include "config/memoryaccess.h"
+#include "serial/portconnection.h"
 #include "serial/serialcommwindow.h"
 #include "support/e2e.h"
 
@@ -100,8 +101,8 @@ void TestE2E::terminalSend() {
 
 // The adapter pulled under a store, or while the port idles after a
 // retrieve: the store ends at once with the lost-port message, the terminal
-// shows the port closed, and once the adapter is back under its name, Open
-// and the store work again.
+// shows the port closed, a store meanwhile cannot open it, and once the
+// adapter is back under its name, Open and the store work again.
 void TestE2E::adapterPulled_data() {
     QTest::addColumn<QString>("when");  // pulled once this is sent; empty: while idle
     QTest::newRow("in the middle of a store") << "MW020C";
@@ -134,13 +135,17 @@ void TestE2E::adapterPulled() {
     QVERIFY(!control(e2e.terminal(), "closePort")->isEnabled());
     QVERIFY2(e2e.replies().contains(QStringLiteral("(Port lost: ")), qPrintable(e2e.replies()));
 
+    e2e.store(Block::Basic);  // still gone: the store cannot open the port
+    QCOMPARE(e2e.notes().boxes().size(), 1u);
+    QVERIFY(e2e.notes().lastText().startsWith(QString::fromLatin1(kOpenFailedText)));
+
     QVERIFY(e2e.replug());
     EndToEnd::click(e2e.terminal(), "openPort");
     QVERIFY(e2e.terminal()->line().isOpen());
     e2e.store(Block::Basic);
     QCOMPARE(e2e.message(Block::Basic), QString::fromLatin1(kStoredText));
     QVERIFY(e2e.sim().memory() == test::factoryWith(527, "\x09"));
-    QCOMPARE(e2e.notes().boxes().size(), 0u);
+    QCOMPARE(e2e.notes().boxes().size(), 1u);
 }
 
 QTEST_MAIN(TestE2E)

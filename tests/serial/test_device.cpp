@@ -1,10 +1,8 @@
 // The real device path below the windows: QtSerialLine and the port
 // connection on pseudo-terminals (the simulated controller behind them),
 // files and missing paths, and the system's ports.
-//
-// A port held by another program is held by a copy of this executable
-// (`--hold DEVICE`); what an ordinary user may not open is tried, when the
-// tests run as root, by a copy running as "nobody" (`--open DEVICE`).
+// What an ordinary user may not open is tried, when the tests run as root,
+// by a copy of this executable running as "nobody" (`--open DEVICE`).
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/ioctl.h>
@@ -70,20 +68,6 @@ QString refusalAsUser(const QString& device) {
     if (!copy.waitForFinished(20000) || copy.exitCode() != 0) return QString();
     return QString::fromUtf8(copy.readAllStandardOutput());
 }
-
-// A copy of this program that holds `device` through the tool's own line
-// until its input closes.
-struct Holder {
-    QProcess copy;
-    bool start(const QString& device) {
-        copy.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), device});
-        return copy.waitForReadyRead(10000) && copy.readLine().trimmed() == "held";
-    }
-    ~Holder() {
-        copy.closeWriteChannel();
-        if (!copy.waitForFinished(5000)) copy.kill();
-    }
-};
 
 }  // namespace
 
@@ -190,7 +174,7 @@ void TestDevice::hangUp() {
     QVERIFY(timer.elapsed() < 100);
 }
 
-enum class Arrange { Missing, Dangling, File, Folder, DevNull, NoRight, HeldHere, HeldElsewhere, Exclusive };
+enum class Arrange { Missing, Dangling, File, Folder, DevNull, NoRight, HeldHere, Exclusive };
 Q_DECLARE_METATYPE(Arrange)
 
 // Every refusal names its reason under the one first line, and nothing is sent.
@@ -205,7 +189,6 @@ void TestDevice::refusedOpen_data() {
     QTest::newRow("/dev/null") << Arrange::DevNull << "is not a serial device.";
     QTest::newRow("no right to open") << Arrange::NoRight << "Permission denied for ";
     QTest::newRow("held by this program") << Arrange::HeldHere << busy;
-    QTest::newRow("held by another process") << Arrange::HeldElsewhere << busy;
     QTest::newRow("held exclusively, no lock file") << Arrange::Exclusive << busy;
 }
 
@@ -215,10 +198,8 @@ void TestDevice::refusedOpen() {
     korvex::PtySimulator sim;
     QVERIFY(sim.start());
     QTemporaryDir dir;
-    const QString pty = QString::fromStdString(sim.devicePath());
-    QString device = pty;
+    QString device = QString::fromStdString(sim.devicePath());
     QtSerialLine first;
-    Holder holder;
     int exclusive = -1;
     switch (arrange) {
         case Arrange::Missing:
@@ -244,9 +225,6 @@ void TestDevice::refusedOpen() {
         case Arrange::HeldHere:
             first.setDevice(sim.devicePath());
             QVERIFY(first.open().ok());
-            break;
-        case Arrange::HeldElsewhere:
-            QVERIFY(holder.start(pty));
             break;
         case Arrange::Exclusive:  // TIOCEXCL keeps out everyone but root
             QCOMPARE(::chmod(sim.devicePath().c_str(), 0666), 0);
@@ -282,10 +260,10 @@ void TestDevice::systemPortsThenLinks() {
     QVERIFY(b.makeLink(linkB));
     std::error_code ec;
     fs::create_symlink(fs::relative(a.devicePath(), at), linkA, ec);  // as udev makes them
-    fs::create_symlink("/dev/no-such-tty-here", at + "usb-Pulled-if00-port0", ec);
     std::ofstream(at + "notes.txt") << "x";
     fs::create_symlink(at + "notes.txt", at + "usb-Notes-if00-port0", ec);
     fs::create_directory(at + "usb-Folder-if00-port0", ec);
+    fs::create_symlink("/dev/no-such-tty-here", at + "usb-Pulled-if00-port0", ec);
     QVERIFY(!ec);
     const std::vector<SystemPort> known{{a.devicePath(), "Maker, Adapter, serial A1"}};
     const std::vector<SystemPort> links{
@@ -305,15 +283,6 @@ void TestDevice::systemPortsThenLinks() {
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--open") {
         std::cout << refusal(argv[2]);
-        return 0;
-    }
-    if (argc == 3 && std::string(argv[1]) == "--hold") {
-        QtSerialLine line;
-        line.setDevice(argv[2]);
-        if (!line.open().ok()) return 1;
-        std::cout << "held" << std::endl;
-        for (char c; std::cin.get(c);) {
-        }
         return 0;
     }
     QCoreApplication app(argc, argv);

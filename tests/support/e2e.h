@@ -1,13 +1,7 @@
 // The real device path: the program's own windows and serial port against the
 // simulated controller on a pseudo-terminal, reached through a link that
-// stands for the adapter's stable name.
-//
-//     EndToEnd e2e;                        // simulator up, main window shown
-//     e2e.retrieve(Block::Basic);          // clicks the real button; returns when done
-//     e2e.store(Block::Basic);             // Save, then Yes in the confirmation
-//
-// A retrieve or store runs inside the button's click, so each helper returns
-// after the operation.
+// stands for the adapter's stable name. A retrieve or store runs inside its
+// button's click, so each helper returns after the operation.
 #pragma once
 
 #include <QByteArray>
