@@ -8,7 +8,6 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <QAbstractButton>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPlainTextEdit>
@@ -163,6 +162,11 @@ void TestCli::words_data() {
         {"--set IP takes a dotted address"});
     row("--set empty octet", {"store", "basic", "--yes", "--set", "IP=1..2.3"}, 2,
         {R"j(--set: key "basic.IP(2)" must be a whole decimal number, not "")j"});
+    row("--set unknown key", {"store", "basic", "--yes", "--set", "Foo=1"}, 2, {"not a setting"});
+    row("--set tab in a text", {"store", "basic", "--yes", "--set", "username=a\tb"}, 2,
+        {"holds a control character (code 9)"});
+    row("--set character without a byte", {"store", "basic", "--yes", "--set", "hostName=\u03A9"}, 5,
+        {"cannot be stored"});
     row("--set no such level", {"store", "basic", "--yes", "--set", "AccessLevel=4"}, 2,
         {"must be 1, 2, 3 or null"});
     row("--set out of range", {"store", "basic", "--yes", "--set", "IP(0)=300"}, 5,
@@ -173,6 +177,8 @@ void TestCli::words_data() {
     row("malformed profile", storeBasic, 2, {"not valid JSON"}, "{nope");
     row("profile without the block", {"store", "advanced", "--yes", "--profile", "@"}, 2,
         {"holds no advanced settings"}, profileOf(R"j("basic":{"IP(0)":"9"})j"));
+    row("profile: true for a number", storeBasic, 2, {"must be a text or a number, not true/false"},
+        profileOf(R"j("basic":{"IP(0)":true})j"));
     row("profile: a number for a text", storeBasic, 2, {R"j(key "basic.hostName" must be a text)j"},
         profileOf(R"j("basic":{"hostName":5})j"));
     row("profile: out of range", storeBasic, 5, {"70000 is not between 0 and 65535"},
@@ -268,11 +274,13 @@ void TestCli::saveProfileKeepsWhatTheFileHolds() {
     HeadlessForm form;
     initBasicForm(form);
     form.setText("IP(0)", "7");
+    form.setChecked("EnablePW(0)", true);
     saveProfileFromWindow(nullptr, form, Block::Basic, basicMap());
     QCOMPARE(notes->lastSuffix(), QString("json"));
     QCOMPARE(notes->boxes().size(), 0u);
     const QJsonObject root = QJsonDocument::fromJson(readFile(path)).object();
     QCOMPARE(root["basic"].toObject()["IP(0)"].toString(), QString("7"));
+    QCOMPARE(root["basic"].toObject()["EnablePW"].toString(), QString("Yes"));
     QVERIFY(!checkBlock(root["basic"].toObject(), basicMap(), "basic"));  // empty boxes saved as stored
     QCOMPARE(root["advanced"].toObject(), QJsonObject({{"MovAvgNo", " 5"}}));
     QCOMPARE(root["controller"].toObject(), QJsonObject({{"MAC", "x"}}));
@@ -293,6 +301,7 @@ void TestCli::hostileFilesAndTargets_data() {
     const QString device = QStringLiteral("it is not a regular file");
     row("profile /dev/zero", "store", "/dev/zero", 2, device);
     row("profile FIFO without a writer", "store", "fifo", 2, device);
+    row("profile missing", "store", "missing", 2, "No such file or directory");
     row("profile of 2 MiB", "store", "big", 2, "the file is larger than 1 MiB");
     row("-o /dev/full", "retrieve", "full", 1, "full: " + device);
     row("-o existing, disk full", "retrieve", "existing", 1, "Cannot write");
@@ -336,27 +345,21 @@ void TestCli::hostileFilesAndTargets() {
         QCOMPARE(r.code, code);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QVERIFY(!r.err.contains(QLatin1String(kStoredText)));
-    } else {
-        NotifierScope notes;
-        notes->answerFile(path);
-        HeadlessForm form;
-        initBasicForm(form);
-        form.setText("IP(0)", "77");  // an edit not saved anywhere
-        if (through == "saveLog") {
-            SerialCommWindow terminal;
-            terminal.findChild<QPlainTextEdit*>("responseBox")->setPlainText(QString(2000, 'x'));
-            setDiskFull(diskFull);
-            test::control<QAbstractButton>(&terminal, "saveLog")->click();
-        } else if (through == "load") {
-            QVERIFY(!loadProfileIntoWindow(nullptr, form, Block::Basic, basicMap()));
-        } else {
-            setDiskFull(diskFull);
-            saveProfileFromWindow(nullptr, form, Block::Basic, basicMap());
-        }
+    } else {  // through the windows' buttons
+        EndToEnd e2e;
+        QVERIFY(e2e.ready());
+        e2e.notes().answerFile(path);
+        e2e.form(Block::Basic).setText("IP(0)", "77");  // an edit not saved anywhere
+        QWidget* window = through == "saveLog" ? e2e.terminal() : e2e.window(Block::Basic);
+        test::control<QPlainTextEdit>(e2e.terminal(), "responseBox")->setPlainText(QString(2000, 'x'));
+        setDiskFull(diskFull);
+        EndToEnd::click(window, through == "saveLog" ? "saveLog"
+                                : through == "load"  ? "LoadProfile"
+                                                     : "SaveProfile");
         setDiskFull(false);
-        QCOMPARE(notes->boxes().size(), 1u);
-        QVERIFY2(notes->lastText().contains(message), qPrintable(notes->lastText()));
-        QCOMPARE(form.text("IP(0)"), QString("77"));
+        QCOMPARE(e2e.notes().boxes().size(), 1u);
+        QVERIFY2(e2e.notes().lastText().contains(message), qPrintable(e2e.notes().lastText()));
+        QCOMPARE(e2e.form(Block::Basic).text("IP(0)"), QString("77"));
     }
     QCOMPARE(readFile(good), goodBytes);
     struct stat info {};

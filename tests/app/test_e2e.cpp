@@ -104,8 +104,9 @@ void TestE2E::terminalSend() {
 // shows the port closed, a store meanwhile cannot open it, and once the
 // adapter is back under its name, Open and the store work again.
 void TestE2E::adapterPulled_data() {
-    QTest::addColumn<QString>("when");  // pulled once this is sent; empty: while idle
+    QTest::addColumn<QString>("when");  // pulled once this is sent (and left unanswered); empty: while idle
     QTest::newRow("in the middle of a store") << "MW020C";
+    QTest::newRow("while the store identifies the controller") << "IR*";
     QTest::newRow("while idle after a retrieve") << "";
 }
 
@@ -120,6 +121,9 @@ void TestE2E::adapterPulled() {
     {
         QElapsedTimer timer;
         timer.start();
+        korvex::Faults faults;
+        faults.silentCommands = {when.toStdString()};
+        e2e.sim().setFaults(faults);
         test::Pull pull(e2e.sim(), when.toStdString());
         if (when.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(!e2e.terminal()->line().isOpen(), 1000);
@@ -139,6 +143,7 @@ void TestE2E::adapterPulled() {
     QCOMPARE(e2e.notes().boxes().size(), 1u);
     QVERIFY(e2e.notes().lastText().startsWith(QString::fromLatin1(kOpenFailedText)));
 
+    e2e.sim().setFaults({});
     QVERIFY(e2e.replug());
     EndToEnd::click(e2e.terminal(), "openPort");
     QVERIFY(e2e.terminal()->line().isOpen());
