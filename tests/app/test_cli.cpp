@@ -181,6 +181,8 @@ void TestCli::words_data() {
         profileOf(R"j("basic":{"IP(0)":true})j"));
     row("profile: a number for a text", storeBasic, 2, {R"j(key "basic.hostName" must be a text)j"},
         profileOf(R"j("basic":{"hostName":5})j"));
+    row("profile: a huge number", storeBasic, 5, {"1e+30 is not between 0 and 255"},
+        profileOf(R"j("basic":{"IP(0)":1e30})j"));
     row("profile: out of range", storeBasic, 5, {"70000 is not between 0 and 65535"},
         profileOf(R"j("basic":{"svrport":"70000"})j"));
     row("missing port", {"--port", "/nonexistent/tty", "identify"}, 3,
