@@ -83,17 +83,17 @@ bool EndToEnd::replug() {
 
 Pull::Pull(korvex::PtySimulator& sim, const std::string& wanted) : sim_(sim) {
     if (wanted.empty()) {
-        sim.hangUp();
+        sim.stop();
         return;
     }
-    // The trace runs on the simulator's reader, which the hang-up joins: the
+    // The trace runs on the simulator's reader, which stopping joins: the
     // pull itself is left to a thread of its own.
     sim.setTrace([this, wanted](bool fromTool, const std::string& bytes) {
         if (fromTool && bytes.find(wanted) != std::string::npos) seen_ = true;
     });
     thread_ = std::jthread([this](std::stop_token stop) {
         for (;;) {
-            if (seen_) return sim_.hangUp();
+            if (seen_) return sim_.stop();
             if (stop.stop_requested()) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }

@@ -69,9 +69,10 @@ private:
     std::unique_ptr<WindowRegistry> registry_;
 };
 
-// Pulls the adapter (the simulator hangs up, leaving its link dangling) from
-// another thread as soon as the tool has sent `wanted`, or at once when
-// `wanted` is empty.
+// Pulls the adapter from another thread as soon as the tool has sent
+// `wanted`, or at once when `wanted` is empty: the simulator hangs up and its
+// link goes, as a pulled adapter's stable name does (a dangling link could
+// lead to a pseudo-terminal that another test opens under the same number).
 class Pull {
 public:
     Pull(korvex::PtySimulator& sim, const std::string& wanted);
