@@ -16,11 +16,11 @@
 #include "advanced/advancedwindow.h"
 #include "app/aboutdialog.h"
 #include "app/confirmdialog.h"
-#include "app/lineref.h"
 #include "app/windowregistry.h"
 #include "basic/basicwindow.h"
 #include "config/busy.h"
 #include "serial/serialcommwindow.h"
+#include "support/scriptedline.h"
 #include "support/simline.h"
 #include "support/testnotifier.h"
 

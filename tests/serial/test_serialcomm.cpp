@@ -19,7 +19,6 @@
 #include <deque>
 #include <memory>
 
-#include "app/lineref.h"
 #include "serial/fakeports.h"
 #include "serial/serialcommwindow.h"
 #include "support/scriptedline.h"
