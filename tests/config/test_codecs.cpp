@@ -51,16 +51,12 @@ void TestCodecs::hex_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("two");
     QTest::addColumn<QString>("four");
-    const auto row = [](int value, const char* two, const char* four) {
-        QTest::addRow("%d", value) << value << two << four;
-    };
-    row(0, "00", "0000");
-    row(10, "0A", "000A");
-    row(255, "FF", "00FF");
-    row(256, "100", "0100");
-    row(4096, "1000", "1000");
-    row(-1, "FFFF", "FFFF");    // two's complement
-    row(-240, "FF10", "FF10");  // the first MAC byte
+    // -1 and -240 (the first MAC byte) as two's complement.
+    for (const char* row : {"0 00 0000", "10 0A 000A", "255 FF 00FF", "256 100 0100", "4096 1000 1000",
+                            "-1 FFFF FFFF", "-240 FF10 FF10"}) {
+        const QStringList parts = QString(row).split(' ');
+        QTest::newRow(row) << parts[0].toInt() << parts[1] << parts[2];
+    }
 }
 
 void TestCodecs::hex() {
@@ -80,35 +76,23 @@ void TestCodecs::wholeNumbers_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("bits");
     QTest::addColumn<qint64>("value");
-    const auto row = [](const QString& text, int bits, qint64 value) {
-        QTest::addRow("%d bits: %s", bits, qPrintable(text.left(20))) << text << bits << value;
+    const auto add = [](const char* row) {  // bits, text, value ("-": it does not fit)
+        const QStringList p = QString(row).split('|');
+        QTest::newRow(row) << p[1] << p[0].toInt() << (p[2] == "-" ? kNoFit : p[2].toLongLong());
     };
-    row("", 16, 0);
-    row(" 9080", 16, 9080);
-    row("2.5", 16, 2);
-    row("3.5", 16, 4);
-    row("-2.5", 16, -2);
-    row("2.51", 16, 3);
-    row("32767", 16, 32767);
-    row("32768", 16, kNoFit);
-    row("-32768", 16, -32768);
-    row("-32769", 16, kNoFit);
-    row("32767.5", 16, kNoFit);
-    row("-32768.5", 16, -32768);
-    row("&H8000", 16, kNoFit);
-    row("1e309", 16, kNoFit);
-    row(QStringLiteral("12\u03A93"), 16, 12);  // a character outside the single bytes ends the number
-    row(QStringLiteral("7\u00E9"), 16, 7);
-    row(QStringLiteral("\uFF11\uFF12"), 16, 0);  // full-width digits are no digits
-    row("2147483647", 32, 2147483647);
-    row("2147483648", 32, kNoFit);
-    row("-2147483648", 32, -2147483648LL);
-    row("-2147483649", 32, kNoFit);
-    row("2147483647.5", 32, kNoFit);
-    row("1e18", 64, 1'000'000'000'000'000'000LL);
-    row("-1e18", 64, -1'000'000'000'000'000'000LL);
-    row("1e19", 64, kNoFit);
-    row(QString(400, '9'), 64, kNoFit);
+    for (const char* row : {"16||0", "16| 9080|9080", "16|2.5|2", "16|3.5|4", "16|-2.5|-2", "16|2.51|3",
+                            "16|32767|32767", "16|32768|-", "16|-32768|-32768", "16|-32769|-", "16|32767.5|-",
+                            "16|-32768.5|-32768", "16|&H8000|-", "16|1e309|-"})
+        add(row);
+    for (const char* row :
+         {"32|2147483647|2147483647", "32|2147483648|-", "32|-2147483648|-2147483648", "32|-2147483649|-",
+          "32|2147483647.5|-", "64|1e18|1000000000000000000", "64|-1e18|-1000000000000000000", "64|1e19|-"})
+        add(row);
+    QTest::newRow("400 digits") << QString(400, '9') << 64 << kNoFit;
+    // A character without a single byte, or outside ASCII, ends the number; full-width digits are no digits.
+    QTest::newRow("12 Omega 3") << QStringLiteral("12\u03A93") << 16 << qint64(12);
+    QTest::newRow("7 e acute") << QStringLiteral("7\u00E9") << 16 << qint64(7);
+    QTest::newRow("full-width 12") << QStringLiteral("\uFF11\uFF12") << 16 << qint64(0);
 }
 
 void TestCodecs::wholeNumbers() {
@@ -150,14 +134,12 @@ void TestCodecs::ports_data() {
     QTest::addColumn<qint64>("value");
     QTest::addColumn<int>("high");  // -1: refused
     QTest::addColumn<int>("low");
-    QTest::newRow("9080") << qint64(9080) << 35 << 120;
-    QTest::newRow("256") << qint64(256) << 1 << 0;
-    QTest::newRow("high byte 0x80 is not negative") << qint64(32768) << 128 << 0;
-    QTest::newRow("65535") << qint64(65535) << 255 << 255;
-    QTest::newRow("0") << qint64(0) << 0 << 0;
-    QTest::newRow("-1") << qint64(-1) << -1 << 0;
-    QTest::newRow("65536") << qint64(65536) << -1 << 0;
-    QTest::newRow("largest") << std::numeric_limits<qint64>::max() << -1 << 0;
+    for (const char* row :
+         {"9080 35 120", "256 1 0", "32768 128 0", "65535 255 255", "0 0 0", "-1 -1 0", "65536 -1 0",
+          "9223372036854775807 -1 0"}) {  // 32768: a high byte 0x80 is not negative
+        const QStringList parts = QString(row).split(' ');
+        QTest::newRow(row) << parts[0].toLongLong() << parts[1].toInt() << parts[2].toInt();
+    }
 }
 
 void TestCodecs::ports() {
