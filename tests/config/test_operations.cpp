@@ -56,9 +56,17 @@ void TestOperations::matrix_data() {
         row("silent at the first address", Fault::SilentAt, o.first, O::NoResponse);
         row("silent inside a field", Fault::SilentAt, o.middle, O::NoResponse);
         row("silent at the last address", Fault::SilentAt, o.last, O::NoResponse);
+        row("another station at the first address", Fault::OtherStationAt, o.first, O::InvalidResponse);
         row("another station at the fifth", Fault::OtherStationAt, o.fifth, O::InvalidResponse);
+        row("another station at the last address", Fault::OtherStationAt, o.last, O::InvalidResponse);
+        row("answers twice at the first address", Fault::TwiceAt, o.first, O::OutOfStep);
         row("answers twice inside a field", Fault::TwiceAt, o.middle, O::OutOfStep);
+        // A store's reboot finds the line out of step: not sent, and no success.
+        row("answers twice at the last address", Fault::TwiceAt, o.last,
+            isStore(o.op) ? O::OutOfStep : O::Success);
+        row("a late reply at the first address", Fault::LateAt, o.first, O::NoResponse);
         row("a late reply inside a field", Fault::LateAt, o.middle, O::NoResponse);
+        row("a late reply at the last address", Fault::LateAt, o.last, O::NoResponse);
         row("pulled during the identification", Fault::LostAt, -1, O::LineLost);
         row("pulled inside a field", Fault::LostAt, o.middle, O::LineLost);
         row("asked to quit inside a field", Fault::QuitAt, o.middle, O::Interrupted);

@@ -316,7 +316,7 @@ Expectation expect(Bench& bench, Op op, Fault fault, int address) {
             e.state["PLCconfig"] = signedText(flag);  // built as its turn comes, whatever follows
         if (s.what == Step::Write && sent && !(here && fault == Fault::IgnoreWriteAt))
             e.memory[s.address] = s.value;
-        if (s.what == Step::Reboot) {  // its outcome does not stop the store
+        if (s.what == Step::Reboot && failure != Outcome::OutOfStep) {  // its reply does not stop the store
             if (failure == Outcome::NoResponse) ++e.beeps;
             break;
         }
