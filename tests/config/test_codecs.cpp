@@ -267,6 +267,24 @@ void TestCodecs::hostileBoxes() {
         QVERIFY2(refusal.has_value() == want.empty(), where);
         if (refusal) QVERIFY2(refusal->startsWith(why), qPrintable(where + ": " + *refusal));
     }
+    // The windows' rules keep their boxes within their limits, whatever is put there.
+    HeadlessForm basic, advanced;
+    initBasicForm(basic);
+    basic.setRule(basicChangeRule);
+    initAdvancedForm(advanced);
+    advanced.setRule(advancedChangeRule);
+    for (const char* box : {"No_of_Tarvelin", "No_of_MBtcp", "username", "password"}) {
+        basic.setText(box, text);
+        const double tarvelin = numericValue(basic.text("No_of_Tarvelin"));
+        const double modbus = numericValue(basic.text("No_of_MBtcp"));
+        QVERIFY2(tarvelin >= 1 && tarvelin <= 4 && tarvelin + modbus == 6, box);
+        QVERIFY2(basic.text("username").size() <= 16 && basic.text("password").size() <= 16, box);
+    }
+    for (const char* box : {"MovAvgNo", "ADzcal(2)", "DAzcal(1)"}) {
+        advanced.setText(box, text);
+        const double v = numericValue(advanced.text(box));
+        QVERIFY2(box[0] == 'M' ? v >= 1 && v <= 9 : v >= -100 && v <= 100, box);
+    }
 }
 
 // A profile's values are read strictly: a value that is not what its control
