@@ -51,8 +51,6 @@ private slots:
     void frame();
     void exchange_data();
     void exchange();
-    void lineGone_data();
-    void lineGone();
     void timeoutReadAfresh();
     void timeoutMs_data();
     void timeoutMs();
@@ -101,7 +99,8 @@ void TestProtocol::frame() {
 
 // One exchange. The script: "b", "e" or "c" and a delay in ms, ":" and the
 // bytes the far side sends, relative to the start, to the ENQ written, or to
-// the command written; "t" and the time-out box's text (else "500 ").
+// the command written; "t" and the time-out box's text (else "500 "); "x" a
+// closed port, "g" a device gone before, "l" and the ms after which it goes.
 void TestProtocol::exchange_data() {
     QTest::addColumn<QByteArray>("cmd");  // "@": a frame, sent without the ENQ call
     QTest::addColumn<QByteArray>("script");
@@ -161,6 +160,14 @@ void TestProtocol::exchange_data() {
     row("lone LFs only", "@", "c2:\n|c3:\n|c4:\n", "", "", 500);
     row("empty read, then the reply", "@", "c2:|c3:ABC\r", "", "ABC", 3);
     row("CR after LF, then data", "@", "c1:\n|c2:\r|c3:A", "", "", 2, "A");
+    // A closed or vanished port: no reply, at once, nothing written, nothing taken; a device
+    // that goes during a wait ends it there.
+    row("closed", "IR*", "x|b0:\x05", "", "", 0);
+    row("gone", "IR*", "g|b0:\x05", "", "", 0, "\x05");
+    row("gone, a frame", "@01XYZ1A*", "g", "", "", 0);
+    row("goes during the ENQ wait", "IR*", "l120|e300:\x05", "\x05", "", 120, "\x05");
+    row("goes during the reply wait", "IR*", "l350|e300:\x05|c100:IR01\r", "\x05IR*\r", "", 350, "IR01\r");
+    row("goes during a frame's wait", "@01MR020854*", "l40|c100:X\r", "@01MR020854*\r", "", 40, "X\r");
 }
 
 void TestProtocol::exchange() {
@@ -171,12 +178,15 @@ void TestProtocol::exchange() {
     QFETCH(int, elapsed);
     QFETCH(QByteArray, leftover);
     ScriptedLine line;
-    QVERIFY(line.open().ok());
+    const QList<QByteArray> parts = script.split('|');
+    if (!parts.contains("x")) QVERIFY(line.open().ok());
+    line.setLost(parts.contains("g"));
     const qint64 start = line.clock().nowMs();
     std::string timeout = "500 ";
     std::multimap<char, std::pair<int, std::string>> chunks;  // by 'b', 'e', 'c'
-    for (const QByteArray& part : script.split('|')) {
+    for (const QByteArray& part : parts) {
         if (part.startsWith('t')) timeout = str(part.mid(1));
+        if (part.startsWith('l')) line.loseAt(start + part.mid(1).toInt());
         const qsizetype colon = part.indexOf(':');
         if (colon > 0) chunks.insert({part[0], {part.mid(1, colon - 1).toInt(), str(part.mid(colon + 1))}});
     }
@@ -192,57 +202,17 @@ void TestProtocol::exchange() {
     QCOMPARE(bytes(exchange.lastResponse()), reply);
     if (!wire.isEmpty()) QCOMPARE(bytes(line.wire()), wire);
     QCOMPARE(line.clock().nowMs() - start, qint64(elapsed));
-    QVERIFY(!exchange.linkLost());
+    const bool lost = parts.contains("g") || script.startsWith('l');
+    QCOMPARE(exchange.linkLost(), lost);
+    if (lost || parts.contains("x")) QCOMPARE(bytes(line.wire()), wire);
     // No spinning: each wait brings a read or ends a wait.
     QVERIFY2(line.waitCalls() <= int(chunks.size()) + 2, qPrintable(QString::number(line.waitCalls())));
     QVERIFY(line.takeCalls() <= line.waitCalls() + 2);
     line.clock().advance(1'000'000);
     QCOMPARE(bytes(line.takeAll()), leftover);
-}
-
-// A port closed or gone gives no reply at once and writes nothing; a device
-// that goes during a wait ends the wait there.
-void TestProtocol::lineGone_data() {
-    QTest::addColumn<QByteArray>("cmd");
-    QTest::addColumn<int>("state");  // 0 closed, -1 gone before, else gone so many ms into the exchange
-    QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("closed, a frame") << QByteArray("@01XYZ1A*") << 0 << QByteArray();
-    QTest::newRow("closed, point-to-point") << QByteArray("IR*") << 0 << QByteArray();
-    QTest::newRow("gone, a frame") << QByteArray("@01XYZ1A*") << -1 << QByteArray();
-    QTest::newRow("gone, point-to-point") << QByteArray("IR*") << -1 << QByteArray();
-    QTest::newRow("goes during the ENQ wait") << QByteArray("IR*") << 120 << QByteArray("\x05");
-    QTest::newRow("goes during the reply wait") << QByteArray("IR*") << 350 << QByteArray("\x05IR*\r");
-    QTest::newRow("goes during a frame's wait")
-        << QByteArray("@01MR020854*") << 40 << QByteArray("@01MR020854*\r");
-}
-
-void TestProtocol::lineGone() {
-    QFETCH(QByteArray, cmd);
-    QFETCH(int, state);
-    QFETCH(QByteArray, wire);
-    ScriptedLine line;
-    if (state != 0) QVERIFY(line.open().ok());
-    const qint64 start = line.clock().nowMs();
-    if (state < 0) line.setLost(true);
-    if (state > 0) line.loseAt(start + state);
-    if (state <= 0) line.deliverIn(0, "\x05");  // there at once: it must not be taken either
-    // The ENQ answered after 300 ms, the reply 400 ms after the command: after the loss.
-    line.onWrite([](ScriptedLine& l, const std::string& w) {
-        l.deliverIn(w == "\x05" ? 300 : 400, w == "\x05" ? "\x05" : "IR01\r");
-    });
-    Exchange exchange(line, line.clock(), [] { return std::string("500 "); });
-
-    QCOMPARE(bytes(exchange.sendCommand(str(cmd))), QByteArray());
-    QCOMPARE(exchange.linkLost(), state != 0);
-    QCOMPARE(line.clock().nowMs() - start, qint64(std::max(state, 0)));  // not at the time-out
-    QCOMPARE(bytes(line.wire()), wire);
-    if (state <= 0) QCOMPARE(line.waitCalls(), 0);
-    // Back again, the next good exchange clears the loss.
-    line.clock().advance(1000);
-    line.close();
-    QVERIFY(line.open().ok());
-    QCOMPARE(bytes(exchange.sendCommand("IR*")), QByteArray("IR01"));
-    QVERIFY(!exchange.linkLost());
+    line.setLost(false);
+    exchange.sendCommand("@");
+    QVERIFY(!exchange.linkLost());  // the next exchange starts afresh
 }
 
 // The time-out box is read afresh for every wait.
