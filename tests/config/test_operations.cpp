@@ -88,6 +88,8 @@ void TestOperations::matrix_data() {
     }
     QTest::newRow("basic retrieve: VM* unanswered")
         << Op::RetrieveBasic << Fault::NoVersion << -1 << false << false << O::Success;
+    QTest::newRow("basic store: a text byte not kept, read back")
+        << Op::StoreBasic << Fault::IgnoreWriteAt << 672 << false << true << O::VerifyMismatch;
     QTest::newRow("basic store: a character without a single byte")
         << Op::StoreBasic << Fault::Unfit << 666 << false << false << O::Refused;
     QTest::newRow("advanced retrieve: silent in the MAC ID")
@@ -137,7 +139,7 @@ void TestOperations::progressCarriesOver() {
 // One exchange of the command layer with a scripted reply: what is taken,
 // what is refused, and why.
 void TestOperations::replyJudging_data() {
-    QTest::addColumn<QString>("command");     // MR (reads 524), MW (writes C0 to 524) or IR (identifies)
+    QTest::addColumn<QString>("command");     // MR (reads 524), MW (writes C0 to 524), IR (identifies) or VM
     QTest::addColumn<QByteArray>("waiting");  // on the line before the command goes out
     QTest::addColumn<QByteArray>("reply");    // without its CR
     QTest::addColumn<int>("value");           // byte, write result or station; -1 for a refused read or IR
@@ -173,6 +175,9 @@ void TestOperations::replyJudging_data() {
     row("IR with one digit", "IR", "", "IR1*", -1, invalid);
     row("IR echoed", "IR", "", "IR*", -1, Outcome::Echo);
     row("no IR: as no reply", "IR", "", "XY01", -1, Outcome::NoResponse);
+    row("VM* answered: not judged", "VM", "", "XY", 1, ok);
+    row("VM* echoed", "VM", "", "VM*", -1, Outcome::Echo);
+    row("a reply waits before VM*: nothing sent", "VM", good + "\r", "VM", -1, Outcome::OutOfStep);
 }
 
 void TestOperations::replyJudging() {
@@ -195,6 +200,7 @@ void TestOperations::replyJudging() {
     if (command == "MR") QCOMPARE(access.readMemory(1, 524), value);
     if (command == "MW") QCOMPARE(access.writeMemory(1, 524, 0xC0), value);
     if (command == "IR") QCOMPARE(int(access.identifyStation().value_or(-1)), value);
+    if (command == "VM") QCOMPARE(access.sendUnjudged("VM*") ? 1 : -1, value);
     QCOMPARE(access.lastOutcome(), why);
     const bool silent = why == Outcome::NoResponse;
     const char* shown = why == Outcome::Success ? "        "

@@ -358,10 +358,13 @@ void TestProtocol::open_data() {
     row("COM5", "9600", "None", none, "/nonexistent/ttyUSB3", "COM 5: Open at 9600,N,8,1");  // KORVEX_COM5
     row("/nonexistent/pts/7", "9600", "None", none, "/nonexistent/pts/7",
         "/nonexistent/pts/7: Open at 9600,N,8,1");
+    row("tty5", "9600", "None", none, "tty5", "tty5: Open at 9600,N,8,1");  // no COM name: a device
+    row("COM0", "9600", "None", none, "COM0", "COM0: Open at 9600,N,8,1");
     for (const QString& baud :
          {QString(), QString("fast"), QString("0"), QString("96 00"), QString("-9600"), QString(400, '9')})
         row("COM4", baud, "None", none, "", kChooseBaudText);
     const QString failed = QString(kOpenFailedText) + "\n";
+    row("", "9600", "None", none, "", failed + "No port is chosen.");
     row("COM4", "9600", "Mark", none, "/dev/ttyS3",
         failed + "The port /dev/ttyS3 does not accept these line settings.");
     for (const OpenError error : {OpenError::Busy, OpenError::PermissionDenied, OpenError::NoSuchDevice,
@@ -429,6 +432,8 @@ void TestProtocol::portLifecycle() {
     QCOMPARE(resolvePort(dir.filePath("plc").toStdString(), lookupIn({})).device, real);
     QCOMPARE(resolvePort(dir.filePath("plc").toStdString(), lookupIn({})).label,
              dir.filePath("plc").toStdString());
+    qputenv("KORVEX_COM6", QFile::encodeName(dir.filePath("korvex")));  // the environment by default
+    QCOMPARE(resolvePort("COM6").device, real);
     QCOMPARE(resolvePort("COM2", lookupIn({{"KORVEX_COM2", dir.filePath("korvex").toStdString()}})).device,
              real);
 }
