@@ -72,7 +72,9 @@ Outcome storeBlock(Form& form, MemoryAccess& access, Terminal& terminal, const M
     }
     if (form.isChecked(QString::fromLatin1(kResetControl))) {
         std::string reboot = kRebootCommand;
-        access.checkResponse(terminal.appendFCS(*id, reboot));  // its outcome does not stop the store
+        access.checkResponse(terminal.appendFCS(*id, reboot));  // its reply does not stop the store ...
+        // ... but a line out of step does: the reboot did not go out, or into replies of no command.
+        if (access.lastOutcome() == Outcome::OutOfStep) return Outcome::OutOfStep;
     }
     access.showMessage(QString::fromLatin1(kStoredText));
     return Outcome::Success;

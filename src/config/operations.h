@@ -35,7 +35,9 @@ struct StoreSteps {
 // The whole store of one block. Values that do not fit are refused before
 // the port is opened. Reads the block back after the last write when the
 // form's "Verify after save" box is ticked, and reboots the controller when
-// "Reboot PLC After Save." is ticked (after a good verify only).
+// "Reboot PLC After Save." is ticked (after a good verify only). The reboot's
+// reply does not stop the store, but a line out of step at the reboot ends it
+// as out of step: the reboot did not go out, or into replies of no command.
 Outcome storeBlock(Form& form, MemoryAccess& access, Terminal& terminal, const MemoryMap& map,
                    const StoreSteps& steps);
 

@@ -5,28 +5,8 @@
 
 #include "config/memoryaccess.h"
 #include "serial/lineterminal.h"
+#include "support/messageline.h"
 #include "support/scriptedline.h"
-
-namespace {
-
-class QuietLine final : public tarvelin::MessageLine {
-public:
-    QString caption() const override { return caption_; }
-    void setCaption(const QString& c) override { caption_ = c; }
-    tarvelin::Rgb color() const override { return color_; }
-    void setColor(const tarvelin::Rgb& c) override { color_ = c; }
-    void beep() override {}
-    Alignment alignment() const override { return alignment_; }
-    void setAlignment(Alignment a) override { alignment_ = a; }
-    void processEvents() override {}
-
-private:
-    QString caption_;
-    tarvelin::Rgb color_;
-    Alignment alignment_ = Alignment::Center;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     tarvelin::test::ScriptedLine line;
@@ -38,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else
             l.deliverIn(1, reply + "\r");
     });
-    QuietLine messages;
+    tarvelin::test::RecordingMessageLine messages;
     tarvelin::MemoryAccess access(messages);
     access.setTerminal(terminal);
     if (!terminal.openCommPort()) __builtin_trap();

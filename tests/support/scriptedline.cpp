@@ -1,7 +1,7 @@
 #include "scriptedline.h"
 
 #include <algorithm>
-#include <cctype>
+#include <regex>
 
 namespace tarvelin::test {
 
@@ -45,26 +45,8 @@ bool ScriptedLine::lost() const {
 }
 
 bool ScriptedLine::setSettings(const std::string& settings) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : settings) {
-        if (c == ',') {
-            parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    parts.push_back(part);
-    if (parts.size() != 4) return false;
-    const std::string& baud = parts[0];
-    if (baud.empty() || baud.size() > 9) return false;
-    for (char c : baud)
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    if (std::stol(baud) <= 0) return false;
-    if (parts[1] != "N" && parts[1] != "E" && parts[1] != "O") return false;
-    if (parts[2] != "7" && parts[2] != "8") return false;
-    if (parts[3] != "1" && parts[3] != "2") return false;
+    static const std::regex form("[1-9][0-9]{0,8},[NEO],[78],[12]");
+    if (!std::regex_match(settings, form)) return false;
     settings_ = settings;
     return true;
 }

@@ -6,6 +6,7 @@ namespace tarvelin::test {
 
 SimulatedLine::SimulatedLine(korvex::Config config) : controller_(std::move(config)) {
     line_.onWrite([this](ScriptedLine& line, const std::string& written) {
+        if (hook_ && !hook_(line, written)) return;
         std::int64_t at = 2;
         for (std::string reply : controller_.receive(written)) {
             const bool lf = reply.size() > 2 && reply.ends_with("\r\n");

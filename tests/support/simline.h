@@ -5,6 +5,8 @@
 // adapter hands over what arrived just after a read.
 #pragma once
 
+#include <functional>
+
 #include "sim/controller.h"
 #include "support/scriptedline.h"
 
@@ -12,6 +14,10 @@ namespace tarvelin::test {
 
 class SimulatedLine {
 public:
+    // Sees every write before the controller does; false keeps it from the
+    // controller (the adapter was pulled as it went out, say).
+    using Hook = std::function<bool(ScriptedLine&, const std::string& written)>;
+
     explicit SimulatedLine(korvex::Config config = {});
     SimulatedLine(const SimulatedLine&) = delete;
     SimulatedLine& operator=(const SimulatedLine&) = delete;
@@ -19,10 +25,12 @@ public:
     ScriptedLine& line() { return line_; }
     korvex::Controller& controller() { return controller_; }
     const korvex::Controller& controller() const { return controller_; }
+    void setHook(Hook hook) { hook_ = std::move(hook); }
 
 private:
     ScriptedLine line_;
     korvex::Controller controller_;
+    Hook hook_;
 };
 
 }  // namespace tarvelin::test
