@@ -204,8 +204,6 @@ void TestCodecs::hostileBoxes_data() {
     row("empty", "", 0);
     row("blanks only", "      ", 0);
     row("text after the number", "12abc", 12);
-    row("half to even", "2.5", 2);
-    row("half to even, up", "3.5", 4);
     row("-0", "-0", 0);
     row("-1", "-1", -1);
     row("-100", "-100", -100);
@@ -218,8 +216,6 @@ void TestCodecs::hostileBoxes_data() {
     row("NaN", "NaN", 0);
     row("hex beyond every range", "&HFFFFFFFF", 4294967295LL);
     row("1e309", "1e309", kNoFit);
-    row("-1e309", "-1e309", kNoFit);
-    row("400 digits", QString(400, '9'), kNoFit);
     row("5000 pasted digits", digits, kNoFit);
     row("6000 pasted letters", QString(6000, 'x'), 0);
     row("Latin-1", QStringLiteral("\u00D6l-Pumpe"), 0);

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <deque>
-#include <functional>
 #include <vector>
 
 #include "serial/notifier.h"
@@ -28,7 +27,6 @@ public:
     void beep() override { ++beeps_; }
     void message(QWidget*, const QString& title, const QString& text, Icon icon) override {
         boxes_.push_back({title, text, icon});
-        if (onMessage_) onMessage_(Box(boxes_.back()));
     }
     bool askYesNo(QWidget*, const QString& title, const QString& text) override {
         const bool yes = !answers_.empty() && answers_.front();
@@ -36,9 +34,8 @@ public:
         questions_.push_back({title, text, yes});
         return yes;
     }
-    QString chooseFileToSave(QWidget*, const QString& title, const QString&,
+    QString chooseFileToSave(QWidget*, const QString&, const QString&,
                              const QString& defaultSuffix = QString()) override {
-        fileRequests_.push_back(title);
         lastSuffix_ = defaultSuffix;
         if (files_.empty()) return {};
         const QString path = files_.front();
@@ -56,29 +53,12 @@ public:
     QString lastText() const { return boxes_.empty() ? QString() : boxes_.back().text; }
 
     void answerFile(const QString& path) { files_.push_back(path); }
-    // The titles of the file choosers asked, in order.
-    const std::vector<QString>& fileRequests() const { return fileRequests_; }
     // The default suffix the last file chooser was given.
     QString lastSuffix() const { return lastSuffix_; }
 
     // Answers for the coming questions, in order.
     void answer(bool yes) { answers_.push_back(yes); }
     void answerYes() { answer(true); }
-    void answerNo() { answer(false); }
-
-    // Runs while a message box is "shown" (after it is recorded), for tests
-    // that look at the program while the box is up.
-    void onMessage(std::function<void(const Box&)> hook) { onMessage_ = std::move(hook); }
-
-    // Forgets beeps, boxes, questions, file requests and queued answers.
-    void clear() {
-        beeps_ = 0;
-        boxes_.clear();
-        questions_.clear();
-        answers_.clear();
-        files_.clear();
-        fileRequests_.clear();
-    }
 
 private:
     int beeps_ = 0;
@@ -86,9 +66,7 @@ private:
     std::vector<Question> questions_;
     std::deque<bool> answers_;
     std::deque<QString> files_;
-    std::vector<QString> fileRequests_;
     QString lastSuffix_;
-    std::function<void(const Box&)> onMessage_;
 };
 
 // Installs a notifier for its lifetime and puts the previous one back after.
