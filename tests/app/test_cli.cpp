@@ -19,11 +19,9 @@
 #include "app/cli.h"
 #include "basic/basicform.h"
 #include "basic/basicmap.h"
-#include "config/form.h"
 #include "config/headlessform.h"
 #include "config/memoryaccess.h"
 #include "config/profile.h"
-#include "serial/serialcommwindow.h"
 #include "support/e2e.h"
 
 using namespace tarvelin;
