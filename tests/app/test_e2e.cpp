@@ -106,7 +106,6 @@ void TestE2E::terminalSend() {
 void TestE2E::adapterPulled_data() {
     QTest::addColumn<QString>("when");  // pulled once this is sent (and left unanswered); empty: while idle
     QTest::newRow("in the middle of a store") << "MW020C";
-    QTest::newRow("while the store identifies the controller") << "IR*";
     QTest::newRow("while idle after a retrieve") << "";
 }
 

@@ -168,8 +168,7 @@ private slots:
         QTest::addColumn<int>("stored");  // -1: none
         QTest::newRow("basic, Yes") << QList<int>{0} << "yesButton" << false << 0;
         QTest::newRow("advanced, Yes") << QList<int>{1} << "yesButton" << false << 1;
-        QTest::newRow("basic then advanced: the last asks") << QList<int>{0, 1} << "yesButton" << false << 1;
-        QTest::newRow("advanced then basic") << QList<int>{1, 0} << "yesButton" << false << 0;
+        QTest::newRow("advanced then basic: the last asks") << QList<int>{1, 0} << "yesButton" << false << 0;
         QTest::newRow("No") << QList<int>{1} << "NoButton" << false << -1;
         QTest::newRow("Yes while an operation runs") << QList<int>{0} << "yesButton" << true << -1;
     }

@@ -82,34 +82,27 @@ void TestPlan::refusedPlans_data() {
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QString>("message");  // a part of the failure's text
     QTest::addColumn<bool>("doesNotFit");  // Refused (exit 5) rather than Unreadable (exit 2)
+    const auto row = [](const char* name, const QByteArray& csv, const char* message,
+                        bool doesNotFit = false) {
+        QTest::newRow(name) << csv << QString(message) << doesNotFit;
+    };
     const QByteArray head = "MAC,IP,hostName\n";
-    QTest::newRow("unknown column") << QByteArray("MAC,IP,colour\n1-2-3-4-5-6,1.2.3.4,red\n")
-                                    << "row 1, column 3 \"colour\": not a setting" << false;
-    QTest::newRow("control named twice")
-        << QByteArray("MAC,IP,IP(0)\n") << "column 3 \"IP(0)\": IP(0) is named twice" << false;
-    QTest::newRow("no MAC column") << QByteArray("IP\n1.2.3.4\n") << "row 1: no MAC column" << false;
-    QTest::newRow("duplicate MAC, written two ways")
-        << head + "02:4B:58:00:C3:05,1.2.3.4,a\n2-4B-58-0-C3-5,1.2.3.5,b\n"
-        << "row 3, column MAC: 02:4B:58:00:C3:05 is in row 2 already" << false;
-    QTest::newRow("MAC: five groups") << head + "02:4B:58:00:C3,1.2.3.4,a\n"
-                                      << "row 2, column MAC: \"02:4B:58:00:C3\"" << false;
-    QTest::newRow("MAC: mixed separators") << head + "02:4B:58-00-C3-05,1.2.3.4,a\n"
-                                           << "row 2, column MAC" << false;
-    QTest::newRow("MAC: three digits") << head + "002-4B-58-0-C3-5,1.2.3.4,a\n"
-                                       << "row 2, column MAC" << false;
-    QTest::newRow("octet out of range")
-        << head + "1-2-3-4-5-6,10.0.0.300,a\n"
-        << "row 2, column IP: key \"basic.IP(0)\": 300 is not between 0 and 255" << true;
-    QTest::newRow("not a dotted address") << head + "1-2-3-4-5-6,10.0.7,a\n"
-                                          << "row 2, column IP: \"10.0.7\" is not a dotted address" << false;
-    QTest::newRow("a field too many") << head + "1-2-3-4-5-6,1.2.3.4,a,b\n"
-                                      << "row 2: 4 fields, but the header has 3" << false;
-    QTest::newRow("quote left open") << head + "1-2-3-4-5-6,1.2.3.4,a\n1-2-3-4-5-7,1.2.3.5,\"b\n"
-                                     << "row 3: not valid CSV" << false;
-    QTest::newRow("not UTF-8") << head +
-                                      "1-2-3-4-5-6,1.2.3.4,S\xFC"
-                                      "d\n"
-                               << "not UTF-8" << false;
+    row("unknown column", "MAC,IP,colour\n1-2-3-4-5-6,1.2.3.4,red\n",
+        "row 1, column 3 \"colour\": not a setting");
+    row("control named twice", "MAC,IP,IP(0)\n", "column 3 \"IP(0)\": IP(0) is named twice");
+    row("no MAC column", "IP\n1.2.3.4\n", "row 1: no MAC column");
+    row("duplicate MAC, written two ways", head + "02:4B:58:00:C3:05,1.2.3.4,a\n2-4B-58-0-C3-5,1.2.3.5,b\n",
+        "row 3, column MAC: 02:4B:58:00:C3:05 is in row 2 already");
+    row("MAC: five groups", head + "02:4B:58:00:C3,1.2.3.4,a\n", "row 2, column MAC: \"02:4B:58:00:C3\"");
+    row("MAC: mixed separators", head + "02:4B:58-00-C3-05,1.2.3.4,a\n", "row 2, column MAC");
+    row("MAC: three digits", head + "002-4B-58-0-C3-5,1.2.3.4,a\n", "row 2, column MAC");
+    row("octet out of range", head + "1-2-3-4-5-6,10.0.0.300,a\n",
+        "row 2, column IP: key \"basic.IP(0)\": 300 is not between 0 and 255", true);
+    row("not a dotted address", head + "1-2-3-4-5-6,10.0.7,a\n",
+        "row 2, column IP: \"10.0.7\" is not a dotted address");
+    row("a field too many", head + "1-2-3-4-5-6,1.2.3.4,a,b\n", "row 2: 4 fields, but the header has 3");
+    row("quote left open", head + "1-2-3-4-5-6,1.2.3.4,a\n1-2-3-4-5-7,1.2.3.5,\"b\n", "row 3: not valid CSV");
+    row("not UTF-8", head + "1-2-3-4-5-6,1.2.3.4,S\374d\n", "not UTF-8");  // \374: Latin-1 u umlaut
 }
 
 // A plan with anything wrong is refused whole, naming the row and column.
@@ -140,18 +133,20 @@ void TestPlan::differences_data() {
     QTest::addColumn<QString>("wanted");
     QTest::addColumn<QString>("held");  // as a retrieve gives it
     QTest::addColumn<QStringList>("differing");
-    QTest::newRow("same port with and without the blank, a number for a text, open pair is No")
-        << "{'svrport':'9080','EnablePW':null,'IP(0)':5}"
-        << "{'svrport':' 9080','EnablePW':'No','IP(0)':'5'}" << QStringList{};
-    QTest::newRow("a text and an octet differ, in the order the block travels")
-        << "{'hostName':'Press 8','IP(0)':'7','IP(1)':'1'}"
-        << "{'hostName':'Press 7','IP(0)':'5','IP(1)':'1'}" << QStringList{"IP(0)", "hostName"};
-    QTest::newRow("access level and a pair")
-        << "{'AccessLevel':2,'EnablePW':'Yes'}"
-        << "{'AccessLevel':3,'EnablePW':'No'}" << QStringList{"AccessLevel", "EnablePW"};
-    QTest::newRow("advanced: 65535 is the gain word -1; a trusted switch")
-        << "{'ADmcal(0)':'65535','MBtrusted':'Yes'}"
-        << "{'ADmcal(0)':' -1','MBtrusted':'No'}" << QStringList{"MBtrusted"};
+    const auto row = [](const char* name, const char* wanted, const char* held,
+                        const QStringList& differing) {
+        QTest::newRow(name) << QString(wanted) << QString(held) << differing;
+    };
+    row("same port with and without the blank, a number for a text, open pair is No",
+        "{'svrport':'9080','EnablePW':null,'IP(0)':5}", "{'svrport':' 9080','EnablePW':'No','IP(0)':'5'}",
+        {});
+    row("a text and an octet differ, in the order the block travels",
+        "{'hostName':'Press 8','IP(0)':'7','IP(1)':'1'}", "{'hostName':'Press 7','IP(0)':'5','IP(1)':'1'}",
+        {"IP(0)", "hostName"});
+    row("access level and a pair", "{'AccessLevel':2,'EnablePW':'Yes'}", "{'AccessLevel':3,'EnablePW':'No'}",
+        {"AccessLevel", "EnablePW"});
+    row("advanced: 65535 is the gain word -1; a trusted switch", "{'ADmcal(0)':'65535','MBtrusted':'Yes'}",
+        "{'ADmcal(0)':' -1','MBtrusted':'No'}", {"MBtrusted"});
 }
 
 void TestPlan::differences() {
