@@ -104,14 +104,252 @@ private slots:
         sim_.setMemory(korvex::factoryImage());
         sim_.clearLog();
     }
-    void words_data();
-    void words();
-    void store_data();
-    void store();
-    void saveProfileKeepsWhatTheFileHolds();
-    void hostileFilesAndTargets_data();
-    void hostileFilesAndTargets();
-    void windowAndCommandLineStoreAlike();
+
+    // The words, the strict values of profiles and --set, and what is printed.
+    // Unreadable words or values are 2, a port that cannot be opened 3, a value
+    // that does not fit 5; none of them sends anything.
+    void words_data() {
+        QTest::addColumn<QStringList>("args");  // "@" stands for the profile
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("shown");  // on standard output or error
+        const auto row = [](const QByteArray& name, const QStringList& args, int code,
+                            const QStringList& shown, const QByteArray& profile = {}) {
+            QTest::newRow(name.constData()) << args << profile << code << shown;
+        };
+        row("no words", {}, 2, {"Usage"});
+        row("unknown command", {"frobnicate"}, 2, {"unknown command frobnicate"});
+        row("too few words", {"retrieve"}, 2, {"wrong number of words for retrieve"});
+        row("unknown option", {"--fast", "identify"}, 2, {"unknown option --fast"});
+        row("option without its value", {"identify", "--port"}, 2, {"--port needs a value"});
+        row("retrieve what", {"retrieve", "everything"}, 2, {"retrieve takes basic, advanced or all"});
+        row("store what", {"store", "all", "--yes", "--set", "IP(0)=1"}, 2,
+            {"store takes basic or advanced"});
+        for (const char* ms : {"0", "60001", "9999999999", "12a"})
+            row(QByteArray("--timeout ") + ms, {"--timeout", ms, "identify"}, 2,
+                {"--timeout takes a whole number of milliseconds from 1 to 60000"});
+        for (const char* baud : {"x", "0"})
+            row(QByteArray("--baud ") + baud, {"--baud", baud, "identify"}, 2, {"--baud takes a baud rate"});
+        for (const char* station : {"256", "-1"})
+            row(QByteArray("--frame ") + station, {"send", "MR020C", "--frame", station}, 2,
+                {"--frame takes a station number 0 to 255"});
+        row("store names nothing", {"store", "basic", "--yes"}, 2, {"store needs --profile FILE or --set"});
+        row("no confirmation without a terminal", {"store", "basic", "--set", "IP(0)=9"}, 2, {"give --yes"});
+        // How --set words become values; what a value may be is the profile check's.
+        const auto set = [](const char* value) {
+            return QStringList{"store", "basic", "--yes", "--set", value};
+        };
+        row("--set without a value", set("IP"), 2, {"--set takes NAME=VALUE"});
+        row("--set address of three parts", set("IP=10.0.7"), 2, {"--set IP takes a dotted address"});
+        row("--set out of range", set("IP(0)=300"), 5, {"300 is not between 0 and 255"});
+        const QStringList storeBasic{"store", "basic", "--yes", "--profile", "@"};
+        row("malformed profile", storeBasic, 2, {"not valid JSON"}, "{nope");
+        row("profile without the block", {"store", "advanced", "--yes", "--profile", "@"}, 2,
+            {"holds no advanced settings"}, profileOf(R"j("basic":{"IP(0)":"9"})j"));
+        row("profile: true for a number", storeBasic, 2, {"must be a text or a number, not true/false"},
+            profileOf(R"j("basic":{"IP(0)":true})j"));
+        row("profile: a huge number", storeBasic, 5, {"1e+30 is not between 0 and 255"},
+            profileOf(R"j("basic":{"IP(0)":1e30})j"));
+        row("missing port", {"--port", "/nonexistent/tty", "identify"}, 3,
+            {"COM Port already openned by other applications"});
+        row("shortest time-out, station 0 silent", {"--timeout", "1", "send", "MR020C", "--frame", "0"}, 4,
+            {"(Warning: No Response from PLC)"});
+        row("identify, longest time-out", {"--timeout", "60000", "identify"}, 0,
+            {"Station: 1\nFirmware: KRVX-E1.07\n"});
+        row("send framed for a station", {"send", "MR020C", "--frame", "1"}, 0, {"@01MRC02D*\n"});
+        row("retrieve basic as text", {"retrieve", "basic"}, 0,
+            {"IP(3) = \"192\"\nIP(2) = \"168\"\n", "svrport = \" 9080\"\n", "hostName = \"Tarvelin\"\n",
+             "EnablePW = No\n", "AccessLevel = 1 - Programmer\n", "Successfully Retrieved Setup Data"});
+        row("retrieve all as a profile", {"retrieve", "all", "--json"}, 0,
+            {"\"IP(0)\": \"5\"", "\"MovAvgNo\": \" 3\"", "\"Tarvelintrusted\": \"No\"",
+             "\"MAC\": \"2-4B-58-0-12-34\""});
+    }
+
+    void words() {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, profile);
+        QFETCH(int, code);
+        QFETCH(QStringList, shown);
+        writeFile(dir_.filePath("profile.json"), profile);
+        args.replaceInStrings(QRegularExpression("^@$"), dir_.filePath("profile.json"));
+        const Run r = runCli(on(args));
+        QCOMPARE(r.code, code);
+        for (const QString& text : shown) QVERIFY2((r.out + r.err).contains(text), qPrintable(r.out + r.err));
+        if (code == 2 || code == 3 || code == 5) QVERIFY(sim_.log().empty());
+    }
+
+    // A store changes what it names and nothing else: what it does not name is
+    // read from the controller first. It never reboots into what was not meant.
+    void store_data() {
+        QTest::addColumn<QStringList>("args");  // "@all": a profile naming every box
+        QTest::addColumn<int>("fault");         // 1: a loopback plug; 2: the controller keeps no byte at 672
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QByteArray>("bytes");  // the change to the controller's memory
+        QTest::addColumn<bool>("readsFirst");
+        QTest::newRow("every box named, verified, rebooted")
+            << QStringList{"--profile", "@all", "--set", "IP=10.0.0.7", "--verify", "--reboot"} << 0 << 0
+            << kStoredText << 524 << QByteArray("\x0A\x00\x00\x07", 4) << false;
+        QTest::newRow("loopback plug: nothing written")
+            << QStringList{"--set", "IP(0)=9", "--timeout", "30"} << 1 << 4
+            << "Invalid response from Device!\nThe line echoes" << 0 << QByteArray() << false;
+        QTest::newRow("verify mismatch")
+            << QStringList{"--set", "hostName=Press 8", "--verify", "--reboot"} << 2 << 6
+            << "Verify failed: Node Name reads 'Press i', wrote 'Press 8'" << 666
+            << QByteArray("Press i\0", 8) << true;
+    }
+
+    void store() {
+        QFETCH(QStringList, args);
+        QFETCH(int, fault);
+        QFETCH(int, code);
+        QFETCH(QString, shown);
+        QFETCH(int, address);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, readsFirst);
+        QCOMPARE(runCli(on({"retrieve", "basic", "--json", "-o", dir_.filePath("@all")})).code, 0);
+        args.replaceInStrings(QRegularExpression("^@"), dir_.filePath("@"));
+        korvex::Faults faults;
+        faults.silent = faults.echo = fault == 1;
+        faults.ignoreWriteAtAddress = fault == 2 ? 672 : -1;  // the '8'
+        sim_.setFaults(faults);
+        const int reboots = sim_.rebootCount();
+        const Run r = runCli(on(QStringList{"store", "basic", "--yes"} + args));
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.err.contains(shown), qPrintable(r.err));
+        QCOMPARE(r.err.contains(QLatin1String(kRetrievedText)), readsFirst);
+        QVERIFY(sim_.memory() == test::factoryWith(address, bytes));
+        QCOMPARE(sim_.rebootCount(), reboots + (code == 0 && args.contains("--reboot") ? 1 : 0));
+    }
+
+    // Save Profile into an existing file keeps all it holds beyond the saved
+    // block, even when that block would not load; the dialog is asked to add
+    // ".json" itself, so that its overwrite question is about this file.
+    void saveProfileKeepsWhatTheFileHolds() {
+        const QString path = dir_.filePath("kept");
+        writeFile(
+            path,
+            profileOf(R"j("basic":{"IP(0)":"999"},"advanced":{"MovAvgNo":" 5"},"controller":{"MAC":"x"})j"));
+        NotifierScope notes;
+        notes->answerFile(path);
+        HeadlessForm form;
+        initBasicForm(form);
+        form.setText("IP(0)", "7");
+        form.setChecked("EnablePW(0)", true);
+        saveProfileFromWindow(nullptr, form, Block::Basic, basicMap());
+        QCOMPARE(notes->lastSuffix(), QString("json"));
+        QCOMPARE(notes->boxes().size(), 0u);
+        const QJsonObject root = QJsonDocument::fromJson(readFile(path)).object();
+        QCOMPARE(root["basic"].toObject()["IP(0)"].toString(), QString("7"));
+        QCOMPARE(root["basic"].toObject()["EnablePW"].toString(), QString("Yes"));
+        QVERIFY(!checkBlock(root["basic"].toObject(), basicMap(), "basic"));  // empty boxes saved as stored
+        QCOMPARE(root["advanced"].toObject(), QJsonObject({{"MovAvgNo", " 5"}}));
+        QCOMPARE(root["controller"].toObject(), QJsonObject({{"MAC", "x"}}));
+    }
+
+    // Hostile files and output targets, on the command line and in the windows:
+    // refused at once with a clear message, no hang, no false success, nothing
+    // lost; a device stays a device.
+    void hostileFilesAndTargets_data() {
+        QTest::addColumn<QString>("through");  // store, retrieve, stdout; load, saveProfile
+        QTest::addColumn<QString>(
+            "target");                  // a path, or what to make: fifo, big, full, existing (disk full)
+        QTest::addColumn<int>("code");  // the command line's exit code
+        QTest::addColumn<QString>("message");  // on standard error, or in the window's box
+        const auto row = [](const char* name, const char* through, const char* target, int code,
+                            const QString& message) {
+            QTest::newRow(name) << QString(through) << QString(target) << code << message;
+        };
+        const QString device = QStringLiteral("it is not a regular file");
+        row("profile FIFO without a writer", "store", "fifo", 2, device);
+        row("profile missing", "store", "missing", 2, "No such file or directory");
+        row("profile of 2 MiB", "store", "big", 2, "the file is larger than 1 MiB");
+        row("-o /dev/full", "retrieve", "full", 1, "full: " + device);
+        row("-o existing, disk full", "retrieve", "existing", 1, "Cannot write");
+        row("standard output /dev/full", "stdout", "/dev/full", 1,
+            "cannot write to standard output: No space left on device");
+        row("Load Profile FIFO", "load", "fifo", 0, device);
+        row("Save Profile existing, disk full", "saveProfile", "existing", 0, "Cannot write");
+    }
+
+    void hostileFilesAndTargets() {
+        QFETCH(QString, through);
+        QFETCH(QString, target);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QTemporaryDir rowDir;
+        const QString good = rowDir.filePath("good.json");
+        QCOMPARE(runCli(on({"retrieve", "all", "--json", "-o", good})).code, 0);
+        const QByteArray goodBytes = readFile(good);
+        QString path = target == "existing"     ? good
+                       : target.startsWith('/') ? target
+                                                : rowDir.filePath(target);
+        std::jthread guard;
+        if (target == "fifo") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            guard = fifoGuard(path);
+        } else if (target == "full") {
+            // A twin of /dev/full where the superuser may make one: should the
+            // check ever go, a save replaces the twin, not the machine's device.
+            if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+                path = "/dev/full";
+        } else if (target == "big") {
+            writeFile(path, QByteArray(2 * 1024 * 1024, ' '));
+        }
+        const bool diskFull = target == "existing";  // the file is larger than the disk allows
+        if (through == "store" || through == "retrieve" || through == "stdout") {
+            QStringList args{"store", "basic", "--yes", "--profile", path};
+            if (through == "retrieve") args = QStringList{"retrieve", "all", "--json", "-o", path};
+            if (through == "stdout") args = QStringList{"retrieve", "basic"};
+            setDiskFull(diskFull);
+            const Run r = runCli(on(args), through == "stdout" ? std::fopen("/dev/full", "w") : nullptr);
+            setDiskFull(false);
+            QCOMPARE(r.code, code);
+            QVERIFY2(r.err.contains(message), qPrintable(r.err));
+            QVERIFY(!r.err.contains(QLatin1String(kStoredText)));
+        } else {  // through the windows' buttons
+            EndToEnd e2e;
+            QVERIFY(e2e.ready());
+            e2e.notes().answerFile(path);
+            e2e.form(Block::Basic).setText("IP(0)", "77");  // an edit not saved anywhere
+            setDiskFull(diskFull);
+            EndToEnd::click(e2e.window(Block::Basic), through == "load" ? "LoadProfile" : "SaveProfile");
+            setDiskFull(false);
+            QCOMPARE(e2e.notes().boxes().size(), 1u);
+            QVERIFY2(e2e.notes().lastText().contains(message), qPrintable(e2e.notes().lastText()));
+            QCOMPARE(e2e.form(Block::Basic).text("IP(0)"), QString("77"));
+        }
+        QCOMPARE(readFile(good), goodBytes);
+        struct stat info {};
+        if (target == "full")
+            QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode));
+    }
+
+    // The command line's store and the window's store of one profile put the
+    // same requests on the wire, in the same order. The profile does not name
+    // every box: the command line reads the block first, as a user of the window
+    // retrieves first.
+    void windowAndCommandLineStoreAlike() {
+        const QString path = dir_.filePath("same.json");
+        writeFile(path, profileOf(R"j("basic":{"IP(3)":"10","IP(0)":"3","hostName":"Line 4","svrport":"9081",
+        "No_of_MBtcp":"4","username":"op","password":"pw","AccessLevel":3,"EnablePW":"Yes"},
+        "advanced":{"TIP2(0)":"8","ADmcal(1)":"-1","ADzcal(2)":"55","MovAvgNo":"5","MBtrusted":"Yes"})j"));
+        for (const Block block : {Block::Basic, Block::Advanced}) {
+            init();
+            const QString name = block == Block::Basic ? "basic" : "advanced";
+            QCOMPARE(runCli(on({"store", name, "--profile", path, "--reboot", "--yes"})).code, 0);
+            EndToEnd e2e;
+            QVERIFY(e2e.ready());
+            e2e.retrieve(block);
+            e2e.notes().answerFile(path);
+            EndToEnd::click(e2e.window(block), "LoadProfile");
+            e2e.form(block).setChecked("ResetPLC", true);
+            e2e.store(block);
+            QCOMPARE(e2e.sim().log(), sim_.log());
+            QVERIFY(e2e.sim().memory() == sim_.memory());
+        }
+    }
 
 private:
     QStringList on(QStringList args) const {
@@ -122,245 +360,6 @@ private:
     QTemporaryDir dir_;
     korvex::PtySimulator sim_;
 };
-
-// The words, the strict values of profiles and --set, and what is printed.
-// Unreadable words or values are 2, a port that cannot be opened 3, a value
-// that does not fit 5; none of them sends anything.
-void TestCli::words_data() {
-    QTest::addColumn<QStringList>("args");  // "@" stands for the profile
-    QTest::addColumn<QByteArray>("profile");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QStringList>("shown");  // on standard output or error
-    const auto row = [](const QByteArray& name, const QStringList& args, int code, const QStringList& shown,
-                        const QByteArray& profile = {}) {
-        QTest::newRow(name.constData()) << args << profile << code << shown;
-    };
-    row("no words", {}, 2, {"Usage"});
-    row("unknown command", {"frobnicate"}, 2, {"unknown command frobnicate"});
-    row("too few words", {"retrieve"}, 2, {"wrong number of words for retrieve"});
-    row("unknown option", {"--fast", "identify"}, 2, {"unknown option --fast"});
-    row("option without its value", {"identify", "--port"}, 2, {"--port needs a value"});
-    row("retrieve what", {"retrieve", "everything"}, 2, {"retrieve takes basic, advanced or all"});
-    row("store what", {"store", "all", "--yes", "--set", "IP(0)=1"}, 2, {"store takes basic or advanced"});
-    for (const char* ms : {"0", "60001", "9999999999", "12a"})
-        row(QByteArray("--timeout ") + ms, {"--timeout", ms, "identify"}, 2,
-            {"--timeout takes a whole number of milliseconds from 1 to 60000"});
-    for (const char* baud : {"x", "0"})
-        row(QByteArray("--baud ") + baud, {"--baud", baud, "identify"}, 2, {"--baud takes a baud rate"});
-    for (const char* station : {"256", "-1"})
-        row(QByteArray("--frame ") + station, {"send", "MR020C", "--frame", station}, 2,
-            {"--frame takes a station number 0 to 255"});
-    row("store names nothing", {"store", "basic", "--yes"}, 2, {"store needs --profile FILE or --set"});
-    row("no confirmation without a terminal", {"store", "basic", "--set", "IP(0)=9"}, 2, {"give --yes"});
-    // How --set words become values; what a value may be is the profile check's.
-    const auto set = [](const char* value) { return QStringList{"store", "basic", "--yes", "--set", value}; };
-    row("--set without a value", set("IP"), 2, {"--set takes NAME=VALUE"});
-    row("--set address of three parts", set("IP=10.0.7"), 2, {"--set IP takes a dotted address"});
-    row("--set out of range", set("IP(0)=300"), 5, {"300 is not between 0 and 255"});
-    const QStringList storeBasic{"store", "basic", "--yes", "--profile", "@"};
-    row("malformed profile", storeBasic, 2, {"not valid JSON"}, "{nope");
-    row("profile without the block", {"store", "advanced", "--yes", "--profile", "@"}, 2,
-        {"holds no advanced settings"}, profileOf(R"j("basic":{"IP(0)":"9"})j"));
-    row("profile: true for a number", storeBasic, 2, {"must be a text or a number, not true/false"},
-        profileOf(R"j("basic":{"IP(0)":true})j"));
-    row("profile: a huge number", storeBasic, 5, {"1e+30 is not between 0 and 255"},
-        profileOf(R"j("basic":{"IP(0)":1e30})j"));
-    row("missing port", {"--port", "/nonexistent/tty", "identify"}, 3,
-        {"COM Port already openned by other applications"});
-    row("shortest time-out, station 0 silent", {"--timeout", "1", "send", "MR020C", "--frame", "0"}, 4,
-        {"(Warning: No Response from PLC)"});
-    row("identify, longest time-out", {"--timeout", "60000", "identify"}, 0,
-        {"Station: 1\nFirmware: KRVX-E1.07\n"});
-    row("send framed for a station", {"send", "MR020C", "--frame", "1"}, 0, {"@01MRC02D*\n"});
-    row("retrieve basic as text", {"retrieve", "basic"}, 0,
-        {"IP(3) = \"192\"\nIP(2) = \"168\"\n", "svrport = \" 9080\"\n", "hostName = \"Tarvelin\"\n",
-         "EnablePW = No\n", "AccessLevel = 1 - Programmer\n", "Successfully Retrieved Setup Data"});
-    row("retrieve all as a profile", {"retrieve", "all", "--json"}, 0,
-        {"\"IP(0)\": \"5\"", "\"MovAvgNo\": \" 3\"", "\"Tarvelintrusted\": \"No\"",
-         "\"MAC\": \"2-4B-58-0-12-34\""});
-}
-
-void TestCli::words() {
-    QFETCH(QStringList, args);
-    QFETCH(QByteArray, profile);
-    QFETCH(int, code);
-    QFETCH(QStringList, shown);
-    writeFile(dir_.filePath("profile.json"), profile);
-    args.replaceInStrings(QRegularExpression("^@$"), dir_.filePath("profile.json"));
-    const Run r = runCli(on(args));
-    QCOMPARE(r.code, code);
-    for (const QString& text : shown) QVERIFY2((r.out + r.err).contains(text), qPrintable(r.out + r.err));
-    if (code == 2 || code == 3 || code == 5) QVERIFY(sim_.log().empty());
-}
-
-// A store changes what it names and nothing else: what it does not name is
-// read from the controller first. It never reboots into what was not meant.
-void TestCli::store_data() {
-    QTest::addColumn<QStringList>("args");  // "@all": a profile naming every box
-    QTest::addColumn<int>("fault");         // 1: a loopback plug; 2: the controller keeps no byte at 672
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<int>("address");
-    QTest::addColumn<QByteArray>("bytes");  // the change to the controller's memory
-    QTest::addColumn<bool>("readsFirst");
-    QTest::newRow("every box named, verified, rebooted")
-        << QStringList{"--profile", "@all", "--set", "IP=10.0.0.7", "--verify", "--reboot"} << 0 << 0
-        << kStoredText << 524 << QByteArray("\x0A\x00\x00\x07", 4) << false;
-    QTest::newRow("loopback plug: nothing written")
-        << QStringList{"--set", "IP(0)=9", "--timeout", "30"} << 1 << 4
-        << "Invalid response from Device!\nThe line echoes" << 0 << QByteArray() << false;
-    QTest::newRow("verify mismatch") << QStringList{"--set", "hostName=Press 8", "--verify", "--reboot"} << 2
-                                     << 6 << "Verify failed: Node Name reads 'Press i', wrote 'Press 8'"
-                                     << 666 << QByteArray("Press i\0", 8) << true;
-}
-
-void TestCli::store() {
-    QFETCH(QStringList, args);
-    QFETCH(int, fault);
-    QFETCH(int, code);
-    QFETCH(QString, shown);
-    QFETCH(int, address);
-    QFETCH(QByteArray, bytes);
-    QFETCH(bool, readsFirst);
-    QCOMPARE(runCli(on({"retrieve", "basic", "--json", "-o", dir_.filePath("@all")})).code, 0);
-    args.replaceInStrings(QRegularExpression("^@"), dir_.filePath("@"));
-    korvex::Faults faults;
-    faults.silent = faults.echo = fault == 1;
-    faults.ignoreWriteAtAddress = fault == 2 ? 672 : -1;  // the '8'
-    sim_.setFaults(faults);
-    const int reboots = sim_.rebootCount();
-    const Run r = runCli(on(QStringList{"store", "basic", "--yes"} + args));
-    QCOMPARE(r.code, code);
-    QVERIFY2(r.err.contains(shown), qPrintable(r.err));
-    QCOMPARE(r.err.contains(QLatin1String(kRetrievedText)), readsFirst);
-    QVERIFY(sim_.memory() == test::factoryWith(address, bytes));
-    QCOMPARE(sim_.rebootCount(), reboots + (code == 0 && args.contains("--reboot") ? 1 : 0));
-}
-
-// Save Profile into an existing file keeps all it holds beyond the saved
-// block, even when that block would not load; the dialog is asked to add
-// ".json" itself, so that its overwrite question is about this file.
-void TestCli::saveProfileKeepsWhatTheFileHolds() {
-    const QString path = dir_.filePath("kept");
-    writeFile(
-        path,
-        profileOf(R"j("basic":{"IP(0)":"999"},"advanced":{"MovAvgNo":" 5"},"controller":{"MAC":"x"})j"));
-    NotifierScope notes;
-    notes->answerFile(path);
-    HeadlessForm form;
-    initBasicForm(form);
-    form.setText("IP(0)", "7");
-    form.setChecked("EnablePW(0)", true);
-    saveProfileFromWindow(nullptr, form, Block::Basic, basicMap());
-    QCOMPARE(notes->lastSuffix(), QString("json"));
-    QCOMPARE(notes->boxes().size(), 0u);
-    const QJsonObject root = QJsonDocument::fromJson(readFile(path)).object();
-    QCOMPARE(root["basic"].toObject()["IP(0)"].toString(), QString("7"));
-    QCOMPARE(root["basic"].toObject()["EnablePW"].toString(), QString("Yes"));
-    QVERIFY(!checkBlock(root["basic"].toObject(), basicMap(), "basic"));  // empty boxes saved as stored
-    QCOMPARE(root["advanced"].toObject(), QJsonObject({{"MovAvgNo", " 5"}}));
-    QCOMPARE(root["controller"].toObject(), QJsonObject({{"MAC", "x"}}));
-}
-
-// Hostile files and output targets, on the command line and in the windows:
-// refused at once with a clear message, no hang, no false success, nothing
-// lost; a device stays a device.
-void TestCli::hostileFilesAndTargets_data() {
-    QTest::addColumn<QString>("through");  // store, retrieve, stdout; load, saveProfile
-    QTest::addColumn<QString>("target");   // a path, or what to make: fifo, big, full, existing (disk full)
-    QTest::addColumn<int>("code");         // the command line's exit code
-    QTest::addColumn<QString>("message");  // on standard error, or in the window's box
-    const auto row = [](const char* name, const char* through, const char* target, int code,
-                        const QString& message) {
-        QTest::newRow(name) << QString(through) << QString(target) << code << message;
-    };
-    const QString device = QStringLiteral("it is not a regular file");
-    row("profile FIFO without a writer", "store", "fifo", 2, device);
-    row("profile missing", "store", "missing", 2, "No such file or directory");
-    row("profile of 2 MiB", "store", "big", 2, "the file is larger than 1 MiB");
-    row("-o /dev/full", "retrieve", "full", 1, "full: " + device);
-    row("-o existing, disk full", "retrieve", "existing", 1, "Cannot write");
-    row("standard output /dev/full", "stdout", "/dev/full", 1,
-        "cannot write to standard output: No space left on device");
-    row("Load Profile FIFO", "load", "fifo", 0, device);
-    row("Save Profile existing, disk full", "saveProfile", "existing", 0, "Cannot write");
-}
-
-void TestCli::hostileFilesAndTargets() {
-    QFETCH(QString, through);
-    QFETCH(QString, target);
-    QFETCH(int, code);
-    QFETCH(QString, message);
-    QTemporaryDir rowDir;
-    const QString good = rowDir.filePath("good.json");
-    QCOMPARE(runCli(on({"retrieve", "all", "--json", "-o", good})).code, 0);
-    const QByteArray goodBytes = readFile(good);
-    QString path = target == "existing" ? good : target.startsWith('/') ? target : rowDir.filePath(target);
-    std::jthread guard;
-    if (target == "fifo") {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        guard = fifoGuard(path);
-    } else if (target == "full") {
-        // A twin of /dev/full where the superuser may make one: should the
-        // check ever go, a save replaces the twin, not the machine's device.
-        if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
-            path = "/dev/full";
-    } else if (target == "big") {
-        writeFile(path, QByteArray(2 * 1024 * 1024, ' '));
-    }
-    const bool diskFull = target == "existing";  // the file is larger than the disk allows
-    if (through == "store" || through == "retrieve" || through == "stdout") {
-        QStringList args{"store", "basic", "--yes", "--profile", path};
-        if (through == "retrieve") args = QStringList{"retrieve", "all", "--json", "-o", path};
-        if (through == "stdout") args = QStringList{"retrieve", "basic"};
-        setDiskFull(diskFull);
-        const Run r = runCli(on(args), through == "stdout" ? std::fopen("/dev/full", "w") : nullptr);
-        setDiskFull(false);
-        QCOMPARE(r.code, code);
-        QVERIFY2(r.err.contains(message), qPrintable(r.err));
-        QVERIFY(!r.err.contains(QLatin1String(kStoredText)));
-    } else {  // through the windows' buttons
-        EndToEnd e2e;
-        QVERIFY(e2e.ready());
-        e2e.notes().answerFile(path);
-        e2e.form(Block::Basic).setText("IP(0)", "77");  // an edit not saved anywhere
-        setDiskFull(diskFull);
-        EndToEnd::click(e2e.window(Block::Basic), through == "load" ? "LoadProfile" : "SaveProfile");
-        setDiskFull(false);
-        QCOMPARE(e2e.notes().boxes().size(), 1u);
-        QVERIFY2(e2e.notes().lastText().contains(message), qPrintable(e2e.notes().lastText()));
-        QCOMPARE(e2e.form(Block::Basic).text("IP(0)"), QString("77"));
-    }
-    QCOMPARE(readFile(good), goodBytes);
-    struct stat info {};
-    if (target == "full")
-        QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode));
-}
-
-// The command line's store and the window's store of one profile put the
-// same requests on the wire, in the same order. The profile does not name
-// every box: the command line reads the block first, as a user of the window
-// retrieves first.
-void TestCli::windowAndCommandLineStoreAlike() {
-    const QString path = dir_.filePath("same.json");
-    writeFile(path, profileOf(R"j("basic":{"IP(3)":"10","IP(0)":"3","hostName":"Line 4","svrport":"9081",
-        "No_of_MBtcp":"4","username":"op","password":"pw","AccessLevel":3,"EnablePW":"Yes"},
-        "advanced":{"TIP2(0)":"8","ADmcal(1)":"-1","ADzcal(2)":"55","MovAvgNo":"5","MBtrusted":"Yes"})j"));
-    for (const Block block : {Block::Basic, Block::Advanced}) {
-        init();
-        const QString name = block == Block::Basic ? "basic" : "advanced";
-        QCOMPARE(runCli(on({"store", name, "--profile", path, "--reboot", "--yes"})).code, 0);
-        EndToEnd e2e;
-        QVERIFY(e2e.ready());
-        e2e.retrieve(block);
-        e2e.notes().answerFile(path);
-        EndToEnd::click(e2e.window(block), "LoadProfile");
-        e2e.form(block).setChecked("ResetPLC", true);
-        e2e.store(block);
-        QCOMPARE(e2e.sim().log(), sim_.log());
-        QVERIFY(e2e.sim().memory() == sim_.memory());
-    }
-}
 
 QTEST_MAIN(TestCli)
 #include "test_cli.moc"

@@ -21,136 +21,131 @@ Q_DECLARE_METATYPE(tarvelin::Block)
 class TestE2E : public QObject {
     Q_OBJECT
 private slots:
-    void operation_data();
-    void operation();
-    void flagByteSharedByTheWindows();
-    void terminalSend();
-    void adapterPulled_data();
-    void adapterPulled();
-};
-
-void TestE2E::operation_data() {
-    QTest::addColumn<Block>("block");
-    QTest::addColumn<bool>("store");
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("address");
-    QTest::addColumn<QByteArray>("bytes");  // what the controller holds there
-    QTest::newRow("basic retrieve") << Block::Basic << false << "hostName"
-                                    << "Press 7" << 666 << QByteArray("Press 7\0", 8);
-    QTest::newRow("basic store") << Block::Basic << true << "svrport"
-                                 << "9081" << 520 << QByteArray("\x23\x79");
-    QTest::newRow("advanced retrieve") << Block::Advanced << false << "ADzcal(2)"
-                                       << "-45" << 588 << QByteArray("\xFF\xD3");
-    QTest::newRow("advanced store") << Block::Advanced << true << "TIP2(0)"
-                                    << "8" << 689 << QByteArray("\x08");
-}
-
-// A store follows a retrieve of its window, so it must change nothing but
-// the one control edited.
-void TestE2E::operation() {
-    QFETCH(Block, block);
-    QFETCH(bool, store);
-    QFETCH(QString, control);
-    QFETCH(QString, text);
-    QFETCH(int, address);
-    QFETCH(QByteArray, bytes);
-    EndToEnd e2e;
-    QVERIFY(e2e.ready());
-    const korvex::Memory expected = test::factoryWith(address, bytes);
-    if (!store) e2e.sim().setMemory(expected);
-    e2e.retrieve(block);
-    QCOMPARE(e2e.message(block), QString::fromLatin1(kRetrievedText));
-    if (store) {
-        e2e.form(block).setText(control, text);
-        e2e.store(block);
-        QCOMPARE(e2e.message(block), QString::fromLatin1(kStoredText));
-    } else {
-        QCOMPARE(e2e.form(block).text(control), text);
+    void operation_data() {
+        QTest::addColumn<Block>("block");
+        QTest::addColumn<bool>("store");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QByteArray>("bytes");  // what the controller holds there
+        QTest::newRow("basic retrieve") << Block::Basic << false << "hostName"
+                                        << "Press 7" << 666 << QByteArray("Press 7\0", 8);
+        QTest::newRow("basic store") << Block::Basic << true << "svrport"
+                                     << "9081" << 520 << QByteArray("\x23\x79");
+        QTest::newRow("advanced retrieve") << Block::Advanced << false << "ADzcal(2)"
+                                           << "-45" << 588 << QByteArray("\xFF\xD3");
+        QTest::newRow("advanced store") << Block::Advanced << true << "TIP2(0)"
+                                        << "8" << 689 << QByteArray("\x08");
     }
-    QVERIFY(e2e.sim().memory() == expected);
-    QCOMPARE(e2e.sim().writes().empty(), !store);
-    QCOMPARE(e2e.notes().boxes().size(), 0u);
-}
 
-// The basic store builds the flag byte on what the advanced window holds
-// (through the window registry) without reading it again, and keeps its
-// trust bits.
-void TestE2E::flagByteSharedByTheWindows() {
-    EndToEnd e2e;
-    QVERIFY(e2e.ready());
-    e2e.sim().setMemory(test::factoryWith(566, "\xB4"));  // both trust switches on, no password
-    e2e.retrieve(Block::Advanced);
-    e2e.sim().clearLog();
-    e2e.form(Block::Basic).setChecked(QStringLiteral("EnablePW(0)"), true);
-    e2e.store(Block::Basic);
-    QCOMPARE(e2e.sim().memory()[566], 0xB6);
-    for (const std::string& request : e2e.sim().log()) QVERIFY(request.find("MR0236") == std::string::npos);
-}
-
-void TestE2E::terminalSend() {
-    EndToEnd e2e;
-    QVERIFY(e2e.ready());
-    EndToEnd::click(e2e.terminal(), "openPort");
-    auto* line = control<QLineEdit>(e2e.terminal(), "commandString");
-    line->setText(QStringLiteral("IR*"));
-    QTest::keyClick(line, Qt::Key_Return);
-    QCOMPARE(e2e.replies(), e2e.adapter() + QStringLiteral(": Open at 9600,N,8,1\nIR01\n"));
-    QCOMPARE(e2e.sim().log(), (std::vector<std::string>{"\x05", "IR*"}));
-}
-
-// The adapter pulled under a store, or while the port idles after a
-// retrieve: the store ends at once with the lost-port message, the terminal
-// shows the port closed, a store meanwhile cannot open it, and once the
-// adapter is back under its name, Open and the store work again.
-void TestE2E::adapterPulled_data() {
-    QTest::addColumn<QString>("when");  // pulled once this is sent (and left unanswered); empty: while idle
-    QTest::newRow("in the middle of a store") << "MW020C";
-    QTest::newRow("while idle after a retrieve") << "";
-}
-
-void TestE2E::adapterPulled() {
-    QFETCH(QString, when);
-    EndToEnd e2e;
-    QVERIFY(e2e.ready());
-    e2e.setTimeout(2000);
-    e2e.retrieve(Block::Basic);
-    QVERIFY(e2e.terminal()->line().isOpen());
-    e2e.form(Block::Basic).setText(QStringLiteral("IP(0)"), QStringLiteral("9"));
-    {
-        QElapsedTimer timer;
-        timer.start();
-        korvex::Faults faults;
-        faults.silentCommands = {when.toStdString()};
-        e2e.sim().setFaults(faults);
-        test::Pull pull(e2e.sim(), when.toStdString());
-        if (when.isEmpty()) {
-            QTRY_VERIFY_WITH_TIMEOUT(!e2e.terminal()->line().isOpen(), 1000);
+    // A store follows a retrieve of its window, so it must change nothing but
+    // the one control edited.
+    void operation() {
+        QFETCH(Block, block);
+        QFETCH(bool, store);
+        QFETCH(QString, control);
+        QFETCH(QString, text);
+        QFETCH(int, address);
+        QFETCH(QByteArray, bytes);
+        EndToEnd e2e;
+        QVERIFY(e2e.ready());
+        const korvex::Memory expected = test::factoryWith(address, bytes);
+        if (!store) e2e.sim().setMemory(expected);
+        e2e.retrieve(block);
+        QCOMPARE(e2e.message(block), QString::fromLatin1(kRetrievedText));
+        if (store) {
+            e2e.form(block).setText(control, text);
+            e2e.store(block);
+            QCOMPARE(e2e.message(block), QString::fromLatin1(kStoredText));
         } else {
-            e2e.store(Block::Basic);
-            QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
-            QVERIFY2(e2e.message(Block::Basic).startsWith(QString::fromLatin1(kLinkLostText)),
-                     qPrintable(e2e.message(Block::Basic)));
+            QCOMPARE(e2e.form(block).text(control), text);
         }
+        QVERIFY(e2e.sim().memory() == expected);
+        QCOMPARE(e2e.sim().writes().empty(), !store);
+        QCOMPARE(e2e.notes().boxes().size(), 0u);
     }
-    QVERIFY(!e2e.terminal()->line().isOpen());
-    QVERIFY(control(e2e.terminal(), "openPort")->isEnabled());
-    QVERIFY(!control(e2e.terminal(), "closePort")->isEnabled());
-    QVERIFY2(e2e.replies().contains(QStringLiteral("(Port lost: ")), qPrintable(e2e.replies()));
 
-    e2e.store(Block::Basic);  // still gone: the store cannot open the port
-    QCOMPARE(e2e.notes().boxes().size(), 1u);
-    QVERIFY(e2e.notes().lastText().startsWith(QString::fromLatin1(kOpenFailedText)));
+    // The basic store builds the flag byte on what the advanced window holds
+    // (through the window registry) without reading it again, and keeps its
+    // trust bits.
+    void flagByteSharedByTheWindows() {
+        EndToEnd e2e;
+        QVERIFY(e2e.ready());
+        e2e.sim().setMemory(test::factoryWith(566, "\xB4"));  // both trust switches on, no password
+        e2e.retrieve(Block::Advanced);
+        e2e.sim().clearLog();
+        e2e.form(Block::Basic).setChecked(QStringLiteral("EnablePW(0)"), true);
+        e2e.store(Block::Basic);
+        QCOMPARE(e2e.sim().memory()[566], 0xB6);
+        for (const std::string& request : e2e.sim().log())
+            QVERIFY(request.find("MR0236") == std::string::npos);
+    }
 
-    e2e.sim().setFaults({});
-    QVERIFY(e2e.replug());
-    EndToEnd::click(e2e.terminal(), "openPort");
-    QVERIFY(e2e.terminal()->line().isOpen());
-    e2e.store(Block::Basic);
-    QCOMPARE(e2e.message(Block::Basic), QString::fromLatin1(kStoredText));
-    QVERIFY(e2e.sim().memory() == test::factoryWith(527, "\x09"));
-    QCOMPARE(e2e.notes().boxes().size(), 1u);
-}
+    void terminalSend() {
+        EndToEnd e2e;
+        QVERIFY(e2e.ready());
+        EndToEnd::click(e2e.terminal(), "openPort");
+        auto* line = control<QLineEdit>(e2e.terminal(), "commandString");
+        line->setText(QStringLiteral("IR*"));
+        QTest::keyClick(line, Qt::Key_Return);
+        QCOMPARE(e2e.replies(), e2e.adapter() + QStringLiteral(": Open at 9600,N,8,1\nIR01\n"));
+        QCOMPARE(e2e.sim().log(), (std::vector<std::string>{"\x05", "IR*"}));
+    }
+
+    // The adapter pulled under a store, or while the port idles after a
+    // retrieve: the store ends at once with the lost-port message, the terminal
+    // shows the port closed, a store meanwhile cannot open it, and once the
+    // adapter is back under its name, Open and the store work again.
+    void adapterPulled_data() {
+        QTest::addColumn<QString>(
+            "when");  // pulled once this is sent (and left unanswered); empty: while idle
+        QTest::newRow("in the middle of a store") << "MW020C";
+        QTest::newRow("while idle after a retrieve") << "";
+    }
+
+    void adapterPulled() {
+        QFETCH(QString, when);
+        EndToEnd e2e;
+        QVERIFY(e2e.ready());
+        e2e.setTimeout(2000);
+        e2e.retrieve(Block::Basic);
+        QVERIFY(e2e.terminal()->line().isOpen());
+        e2e.form(Block::Basic).setText(QStringLiteral("IP(0)"), QStringLiteral("9"));
+        {
+            QElapsedTimer timer;
+            timer.start();
+            korvex::Faults faults;
+            faults.silentCommands = {when.toStdString()};
+            e2e.sim().setFaults(faults);
+            test::Pull pull(e2e.sim(), when.toStdString());
+            if (when.isEmpty()) {
+                QTRY_VERIFY_WITH_TIMEOUT(!e2e.terminal()->line().isOpen(), 1000);
+            } else {
+                e2e.store(Block::Basic);
+                QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+                QVERIFY2(e2e.message(Block::Basic).startsWith(QString::fromLatin1(kLinkLostText)),
+                         qPrintable(e2e.message(Block::Basic)));
+            }
+        }
+        QVERIFY(!e2e.terminal()->line().isOpen());
+        QVERIFY(control(e2e.terminal(), "openPort")->isEnabled());
+        QVERIFY(!control(e2e.terminal(), "closePort")->isEnabled());
+        QVERIFY2(e2e.replies().contains(QStringLiteral("(Port lost: ")), qPrintable(e2e.replies()));
+
+        e2e.store(Block::Basic);  // still gone: the store cannot open the port
+        QCOMPARE(e2e.notes().boxes().size(), 1u);
+        QVERIFY(e2e.notes().lastText().startsWith(QString::fromLatin1(kOpenFailedText)));
+
+        e2e.sim().setFaults({});
+        QVERIFY(e2e.replug());
+        EndToEnd::click(e2e.terminal(), "openPort");
+        QVERIFY(e2e.terminal()->line().isOpen());
+        e2e.store(Block::Basic);
+        QCOMPARE(e2e.message(Block::Basic), QString::fromLatin1(kStoredText));
+        QVERIFY(e2e.sim().memory() == test::factoryWith(527, "\x09"));
+        QCOMPARE(e2e.notes().boxes().size(), 1u);
+    }
+};
 
 QTEST_MAIN(TestE2E)
 #include "test_e2e.moc"

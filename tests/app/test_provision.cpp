@@ -51,230 +51,224 @@ bool writeAll(const QString& path, const QByteArray& bytes) {
 class TestProvision : public QObject {
     Q_OBJECT
 private slots:
-    void oneController_data();
-    void oneController();
-    void reportKeepsEveryLine();
-    void nothingSentBeforeTheChecks_data();
-    void nothingSentBeforeTheChecks();
-    void compareFindsExactlyTheChangedControls();
-    void windowsTraceTheirLine();
-    void aLineOfControllers();
+    void oneController_data() {
+        QTest::addColumn<QString>("fault");  // what is different about this controller or run
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("written");  // "basic", "advanced", "both", "none", or a count of writes
+        QTest::addColumn<QStringList>("after");
+        const QStringList planned{"192.168.1.5", "10.0.0.7", "Tarvelin", "Press 7", "No", "No"};
+        QTest::newRow("the row's basic values only: only the basic block")
+            << ""
+            << "stored" << int(kSuccess) << "basic" << planned;
+        QTest::newRow("base profile names the advanced block too: both, one reboot after the last")
+            << "base,reboot"
+            << "stored" << int(kSuccess) << "both" << planned;
+        QTest::newRow("not in plan: nothing written")
+            << "other MAC"
+            << "not in plan" << int(kNotInPlan) << "none" << QStringList();
+        QTest::newRow("verify failed: no reboot")
+            << "ignore write 666,reboot"
+            << "verify failed" << int(kVerifyMismatch) << "basic" << QStringList();
+        QTest::newRow("silent") << "silent"
+                                << "no response" << int(kNoResponse) << "none" << QStringList();
+        QTest::newRow("Ctrl-C during the store: the write on the line finishes, nothing after it")
+            << "stop after 3 writes"
+            << "interrupted" << int(kInterrupted) << "3" << QStringList();
+        QTest::newRow("check: only the controls that differ, nothing written")
+            << "check"
+            << "differs" << int(kDifferences) << "none"
+            << QStringList{"192.168.1.5", "192.168.1.5", "Tarvelin", "Tarvelin", "No", "No"};
+        QTest::newRow("provisioned earlier in this run")
+            << "skip"
+            << "skipped: earlier" << int(kSuccess) << "none" << QStringList();
+    }
+
+    // One controller: identified, MAC ID read, row found, stored and verified.
+    void oneController() {
+        QFETCH(QString, fault);
+        QFETCH(QString, result);
+        QFETCH(int, exitCode);
+        QFETCH(QString, written);
+        QFETCH(QStringList, after);
+        korvex::Config config;
+        config.faults.silent = fault.contains(QLatin1String("silent"));
+        config.faults.ignoreWriteAtAddress = fault.contains(QLatin1String("ignore write 666")) ? 666 : -1;
+        Scripted line(config);
+        if (fault.contains(QLatin1String("other MAC"))) line.sim.controller().memory()[0xFF14] = 0xC3;
+        const auto plan = parsePlan(kPlan, QStringLiteral("p.csv"));
+        QVERIFY(plan);
+        Profile base;
+        base.advanced = QJsonObject{{QStringLiteral("MovAvgNo"), QStringLiteral("5")}};
+        ProvisionSetup setup;
+        setup.plan = &*plan;
+        setup.base = fault.contains(QLatin1String("base")) ? &base : nullptr;
+        setup.reboot = fault.contains(QLatin1String("reboot"));
+        setup.check = fault == QLatin1String("check");
+        if (fault.contains(QLatin1String("stop")))
+            setup.stopRequested = [&] { return line.sim.controller().writes().size() >= 3; };
+        if (fault == QLatin1String("skip"))
+            setup.skip = [](const MacId&) { return QStringLiteral("earlier"); };
+
+        const ProvisionRecord record = provisionOne(line.terminal, setup, line.err);
+        QCOMPARE(record.result, result);
+        QCOMPARE(record.exitCode, exitCode);
+        if (!after.isEmpty()) {
+            QStringList both;
+            for (qsizetype i = 0; i < record.before.size(); ++i)
+                both << record.before.at(i) << record.after.value(i);
+            QCOMPARE(both, after);
+        }
+        const bool basic = line.wrote(666, 681);
+        const bool advanced = line.wrote(568, 632);
+        const QString blocks = basic && advanced ? "both" : basic ? "basic" : advanced ? "advanced" : "none";
+        bool isCount = false;
+        const int count = written.toInt(&isCount);
+        if (isCount)
+            QCOMPARE(int(line.sim.controller().writes().size()), count);
+        else
+            QCOMPARE(blocks, written);
+        QCOMPARE(line.sim.controller().rebootCount(), setup.reboot && exitCode == kSuccess ? 1 : 0);
+        if (setup.check) {
+            QCOMPARE(record.differences.size(), std::size_t{5});
+            QCOMPARE(record.differences.front().difference.key, QStringLiteral("IP(3)"));  // 10, not 192
+            QCOMPARE(record.differences.back().difference.key, QStringLiteral("hostName"));
+        }
+        if (result != QLatin1String("stored")) return;
+        // Every written byte was read back, and the controller now holds the plan.
+        QCOMPARE(line.sim.controller().log().back().substr(3, 4),
+                 std::string(setup.reboot ? "Mw40" : "MR02"));
+        setup.check = true;
+        QCOMPARE(provisionOne(line.terminal, setup, line.err).result, QStringLiteral("matches"));
+    }
+
+    // Appending writes the whole report anew: no earlier line is ever lost, and
+    // a report of another plan is never mixed in.
+    void reportKeepsEveryLine() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("r.csv"));
+        const QStringList header{"time", "MAC", "result"};
+        QVERIFY(prepareReport(path, header));
+        QVERIFY(appendReport(path, header, {"t1", "m1", "stored"}));
+        QVERIFY(prepareReport(path, header));
+        QVERIFY(appendReport(path, header, {"t2", "m2", "not in plan"}));
+        QCOMPARE(readAll(path), csvRecord(header) + csvRecord({"t1", "m1", "stored"}) +
+                                    csvRecord({"t2", "m2", "not in plan"}));
+        const QByteArray before = readAll(path);
+        QVERIFY(!prepareReport(path, {"time", "MAC", "IP before", "result"}));
+        QVERIFY(!appendReport(path, {"time", "MAC", "IP before", "result"}, {"t3", "m3", "", "stored"}));
+        QCOMPARE(readAll(path), before);
+        QVERIFY(
+            !appendReport(dir.filePath(QStringLiteral("no/such/folder.csv")), header, {"t", "m", "stored"}));
+    }
+
+    void nothingSentBeforeTheChecks_data() {
+        QTest::addColumn<QByteArray>("plan");
+        QTest::addColumn<QByteArray>("report");  // what the report file holds before
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("a plan with a bad row") << kPlan + "1-2-3-4-5-6,1.2.3.400,x,\n"
+                                               << QByteArray() << true << int(kRefused);
+        QTest::newRow("a report of another plan")
+            << kPlan << QByteArray("time,MAC,result\r\n") << true << int(kOutputFailed);
+        QTest::newRow("not confirmed") << kPlan << QByteArray() << false << int(kUsage);
+        QTest::newRow("all well: one line in the report") << kPlan << QByteArray() << true << int(kSuccess);
+    }
+
+    void nothingSentBeforeTheChecks() {
+        QFETCH(QByteArray, plan);
+        QFETCH(QByteArray, report);
+        QFETCH(bool, yes);
+        QFETCH(int, exitCode);
+        QTemporaryDir dir;
+        ProvisionOptions options;
+        options.plan = dir.filePath(QStringLiteral("plan.csv"));
+        options.report = dir.filePath(QStringLiteral("report.csv"));
+        options.yes = yes;
+        QVERIFY(writeAll(options.plan, plan) && (report.isEmpty() || writeAll(options.report, report)));
+        Scripted line;
+        std::FILE* out = std::tmpfile();
+        QCOMPARE(provisionCommand(line.terminal, line.sim.line().clock(), options, out, line.err, line.err),
+                 exitCode);
+        std::fclose(out);
+        QCOMPARE(line.sim.line().writes().empty(), exitCode != kSuccess);
+        if (exitCode == kSuccess) QCOMPARE(readAll(options.report).count('\n'), 2);
+    }
+
+    void compareFindsExactlyTheChangedControls() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.json"));
+        QVERIFY(writeAll(path, QByteArray("{'format':'tarvelin-configuration-profile','version':1,"
+                                          "'basic':{'IP(0)':'5','svrport':'9080','hostName':'Press 7'},"
+                                          "'advanced':{'MovAvgNo':4,'MBtrusted':'No'}}")
+                                   .replace('\'', '"')));
+        Scripted line;
+        QByteArray result;
+        const auto keep = [&](const QByteArray& bytes) {
+            result = bytes;
+            return int(kSuccess);
+        };
+        QCOMPARE(compareCommand(line.terminal, QStringLiteral("all"), path, true, keep, line.err),
+                 int(kDifferences));
+        QStringList found;
+        for (const auto& d :
+             QJsonDocument::fromJson(result).object().value(QLatin1String("differences")).toArray())
+            found << d.toObject().value(QLatin1String("control")).toString() + "=" +
+                         d.toObject().value(QLatin1String("controller")).toString();
+        QCOMPARE(found, (QStringList{"hostName=Tarvelin", "MovAvgNo= 3"}));
+        QCOMPARE(line.sim.controller().writes().size(), std::size_t{0});
+    }
+
+    // TARVELIN_TRACE=FILE traces the line of the windows.
+    void windowsTraceTheirLine() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("trace.txt"));
+        qputenv("TARVELIN_TRACE", path.toLocal8Bit());
+        SerialCommWindow window(std::make_unique<test::ScriptedLine>());
+        qunsetenv("TARVELIN_TRACE");
+        QVERIFY(window.line().open().ok());
+        window.line().write("IR*\r");
+        QVERIFY2(readAll(path).contains(" sent IR*<CR>\n"), readAll(path).constData());
+    }
+
+    // The real program on pseudo-terminals: two controllers one after another,
+    // the first one again, then Ctrl-C; with the trace of every exchange.
+    void aLineOfControllers() {
+        QTemporaryDir dir;
+        const QString port = dir.filePath(QStringLiteral("port"));
+        const QString report = dir.filePath(QStringLiteral("report.csv"));
+        const QString trace = dir.filePath(QStringLiteral("trace.txt"));
+        QVERIFY(writeAll(dir.filePath(QStringLiteral("plan.csv")), kPlan));
+        QProcess cli;
+        cli.start(QStringLiteral(TARVELIN_CLI),
+                  {"--port", port, "--timeout", "100", "--trace", trace, "provision", "--plan",
+                   dir.filePath(QStringLiteral("plan.csv")), "--report", report, "--loop", "--yes"});
+        QVERIFY(cli.waitForStarted());
+        QStringList summaries;
+        for (const int last : {0x34, 0x06, 0x34}) {
+            korvex::PtySimulator sim;
+            sim.setByte(0xFF14, last == 0x34 ? 0x12 : 0xC3);
+            sim.setByte(0xFF15, last);
+            QVERIFY(sim.start() && sim.makeLink(port.toStdString()));
+            for (QDeadlineTimer t(10000);
+                 cli.state() == QProcess::Running && !cli.canReadLine() && !t.hasExpired();)
+                cli.waitForReadyRead(100);
+            summaries << QString::fromUtf8(cli.readLine()).trimmed();
+            if (last == 0x06)
+                QCOMPARE(QString::fromLatin1(reinterpret_cast<const char*>(&sim.memory()[666]), 13),
+                         QStringLiteral("Press 8, east"));
+        }
+        ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
+        QVERIFY(cli.waitForFinished(5000));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(summaries,
+                 (QStringList{"02:4B:58:00:12:34 station 1: stored", "02:4B:58:00:C3:06 station 1: stored",
+                              "02:4B:58:00:12:34 station 1: skipped: provisioned earlier in this run"}));
+        QCOMPARE(readAll(report).count('\n'), 4);
+        QVERIFY(readAll(trace).contains(" sent @01MW029A50"));  // "P" of "Press 7" at 666
+    }
 };
-
-void TestProvision::oneController_data() {
-    QTest::addColumn<QString>("fault");  // what is different about this controller or run
-    QTest::addColumn<QString>("result");
-    QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("written");  // "basic", "advanced", "both", "none", or a count of writes
-    QTest::addColumn<QStringList>("after");
-    const QStringList planned{"192.168.1.5", "10.0.0.7", "Tarvelin", "Press 7", "No", "No"};
-    QTest::newRow("the row's basic values only: only the basic block")
-        << ""
-        << "stored" << int(kSuccess) << "basic" << planned;
-    QTest::newRow("base profile names the advanced block too: both, one reboot after the last")
-        << "base,reboot"
-        << "stored" << int(kSuccess) << "both" << planned;
-    QTest::newRow("not in plan: nothing written")
-        << "other MAC"
-        << "not in plan" << int(kNotInPlan) << "none" << QStringList();
-    QTest::newRow("verify failed: no reboot")
-        << "ignore write 666,reboot"
-        << "verify failed" << int(kVerifyMismatch) << "basic" << QStringList();
-    QTest::newRow("silent") << "silent"
-                            << "no response" << int(kNoResponse) << "none" << QStringList();
-    QTest::newRow("Ctrl-C during the store: the write on the line finishes, nothing after it")
-        << "stop after 3 writes"
-        << "interrupted" << int(kInterrupted) << "3" << QStringList();
-    QTest::newRow("check: only the controls that differ, nothing written")
-        << "check"
-        << "differs" << int(kDifferences) << "none"
-        << QStringList{"192.168.1.5", "192.168.1.5", "Tarvelin", "Tarvelin", "No", "No"};
-    QTest::newRow("provisioned earlier in this run")
-        << "skip"
-        << "skipped: earlier" << int(kSuccess) << "none" << QStringList();
-}
-
-// One controller: identified, MAC ID read, row found, stored and verified.
-void TestProvision::oneController() {
-    QFETCH(QString, fault);
-    QFETCH(QString, result);
-    QFETCH(int, exitCode);
-    QFETCH(QString, written);
-    QFETCH(QStringList, after);
-    korvex::Config config;
-    config.faults.silent = fault.contains(QLatin1String("silent"));
-    config.faults.ignoreWriteAtAddress = fault.contains(QLatin1String("ignore write 666")) ? 666 : -1;
-    Scripted line(config);
-    if (fault.contains(QLatin1String("other MAC"))) line.sim.controller().memory()[0xFF14] = 0xC3;
-    const auto plan = parsePlan(kPlan, QStringLiteral("p.csv"));
-    QVERIFY(plan);
-    Profile base;
-    base.advanced = QJsonObject{{QStringLiteral("MovAvgNo"), QStringLiteral("5")}};
-    ProvisionSetup setup;
-    setup.plan = &*plan;
-    setup.base = fault.contains(QLatin1String("base")) ? &base : nullptr;
-    setup.reboot = fault.contains(QLatin1String("reboot"));
-    setup.check = fault == QLatin1String("check");
-    if (fault.contains(QLatin1String("stop")))
-        setup.stopRequested = [&] { return line.sim.controller().writes().size() >= 3; };
-    if (fault == QLatin1String("skip")) setup.skip = [](const MacId&) { return QStringLiteral("earlier"); };
-
-    const ProvisionRecord record = provisionOne(line.terminal, setup, line.err);
-    QCOMPARE(record.result, result);
-    QCOMPARE(record.exitCode, exitCode);
-    if (!after.isEmpty()) {
-        QStringList both;
-        for (qsizetype i = 0; i < record.before.size(); ++i)
-            both << record.before.at(i) << record.after.value(i);
-        QCOMPARE(both, after);
-    }
-    const bool basic = line.wrote(666, 681);
-    const bool advanced = line.wrote(568, 632);
-    const QString blocks = basic && advanced ? "both" : basic ? "basic" : advanced ? "advanced" : "none";
-    bool isCount = false;
-    const int count = written.toInt(&isCount);
-    if (isCount)
-        QCOMPARE(int(line.sim.controller().writes().size()), count);
-    else
-        QCOMPARE(blocks, written);
-    QCOMPARE(line.sim.controller().rebootCount(), setup.reboot && exitCode == kSuccess ? 1 : 0);
-    if (setup.check) {
-        QCOMPARE(record.differences.size(), std::size_t{5});
-        QCOMPARE(record.differences.front().difference.key, QStringLiteral("IP(3)"));  // 10, not 192
-        QCOMPARE(record.differences.back().difference.key, QStringLiteral("hostName"));
-    }
-    if (result != QLatin1String("stored")) return;
-    // Every written byte was read back, and the controller now holds the plan.
-    QCOMPARE(line.sim.controller().log().back().substr(3, 4), std::string(setup.reboot ? "Mw40" : "MR02"));
-    setup.check = true;
-    QCOMPARE(provisionOne(line.terminal, setup, line.err).result, QStringLiteral("matches"));
-}
-
-// Appending writes the whole report anew: no earlier line is ever lost, and
-// a report of another plan is never mixed in.
-void TestProvision::reportKeepsEveryLine() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("r.csv"));
-    const QStringList header{"time", "MAC", "result"};
-    QVERIFY(prepareReport(path, header));
-    QVERIFY(appendReport(path, header, {"t1", "m1", "stored"}));
-    QVERIFY(prepareReport(path, header));
-    QVERIFY(appendReport(path, header, {"t2", "m2", "not in plan"}));
-    QCOMPARE(readAll(path),
-             csvRecord(header) + csvRecord({"t1", "m1", "stored"}) + csvRecord({"t2", "m2", "not in plan"}));
-    const QByteArray before = readAll(path);
-    QVERIFY(!prepareReport(path, {"time", "MAC", "IP before", "result"}));
-    QVERIFY(!appendReport(path, {"time", "MAC", "IP before", "result"}, {"t3", "m3", "", "stored"}));
-    QCOMPARE(readAll(path), before);
-    QVERIFY(!appendReport(dir.filePath(QStringLiteral("no/such/folder.csv")), header, {"t", "m", "stored"}));
-}
-
-void TestProvision::nothingSentBeforeTheChecks_data() {
-    QTest::addColumn<QByteArray>("plan");
-    QTest::addColumn<QByteArray>("report");  // what the report file holds before
-    QTest::addColumn<bool>("yes");
-    QTest::addColumn<int>("exitCode");
-    QTest::newRow("a plan with a bad row") << kPlan + "1-2-3-4-5-6,1.2.3.400,x,\n"
-                                           << QByteArray() << true << int(kRefused);
-    QTest::newRow("a report of another plan")
-        << kPlan << QByteArray("time,MAC,result\r\n") << true << int(kOutputFailed);
-    QTest::newRow("not confirmed") << kPlan << QByteArray() << false << int(kUsage);
-    QTest::newRow("all well: one line in the report") << kPlan << QByteArray() << true << int(kSuccess);
-}
-
-void TestProvision::nothingSentBeforeTheChecks() {
-    QFETCH(QByteArray, plan);
-    QFETCH(QByteArray, report);
-    QFETCH(bool, yes);
-    QFETCH(int, exitCode);
-    QTemporaryDir dir;
-    ProvisionOptions options;
-    options.plan = dir.filePath(QStringLiteral("plan.csv"));
-    options.report = dir.filePath(QStringLiteral("report.csv"));
-    options.yes = yes;
-    QVERIFY(writeAll(options.plan, plan) && (report.isEmpty() || writeAll(options.report, report)));
-    Scripted line;
-    std::FILE* out = std::tmpfile();
-    QCOMPARE(provisionCommand(line.terminal, line.sim.line().clock(), options, out, line.err, line.err),
-             exitCode);
-    std::fclose(out);
-    QCOMPARE(line.sim.line().writes().empty(), exitCode != kSuccess);
-    if (exitCode == kSuccess) QCOMPARE(readAll(options.report).count('\n'), 2);
-}
-
-void TestProvision::compareFindsExactlyTheChangedControls() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("p.json"));
-    QVERIFY(writeAll(path, QByteArray("{'format':'tarvelin-configuration-profile','version':1,"
-                                      "'basic':{'IP(0)':'5','svrport':'9080','hostName':'Press 7'},"
-                                      "'advanced':{'MovAvgNo':4,'MBtrusted':'No'}}")
-                               .replace('\'', '"')));
-    Scripted line;
-    QByteArray result;
-    const auto keep = [&](const QByteArray& bytes) {
-        result = bytes;
-        return int(kSuccess);
-    };
-    QCOMPARE(compareCommand(line.terminal, QStringLiteral("all"), path, true, keep, line.err),
-             int(kDifferences));
-    QStringList found;
-    for (const auto& d :
-         QJsonDocument::fromJson(result).object().value(QLatin1String("differences")).toArray())
-        found << d.toObject().value(QLatin1String("control")).toString() + "=" +
-                     d.toObject().value(QLatin1String("controller")).toString();
-    QCOMPARE(found, (QStringList{"hostName=Tarvelin", "MovAvgNo= 3"}));
-    QCOMPARE(line.sim.controller().writes().size(), std::size_t{0});
-}
-
-// TARVELIN_TRACE=FILE traces the line of the windows.
-void TestProvision::windowsTraceTheirLine() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("trace.txt"));
-    qputenv("TARVELIN_TRACE", path.toLocal8Bit());
-    SerialCommWindow window(std::make_unique<test::ScriptedLine>());
-    qunsetenv("TARVELIN_TRACE");
-    QVERIFY(window.line().open().ok());
-    window.line().write("IR*\r");
-    QVERIFY2(readAll(path).contains(" sent IR*<CR>\n"), readAll(path).constData());
-}
-
-// The real program on pseudo-terminals: two controllers one after another,
-// the first one again, then Ctrl-C; with the trace of every exchange.
-void TestProvision::aLineOfControllers() {
-    QTemporaryDir dir;
-    const QString port = dir.filePath(QStringLiteral("port"));
-    const QString report = dir.filePath(QStringLiteral("report.csv"));
-    const QString trace = dir.filePath(QStringLiteral("trace.txt"));
-    QVERIFY(writeAll(dir.filePath(QStringLiteral("plan.csv")), kPlan));
-    QProcess cli;
-    cli.start(QStringLiteral(TARVELIN_CLI),
-              {"--port", port, "--timeout", "100", "--trace", trace, "provision", "--plan",
-               dir.filePath(QStringLiteral("plan.csv")), "--report", report, "--loop", "--yes"});
-    QVERIFY(cli.waitForStarted());
-    QStringList summaries;
-    for (const int last : {0x34, 0x06, 0x34}) {
-        korvex::PtySimulator sim;
-        sim.setByte(0xFF14, last == 0x34 ? 0x12 : 0xC3);
-        sim.setByte(0xFF15, last);
-        QVERIFY(sim.start() && sim.makeLink(port.toStdString()));
-        for (QDeadlineTimer t(10000);
-             cli.state() == QProcess::Running && !cli.canReadLine() && !t.hasExpired();)
-            cli.waitForReadyRead(100);
-        summaries << QString::fromUtf8(cli.readLine()).trimmed();
-        if (last == 0x06)
-            QCOMPARE(QString::fromLatin1(reinterpret_cast<const char*>(&sim.memory()[666]), 13),
-                     QStringLiteral("Press 8, east"));
-    }
-    ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
-    QVERIFY(cli.waitForFinished(5000));
-    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(cli.exitCode(), 0);
-    QCOMPARE(summaries,
-             (QStringList{"02:4B:58:00:12:34 station 1: stored", "02:4B:58:00:C3:06 station 1: stored",
-                          "02:4B:58:00:12:34 station 1: skipped: provisioned earlier in this run"}));
-    QCOMPARE(readAll(report).count('\n'), 4);
-    QVERIFY(readAll(trace).contains(" sent @01MW029A50"));  // "P" of "Press 7" at 666
-}
 
 QTEST_MAIN(TestProvision)
 #include "test_provision.moc"

@@ -19,198 +19,197 @@ Q_DECLARE_METATYPE(tarvelin::Outcome)
 class TestOperations : public QObject {
     Q_OBJECT
 private slots:
-    void matrix_data();
-    void matrix();
-    void progressCarriesOver();
-    void replyJudging_data();
-    void replyJudging();
-};
+    void matrix_data() {
+        QTest::addColumn<Op>("op");
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<bool>("flagKnown");  // an advanced retrieve went first
+        QTest::addColumn<bool>("verify");
+        QTest::addColumn<Outcome>("outcome");  // what the oracle must say, so that each row is what it claims
+        using O = Outcome;
+        const struct {
+            Op op;
+            const char* name;
+            int first, middle, fifth, last;  // fifth: the fifth write of a store
+        } ops[] = {{Op::RetrieveBasic, "basic retrieve", 524, 521, 544, 681},
+                   {Op::StoreBasic, "basic store", 524, 521, 544, 681},
+                   {Op::RetrieveAdvanced, "advanced retrieve", 566, 601, 570, 632},
+                   {Op::StoreAdvanced, "advanced store", 566, 601, 570, 632}};
+        for (const auto& o : ops) {
+            const auto row = [&o](const char* what, Fault fault, int address, O outcome, bool known = false,
+                                  bool verify = false) {
+                QTest::addRow("%s: %s", o.name, what)
+                    << o.op << fault << address << known << verify << outcome;
+            };
+            row("all well", Fault::None, -1, O::Success);
+            row("another operation runs", Fault::Busy, -1, O::Busy);
+            row("the adapter gone", Fault::PortGone, -1, O::PortNotOpened);
+            row("controller silent", Fault::Silent, -1, O::NoResponse);
+            row("IR* unanswered twice", Fault::IdentifyTwice, -1, O::Success);
+            row("IR* unanswered thrice", Fault::IdentifyThrice, -1, O::NoResponse);
+            row("silent at the first address", Fault::SilentAt, o.first, O::NoResponse);
+            row("silent inside a field", Fault::SilentAt, o.middle, O::NoResponse);
+            row("silent at the last address", Fault::SilentAt, o.last, O::NoResponse);
+            row("another station at the first address", Fault::OtherStationAt, o.first, O::InvalidResponse);
+            row("another station at the fifth", Fault::OtherStationAt, o.fifth, O::InvalidResponse);
+            row("another station at the last address", Fault::OtherStationAt, o.last, O::InvalidResponse);
+            row("answers twice at the first address", Fault::TwiceAt, o.first, O::OutOfStep);
+            row("answers twice inside a field", Fault::TwiceAt, o.middle, O::OutOfStep);
+            // A store's reboot finds the line out of step: not sent, and no success.
+            row("answers twice at the last address", Fault::TwiceAt, o.last,
+                isStore(o.op) ? O::OutOfStep : O::Success);
+            row("a late reply at the first address", Fault::LateAt, o.first, O::NoResponse);
+            row("a late reply inside a field", Fault::LateAt, o.middle, O::NoResponse);
+            row("a late reply at the last address", Fault::LateAt, o.last, O::NoResponse);
+            row("pulled during the identification", Fault::LostAt, -1, O::LineLost);
+            row("pulled inside a field", Fault::LostAt, o.middle, O::LineLost);
+            row("asked to quit inside a field", Fault::QuitAt, o.middle, O::Interrupted);
+            row("CR LF line ends", Fault::CrLf, -1, O::Success);
+            row("replies split", Fault::Split, -1, O::Success);
+            row("loopback plug", Fault::Loopback, -1, O::Echo);
+            row("echoing converter", Fault::Echo, -1, O::Echo);
+            if (!isStore(o.op)) continue;
+            row("MENABLE unanswered", Fault::NoEnable, -1, O::NoResponse);
+            row("reboot unanswered", Fault::NoReboot, -1, O::Success);
+            row("read back", Fault::None, -1, O::Success, false, true);
+            row("a write not kept, read back", Fault::IgnoreWriteAt, o.middle, O::VerifyMismatch, false,
+                true);
+            row("silent at 566, the flag byte read first", Fault::SilentAt, 566, O::NoResponse);
+            row("the flag byte known", Fault::None, -1, O::Success, true);
+            row("silent at 566, the flag byte known", Fault::SilentAt, 566, O::NoResponse, true);
+            row("an octet that does not fit", Fault::Unfit, isBasic(o.op) ? 534 : 690, O::Refused);
+            row(isBasic(o.op) ? "a port that does not fit" : "a gain that does not fit", Fault::Unfit,
+                isBasic(o.op) ? 522 : 570, O::Refused);
+        }
+        QTest::newRow("basic retrieve: VM* unanswered")
+            << Op::RetrieveBasic << Fault::NoVersion << -1 << false << false << O::Success;
+        QTest::newRow("basic store: a text byte not kept, read back")
+            << Op::StoreBasic << Fault::IgnoreWriteAt << 672 << false << true << O::VerifyMismatch;
+        QTest::newRow("basic store: a character without a single byte")
+            << Op::StoreBasic << Fault::Unfit << 666 << false << false << O::Refused;
+        QTest::newRow("advanced retrieve: silent in the MAC ID")
+            << Op::RetrieveAdvanced << Fault::SilentAt << 0xFF12 << false << false << O::NoResponse;
+    }
 
-void TestOperations::matrix_data() {
-    QTest::addColumn<Op>("op");
-    QTest::addColumn<Fault>("fault");
-    QTest::addColumn<int>("address");
-    QTest::addColumn<bool>("flagKnown");  // an advanced retrieve went first
-    QTest::addColumn<bool>("verify");
-    QTest::addColumn<Outcome>("outcome");  // what the oracle must say, so that each row is what it claims
-    using O = Outcome;
-    const struct {
-        Op op;
-        const char* name;
-        int first, middle, fifth, last;  // fifth: the fifth write of a store
-    } ops[] = {{Op::RetrieveBasic, "basic retrieve", 524, 521, 544, 681},
-               {Op::StoreBasic, "basic store", 524, 521, 544, 681},
-               {Op::RetrieveAdvanced, "advanced retrieve", 566, 601, 570, 632},
-               {Op::StoreAdvanced, "advanced store", 566, 601, 570, 632}};
-    for (const auto& o : ops) {
-        const auto row = [&o](const char* what, Fault fault, int address, O outcome, bool known = false,
-                              bool verify = false) {
-            QTest::addRow("%s: %s", o.name, what) << o.op << fault << address << known << verify << outcome;
+    void matrix() {
+        QFETCH(Op, op);
+        QFETCH(Fault, fault);
+        QFETCH(int, address);
+        QFETCH(bool, flagKnown);
+        QFETCH(bool, verify);
+        QFETCH(Outcome, outcome);
+        Bench bench;
+        if (flagKnown) {
+            QCOMPARE(bench.run(Op::RetrieveAdvanced), Outcome::Success);
+            QVERIFY(bench.holder.flagByteFromController());
+            bench.controller().memory()[566] ^=
+                0x5A;  // changed since: a store builds on what the window holds
+        }
+        if (isStore(op)) {
+            std::mt19937 random(12);
+            editForm(bench.form(op), op, random);
+            bench.form(op).setChecked(kResetControl, true);
+            bench.form(op).setChecked(kVerifyControl, verify);
+        }
+        Outcome expected{};
+        const QString off = judge(bench, op, fault, address, &expected);
+        QVERIFY2(off.isEmpty(), qPrintable(off));
+        QCOMPARE(expected, outcome);
+        // The reply held back comes behind the next one: the next operation finds the line out of step.
+        if (fault == Fault::LateAt)
+            QCOMPARE(bench.run(isBasic(op) ? Op::RetrieveBasic : Op::RetrieveAdvanced), Outcome::OutOfStep);
+    }
+
+    // The progress counters live as long as the window object: four reads done
+    // before, the next operation's first read draws a mark.
+    void progressCarriesOver() {
+        Bench bench;
+        bench.basicAccess.setTerminal(bench.lineTerminal);
+        QVERIFY(bench.lineTerminal.openCommPort());
+        for (int i = 0; i < 4; ++i) QVERIFY(bench.basicAccess.readMemory(1, 524) >= 0);
+        const QString off = judge(bench, Op::RetrieveBasic, Fault::SilentAt, 525);
+        QVERIFY2(off.isEmpty(), qPrintable(off));
+        QCOMPARE(bench.basicLine.shown().size(), 2);  // once cleared, once marked
+    }
+
+    // One exchange of the command layer with a scripted reply: what is taken,
+    // what is refused, and why.
+    void replyJudging_data() {
+        QTest::addColumn<QString>("command");  // MR (reads 524), MW (writes C0 to 524), IR (identifies) or VM
+        QTest::addColumn<QByteArray>("waiting");  // on the line before the command goes out
+        QTest::addColumn<QByteArray>("reply");    // without its CR
+        QTest::addColumn<int>("value");  // byte, write result or station; -1 for a refused read or IR
+        QTest::addColumn<Outcome>("why");
+        const auto fcs = [](int station, std::string body) {
+            return QByteArray::fromStdString(appendFCS(static_cast<std::int16_t>(station), body));
         };
-        row("all well", Fault::None, -1, O::Success);
-        row("another operation runs", Fault::Busy, -1, O::Busy);
-        row("the adapter gone", Fault::PortGone, -1, O::PortNotOpened);
-        row("controller silent", Fault::Silent, -1, O::NoResponse);
-        row("IR* unanswered twice", Fault::IdentifyTwice, -1, O::Success);
-        row("IR* unanswered thrice", Fault::IdentifyThrice, -1, O::NoResponse);
-        row("silent at the first address", Fault::SilentAt, o.first, O::NoResponse);
-        row("silent inside a field", Fault::SilentAt, o.middle, O::NoResponse);
-        row("silent at the last address", Fault::SilentAt, o.last, O::NoResponse);
-        row("another station at the first address", Fault::OtherStationAt, o.first, O::InvalidResponse);
-        row("another station at the fifth", Fault::OtherStationAt, o.fifth, O::InvalidResponse);
-        row("another station at the last address", Fault::OtherStationAt, o.last, O::InvalidResponse);
-        row("answers twice at the first address", Fault::TwiceAt, o.first, O::OutOfStep);
-        row("answers twice inside a field", Fault::TwiceAt, o.middle, O::OutOfStep);
-        // A store's reboot finds the line out of step: not sent, and no success.
-        row("answers twice at the last address", Fault::TwiceAt, o.last,
-            isStore(o.op) ? O::OutOfStep : O::Success);
-        row("a late reply at the first address", Fault::LateAt, o.first, O::NoResponse);
-        row("a late reply inside a field", Fault::LateAt, o.middle, O::NoResponse);
-        row("a late reply at the last address", Fault::LateAt, o.last, O::NoResponse);
-        row("pulled during the identification", Fault::LostAt, -1, O::LineLost);
-        row("pulled inside a field", Fault::LostAt, o.middle, O::LineLost);
-        row("asked to quit inside a field", Fault::QuitAt, o.middle, O::Interrupted);
-        row("CR LF line ends", Fault::CrLf, -1, O::Success);
-        row("replies split", Fault::Split, -1, O::Success);
-        row("loopback plug", Fault::Loopback, -1, O::Echo);
-        row("echoing converter", Fault::Echo, -1, O::Echo);
-        if (!isStore(o.op)) continue;
-        row("MENABLE unanswered", Fault::NoEnable, -1, O::NoResponse);
-        row("reboot unanswered", Fault::NoReboot, -1, O::Success);
-        row("read back", Fault::None, -1, O::Success, false, true);
-        row("a write not kept, read back", Fault::IgnoreWriteAt, o.middle, O::VerifyMismatch, false, true);
-        row("silent at 566, the flag byte read first", Fault::SilentAt, 566, O::NoResponse);
-        row("the flag byte known", Fault::None, -1, O::Success, true);
-        row("silent at 566, the flag byte known", Fault::SilentAt, 566, O::NoResponse, true);
-        row("an octet that does not fit", Fault::Unfit, isBasic(o.op) ? 534 : 690, O::Refused);
-        row(isBasic(o.op) ? "a port that does not fit" : "a gain that does not fit", Fault::Unfit,
-            isBasic(o.op) ? 522 : 570, O::Refused);
+        const auto row = [](const char* name, const char* command, const QByteArray& waiting,
+                            const QByteArray& reply, int value, Outcome why) {
+            QTest::newRow(name) << command << waiting << reply << value << why;
+        };
+        const QByteArray good = fcs(1, "MRC0");
+        const auto ok = Outcome::Success;
+        const auto invalid = Outcome::InvalidResponse;
+        row("good", "MR", "", good, 0xC0, ok);
+        row("lower-case data digits", "MR", "", fcs(1, "MRc0"), 0xC0, ok);
+        row("no check sum", "MR", "", "@01MRC0", 0xC0, ok);
+        row("a late LF waits: harmless", "MR", "\r\n", good, 0xC0, ok);
+        row("bad check sum", "MR", "", "@01MRC100*", -1, invalid);
+        row("one data digit", "MR", "", "@01MR5", -1, invalid);
+        row("data digits not hex", "MR", "", fcs(1, "MRxy"), -1, invalid);
+        row("an MW reply to an MR", "MR", "", fcs(1, "MW"), -1, invalid);
+        row("lower-case m", "MR", "", fcs(1, "mRC0"), -1, invalid);
+        row("another station", "MR", "", fcs(2, "MRC0"), -1, invalid);
+        row("too short", "MR", "", "@01", -1, invalid);
+        row("the command echoed", "MR", "", "@01MR020C2F*", -1, Outcome::Echo);
+        row("two replies in one read", "MR", "", good + "\r" + good, -1, Outcome::OutOfStep);
+        row("a reply waits before the command: nothing sent", "MR", good + "\r", good, -1,
+            Outcome::OutOfStep);
+        row("write acknowledged", "MW", "", fcs(1, "MW"), 1, ok);
+        row("an MR reply to an MW", "MW", "", fcs(1, "MR"), 0, invalid);
+        row("write, bad check sum", "MW", "", "@01MW00*", 0, invalid);
+        row("station 10, whatever waited before", "IR", "junk\r", "IR0A", 10, ok);
+        row("IR without the station digits", "IR", "", "IR", -1, invalid);
+        row("IR with one digit", "IR", "", "IR1*", -1, invalid);
+        row("IR echoed", "IR", "", "IR*", -1, Outcome::Echo);
+        row("no IR: as no reply", "IR", "", "XY01", -1, Outcome::NoResponse);
+        row("VM* answered: not judged", "VM", "", "XY", 1, ok);
+        row("VM* echoed", "VM", "", "VM*", -1, Outcome::Echo);
+        row("a reply waits before VM*: nothing sent", "VM", good + "\r", "VM", -1, Outcome::OutOfStep);
     }
-    QTest::newRow("basic retrieve: VM* unanswered")
-        << Op::RetrieveBasic << Fault::NoVersion << -1 << false << false << O::Success;
-    QTest::newRow("basic store: a text byte not kept, read back")
-        << Op::StoreBasic << Fault::IgnoreWriteAt << 672 << false << true << O::VerifyMismatch;
-    QTest::newRow("basic store: a character without a single byte")
-        << Op::StoreBasic << Fault::Unfit << 666 << false << false << O::Refused;
-    QTest::newRow("advanced retrieve: silent in the MAC ID")
-        << Op::RetrieveAdvanced << Fault::SilentAt << 0xFF12 << false << false << O::NoResponse;
-}
 
-void TestOperations::matrix() {
-    QFETCH(Op, op);
-    QFETCH(Fault, fault);
-    QFETCH(int, address);
-    QFETCH(bool, flagKnown);
-    QFETCH(bool, verify);
-    QFETCH(Outcome, outcome);
-    Bench bench;
-    if (flagKnown) {
-        QCOMPARE(bench.run(Op::RetrieveAdvanced), Outcome::Success);
-        QVERIFY(bench.holder.flagByteFromController());
-        bench.controller().memory()[566] ^= 0x5A;  // changed since: a store builds on what the window holds
+    void replyJudging() {
+        QFETCH(QString, command);
+        QFETCH(QByteArray, waiting);
+        QFETCH(QByteArray, reply);
+        QFETCH(int, value);
+        QFETCH(Outcome, why);
+        ScriptedLine line;
+        LineTerminal terminal(line, line.clock(), {"/dev/scripted-line", "9600", "None", "8", "1"});
+        RecordingMessageLine messages;
+        MemoryAccess access(messages);
+        access.setTerminal(terminal);
+        QVERIFY(terminal.openCommPort());
+        line.onWrite([text = reply.toStdString() + "\r"](ScriptedLine& l, const std::string& written) {
+            l.deliverIn(3, written == "\x05" ? "\x05" : text);
+        });
+        if (!waiting.isEmpty()) line.deliverIn(0, waiting.toStdString());
+        access.clearMessage();
+        if (command == "MR") QCOMPARE(access.readMemory(1, 524), value);
+        if (command == "MW") QCOMPARE(access.writeMemory(1, 524, 0xC0), value);
+        if (command == "IR") QCOMPARE(int(access.identifyStation().value_or(-1)), value);
+        if (command == "VM") QCOMPARE(access.sendUnjudged("VM*") ? 1 : -1, value);
+        QCOMPARE(access.lastOutcome(), why);
+        const bool silent = why == Outcome::NoResponse;
+        const char* shown = why == Outcome::Success ? "        "
+                            : silent                ? kNoResponseText
+                                                    : kInvalidResponseText;
+        QCOMPARE(messages.caption(), QString::fromLatin1(shown));
+        QCOMPARE(messages.beeps(), silent ? 1 : 0);
+        QCOMPARE(messages.color(), silent ? kRed : kBlue);  // "Invalid" keeps the colour it finds
+        if (waiting.contains('@')) QVERIFY(line.writes().empty());
     }
-    if (isStore(op)) {
-        std::mt19937 random(12);
-        editForm(bench.form(op), op, random);
-        bench.form(op).setChecked(kResetControl, true);
-        bench.form(op).setChecked(kVerifyControl, verify);
-    }
-    Outcome expected{};
-    const QString off = judge(bench, op, fault, address, &expected);
-    QVERIFY2(off.isEmpty(), qPrintable(off));
-    QCOMPARE(expected, outcome);
-    // The reply held back comes behind the next one: the next operation finds the line out of step.
-    if (fault == Fault::LateAt)
-        QCOMPARE(bench.run(isBasic(op) ? Op::RetrieveBasic : Op::RetrieveAdvanced), Outcome::OutOfStep);
-}
-
-// The progress counters live as long as the window object: four reads done
-// before, the next operation's first read draws a mark.
-void TestOperations::progressCarriesOver() {
-    Bench bench;
-    bench.basicAccess.setTerminal(bench.lineTerminal);
-    QVERIFY(bench.lineTerminal.openCommPort());
-    for (int i = 0; i < 4; ++i) QVERIFY(bench.basicAccess.readMemory(1, 524) >= 0);
-    const QString off = judge(bench, Op::RetrieveBasic, Fault::SilentAt, 525);
-    QVERIFY2(off.isEmpty(), qPrintable(off));
-    QCOMPARE(bench.basicLine.shown().size(), 2);  // once cleared, once marked
-}
-
-// One exchange of the command layer with a scripted reply: what is taken,
-// what is refused, and why.
-void TestOperations::replyJudging_data() {
-    QTest::addColumn<QString>("command");     // MR (reads 524), MW (writes C0 to 524), IR (identifies) or VM
-    QTest::addColumn<QByteArray>("waiting");  // on the line before the command goes out
-    QTest::addColumn<QByteArray>("reply");    // without its CR
-    QTest::addColumn<int>("value");           // byte, write result or station; -1 for a refused read or IR
-    QTest::addColumn<Outcome>("why");
-    const auto fcs = [](int station, std::string body) {
-        return QByteArray::fromStdString(appendFCS(static_cast<std::int16_t>(station), body));
-    };
-    const auto row = [](const char* name, const char* command, const QByteArray& waiting,
-                        const QByteArray& reply, int value,
-                        Outcome why) { QTest::newRow(name) << command << waiting << reply << value << why; };
-    const QByteArray good = fcs(1, "MRC0");
-    const auto ok = Outcome::Success;
-    const auto invalid = Outcome::InvalidResponse;
-    row("good", "MR", "", good, 0xC0, ok);
-    row("lower-case data digits", "MR", "", fcs(1, "MRc0"), 0xC0, ok);
-    row("no check sum", "MR", "", "@01MRC0", 0xC0, ok);
-    row("a late LF waits: harmless", "MR", "\r\n", good, 0xC0, ok);
-    row("bad check sum", "MR", "", "@01MRC100*", -1, invalid);
-    row("one data digit", "MR", "", "@01MR5", -1, invalid);
-    row("data digits not hex", "MR", "", fcs(1, "MRxy"), -1, invalid);
-    row("an MW reply to an MR", "MR", "", fcs(1, "MW"), -1, invalid);
-    row("lower-case m", "MR", "", fcs(1, "mRC0"), -1, invalid);
-    row("another station", "MR", "", fcs(2, "MRC0"), -1, invalid);
-    row("too short", "MR", "", "@01", -1, invalid);
-    row("the command echoed", "MR", "", "@01MR020C2F*", -1, Outcome::Echo);
-    row("two replies in one read", "MR", "", good + "\r" + good, -1, Outcome::OutOfStep);
-    row("a reply waits before the command: nothing sent", "MR", good + "\r", good, -1, Outcome::OutOfStep);
-    row("write acknowledged", "MW", "", fcs(1, "MW"), 1, ok);
-    row("an MR reply to an MW", "MW", "", fcs(1, "MR"), 0, invalid);
-    row("write, bad check sum", "MW", "", "@01MW00*", 0, invalid);
-    row("station 10, whatever waited before", "IR", "junk\r", "IR0A", 10, ok);
-    row("IR without the station digits", "IR", "", "IR", -1, invalid);
-    row("IR with one digit", "IR", "", "IR1*", -1, invalid);
-    row("IR echoed", "IR", "", "IR*", -1, Outcome::Echo);
-    row("no IR: as no reply", "IR", "", "XY01", -1, Outcome::NoResponse);
-    row("VM* answered: not judged", "VM", "", "XY", 1, ok);
-    row("VM* echoed", "VM", "", "VM*", -1, Outcome::Echo);
-    row("a reply waits before VM*: nothing sent", "VM", good + "\r", "VM", -1, Outcome::OutOfStep);
-}
-
-void TestOperations::replyJudging() {
-    QFETCH(QString, command);
-    QFETCH(QByteArray, waiting);
-    QFETCH(QByteArray, reply);
-    QFETCH(int, value);
-    QFETCH(Outcome, why);
-    ScriptedLine line;
-    LineTerminal terminal(line, line.clock(), {"/dev/scripted-line", "9600", "None", "8", "1"});
-    RecordingMessageLine messages;
-    MemoryAccess access(messages);
-    access.setTerminal(terminal);
-    QVERIFY(terminal.openCommPort());
-    line.onWrite([text = reply.toStdString() + "\r"](ScriptedLine& l, const std::string& written) {
-        l.deliverIn(3, written == "\x05" ? "\x05" : text);
-    });
-    if (!waiting.isEmpty()) line.deliverIn(0, waiting.toStdString());
-    access.clearMessage();
-    if (command == "MR") QCOMPARE(access.readMemory(1, 524), value);
-    if (command == "MW") QCOMPARE(access.writeMemory(1, 524, 0xC0), value);
-    if (command == "IR") QCOMPARE(int(access.identifyStation().value_or(-1)), value);
-    if (command == "VM") QCOMPARE(access.sendUnjudged("VM*") ? 1 : -1, value);
-    QCOMPARE(access.lastOutcome(), why);
-    const bool silent = why == Outcome::NoResponse;
-    const char* shown = why == Outcome::Success ? "        "
-                        : silent                ? kNoResponseText
-                                                : kInvalidResponseText;
-    QCOMPARE(messages.caption(), QString::fromLatin1(shown));
-    QCOMPARE(messages.beeps(), silent ? 1 : 0);
-    QCOMPARE(messages.color(), silent ? kRed : kBlue);  // "Invalid" keeps the colour it finds
-    if (waiting.contains('@')) QVERIFY(line.writes().empty());
-}
+};
 
 QTEST_GUILESS_MAIN(TestOperations)
 #include "test_operations.moc"
