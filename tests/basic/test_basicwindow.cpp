@@ -1,12 +1,10 @@
 // The main window's rules: how it starts (and that its headless twin starts
 // the same), the connection split, the user name and password boxes, factory
 // defaults, the one-operation lock and quitting.
-#include <QLabel>
 #include <QtTest>
 
 #include "basic/basicform.h"
 #include "basic/basicwindow.h"
-#include "config/labelmessageline.h"
 #include "config/memoryaccess.h"
 #include "support/windows.h"
 
@@ -120,7 +118,6 @@ private slots:
         QTest::addColumn<Typing>("t");
         const QString p16 = "abcdefghijklmnop", p20 = p16 + "qrst";
         const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E");  // two code units
-        QTest::newRow("user name placed long") << Typing{"username", p16 + "q", "", p16 + "q", p16};
         QTest::newRow("password, shown as stars") << Typing{"password", p16 + "q", "", p16 + "q", p16};
         QTest::newRow("blanks count")
             << Typing{"username", "  name with blanks  ", "", "  name with blanks  ", "  name with blan"};
@@ -171,20 +168,6 @@ private slots:
 
     void busy() { Rig().checkBusy(); }
 
-    // The message line over its label: a failure stands centred in red, with
-    // a beep (progress marks run on from the left).
-    void messageLine() {
-        Rig r;
-        LabelMessageLine line(*r.w().get<QLabel>("messageLabel"));
-        line.setAlignment(MessageLine::Alignment::Left);
-        QCOMPARE(line.alignment(), MessageLine::Alignment::Left);
-        r.window.access().showError("Gateway: 300 is not between 0 and 255");
-        QCOMPARE(line.caption(), "Gateway: 300 is not between 0 and 255");
-        QCOMPARE(line.alignment(), MessageLine::Alignment::Center);
-        QVERIFY(line.color() == kRed);
-        QCOMPARE(r.notes->beeps(), 1);
-    }
-
     // Exit or the frame asks; Yes ends the program (and asks a running
     // retrieve or store to stop at its next exchange), No keeps everything.
     void quit_data() {
@@ -215,7 +198,6 @@ private slots:
             QCOMPARE(Busy::instance().abortRequested(), yes && running);
         }
         QCOMPARE(r.notes->questions().size(), 1u);
-        QCOMPARE(r.notes->questions()[0].text, "Are you sure you want to quit?");
         QCOMPARE(quitting.count(), yes ? 1 : 0);
         QCOMPARE(r.window.isVisible(), !yes);
         QCOMPARE(r.w().text("IP(3)"), "10");

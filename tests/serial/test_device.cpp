@@ -45,15 +45,11 @@ struct Rig {
     bool opened = false;
 };
 
-PortChoice choiceOf(const std::string& device) {
-    return {device, "9600", "None", "8", "1"};
-}
-
 // The message of a refused open of `device`, or "opened".
 std::string refusal(const std::string& device) {
     QtSerialLine line;
     PortConnection connection(line);
-    const auto outcome = connection.open(choiceOf(device));
+    const auto outcome = connection.open({device, "9600", "None", "8", "1"});
     return outcome.kind == PortConnection::Outcome::Refused ? outcome.message : "opened";
 }
 
@@ -71,211 +67,163 @@ QString refusalAsUser(const QString& device) {
 
 }  // namespace
 
+enum class Arrange { Dangling, File, DevNull, NoRight, HeldHere, Exclusive };
+Q_DECLARE_METATYPE(Arrange)
+
 class TestDevice : public QObject {
     Q_OBJECT
 private slots:
-    void settings_data();
-    void settings();
-    void replies_data();
-    void replies();
-    void hangUp_data();
-    void hangUp();
-    void refusedOpen_data();
-    void refusedOpen();
-    void systemPortsThenLinks();
-};
-
-// The line settings the port is opened with; a text it cannot read changes nothing.
-void TestDevice::settings_data() {
-    QTest::addColumn<QString>("settings");
-    QTest::addColumn<bool>("taken");
-    QTest::newRow("9600,N,8,1") << "9600,N,8,1" << true;
-    QTest::newRow("odd parity") << "4800,O,8,1" << true;
-    QTest::newRow("even, 7 bits, 2 stop bits") << "19200,E,7,2" << true;
-
-    for (const char* bad : {"9600,X,8,1", "0,N,8,1", "9600,N,6,1", "9600,N,8,3", "9600,N,8"})
-        QTest::newRow(bad) << bad << false;
-}
-
-void TestDevice::settings() {
-    QFETCH(QString, settings);
-    QFETCH(bool, taken);
-    QtSerialLine line;
-    QVERIFY(line.setSettings("2400,N,8,1"));
-    QCOMPARE(line.setSettings(settings.toStdString()), taken);
-    QCOMPARE(QString::fromStdString(line.settings()), taken ? settings : QStringLiteral("2400,N,8,1"));
-}
-
-// Each command twice: what one reply leaves (a line end's LF) never spoils the next.
-void TestDevice::replies_data() {
-    QTest::addColumn<int>("station");
-    QTest::addColumn<bool>("crlf");
-    QTest::addColumn<int>("pieces");
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QStringList>("requests");  // what the controller received for one
-    QTest::newRow("ENQ first, station 171") << 171 << false << 1 << "IR*"
-                                            << "IRAB" << QStringList{"\x05", "IR*"};
-    QTest::newRow("CR LF, in 4 pieces") << 1 << true << 4 << "VM*"
-                                        << "VMKRVX-E1.07" << QStringList{"\x05", "VM*"};
-    QTest::newRow("a frame without ENQ, one character at a time")
-        << 1 << false << 100 << "@01MR020C2F*"
-        << "@01MRC02D*" << QStringList{"@01MR020C2F*"};
-}
-
-void TestDevice::replies() {
-    QFETCH(int, station);
-    QFETCH(bool, crlf);
-    QFETCH(int, pieces);
-    QFETCH(QString, command);
-    QFETCH(QString, reply);
-    QFETCH(QStringList, requests);
-    korvex::Config config;
-    config.station = station;
-    config.crlf = crlf;
-    config.faults.splitReplies = pieces;
-    Rig rig(config);
-    QVERIFY(rig.opened);
-    std::vector<std::string> expected;
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(QString::fromStdString(rig.exchange.sendCommand(command.toStdString())), reply);
-        for (const QString& r : requests) expected.push_back(r.toStdString());
+    // Each command twice: what one reply leaves (a line end's LF) never spoils the next.
+    void replies_data() {
+        QTest::addColumn<bool>("crlf");
+        QTest::addColumn<int>("pieces");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QStringList>("requests");  // what the controller received for one
+        QTest::newRow("ENQ first, CR LF, in 4 pieces") << true << 4 << "VM*"
+                                                       << "VMKRVX-E1.07" << QStringList{"\x05", "VM*"};
+        QTest::newRow("a frame without ENQ, one character at a time")
+            << false << 100 << "@01MR020C2F*"
+            << "@01MRC02D*" << QStringList{"@01MR020C2F*"};
     }
-    QCOMPARE(rig.sim.log(), expected);
-}
 
-// The adapter pulled: the exchange ends at once, the line says so (lost())
-// and later exchanges give up without waiting. (The terminal's watch, which
-// looks at an idle port without sending, is proven end to end.)
-void TestDevice::hangUp_data() {
-    QTest::addColumn<QString>("when");  // pulled once this is sent; empty: while idle
-    QTest::newRow("while waiting for the ENQ answer") << "\x05";
-    QTest::newRow("while idle") << "";
-}
+    void replies() {
+        QFETCH(bool, crlf);
+        QFETCH(int, pieces);
+        QFETCH(QString, command);
+        QFETCH(QString, reply);
+        QFETCH(QStringList, requests);
+        korvex::Config config;
+        config.crlf = crlf;
+        config.faults.splitReplies = pieces;
+        Rig rig(config);
+        QVERIFY(rig.opened);
+        std::vector<std::string> expected;
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(QString::fromStdString(rig.exchange.sendCommand(command.toStdString())), reply);
+            for (const QString& r : requests) expected.push_back(r.toStdString());
+        }
+        QCOMPARE(rig.sim.log(), expected);
+    }
 
-void TestDevice::hangUp() {
-    QFETCH(QString, when);
-    korvex::Config config;
-    config.faults.silent = true;
-    Rig rig(config);
-    QVERIFY(rig.opened);
-    test::Pull pull(rig.sim, when.toStdString());
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(rig.exchange.sendCommand("IR*"), std::string());
-    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
-    QVERIFY(rig.exchange.linkLost());
-    QVERIFY(rig.line.lost());
-    timer.restart();
-    QCOMPARE(rig.exchange.sendCommand("@01MR020C2F*"), std::string());
-    QVERIFY(timer.elapsed() < 100);
-}
+    // The adapter pulled: the exchange ends at once, the line says so (lost())
+    // and later exchanges give up without waiting. (The terminal's watch, which
+    // looks at an idle port without sending, is proven end to end.)
+    void hangUp_data() {
+        QTest::addColumn<QString>("when");  // pulled once this is sent; empty: while idle
+        QTest::newRow("while waiting for the ENQ answer") << "\x05";
+        QTest::newRow("while idle") << "";
+    }
 
-enum class Arrange { Missing, Dangling, File, Folder, DevNull, NoRight, HeldHere, Exclusive };
-Q_DECLARE_METATYPE(Arrange)
+    void hangUp() {
+        QFETCH(QString, when);
+        korvex::Config config;
+        config.faults.silent = true;
+        Rig rig(config);
+        QVERIFY(rig.opened);
+        test::Pull pull(rig.sim, when.toStdString());
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(rig.exchange.sendCommand("IR*"), std::string());
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(rig.exchange.linkLost());
+        QVERIFY(rig.line.lost());
+        timer.restart();
+        QCOMPARE(rig.exchange.sendCommand("@01MR020C2F*"), std::string());
+        QVERIFY(timer.elapsed() < 100);
+    }
 
-// Every refusal names its reason under the one first line, and nothing is sent.
-void TestDevice::refusedOpen_data() {
-    QTest::addColumn<Arrange>("arrange");
-    QTest::addColumn<QString>("reason");
-    const QString busy = QStringLiteral("is in use by another program.");
-    QTest::newRow("missing path") << Arrange::Missing << "There is no device";
-    QTest::newRow("link left by a pulled adapter") << Arrange::Dangling << "There is no device";
-    QTest::newRow("regular file") << Arrange::File << "is not a serial device.";
-    QTest::newRow("folder") << Arrange::Folder << "is not a serial device.";
-    QTest::newRow("/dev/null") << Arrange::DevNull << "is not a serial device.";
-    QTest::newRow("no right to open") << Arrange::NoRight << "Permission denied for ";
-    QTest::newRow("held by this program") << Arrange::HeldHere << busy;
-    QTest::newRow("held exclusively, no lock file") << Arrange::Exclusive << busy;
-}
+    // Every refusal names its reason under the one first line, and nothing is sent.
+    // (A missing path fails as the dangling link does, a folder as the regular file.)
+    void refusedOpen_data() {
+        QTest::addColumn<Arrange>("arrange");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("link left by a pulled adapter") << Arrange::Dangling << "There is no device";
+        QTest::newRow("regular file") << Arrange::File << "is not a serial device.";
+        QTest::newRow("/dev/null") << Arrange::DevNull << "is not a serial device.";
+        QTest::newRow("no right to open") << Arrange::NoRight << "Permission denied for ";
+        QTest::newRow("held by this program") << Arrange::HeldHere << "is in use by another program.";
+        QTest::newRow("held exclusively, no lock file")
+            << Arrange::Exclusive << "is in use by another program.";
+    }
 
-void TestDevice::refusedOpen() {
-    QFETCH(Arrange, arrange);
-    QFETCH(QString, reason);
-    korvex::PtySimulator sim;
-    QVERIFY(sim.start());
-    QTemporaryDir dir;
-    QString device = QString::fromStdString(sim.devicePath());
-    QtSerialLine first;
-    int exclusive = -1;
-    switch (arrange) {
-        case Arrange::Missing:
-            device = dir.filePath(QStringLiteral("ttyUSB9"));
-            break;
-        case Arrange::Dangling:
+    void refusedOpen() {
+        QFETCH(Arrange, arrange);
+        QFETCH(QString, reason);
+        korvex::PtySimulator sim;
+        QVERIFY(sim.start());
+        QTemporaryDir dir;
+        QString device = QString::fromStdString(sim.devicePath());
+        QtSerialLine first;
+        int exclusive = -1;
+        if (arrange == Arrange::Dangling) {
             device = dir.filePath(QStringLiteral("usb-Adapter-if00-port0"));
             QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")), device));
-            break;
-        case Arrange::File:
+        }
+        if (arrange == Arrange::File) {
             device = dir.filePath(QStringLiteral("capture.txt"));
             std::ofstream(device.toStdString()) << "IR01\r";
-            break;
-        case Arrange::Folder:
-            device = dir.path();
-            break;
-        case Arrange::DevNull:
-            device = QStringLiteral("/dev/null");
-            break;
-        case Arrange::NoRight:  // only its owner (root) may use it; nobody at all when not root
+        }
+        if (arrange == Arrange::DevNull) device = QStringLiteral("/dev/null");
+        if (arrange == Arrange::NoRight)  // only its owner (root) may use it; nobody at all when not root
             QCOMPARE(::chmod(sim.devicePath().c_str(), ::geteuid() == 0 ? 0600 : 0), 0);
-            break;
-        case Arrange::HeldHere:
+        if (arrange == Arrange::HeldHere) {
             first.setDevice(sim.devicePath());
             QVERIFY(first.open().ok());
-            break;
-        case Arrange::Exclusive:  // TIOCEXCL keeps out everyone but root
+        }
+        if (arrange == Arrange::Exclusive) {  // TIOCEXCL keeps out everyone but root
             QCOMPARE(::chmod(sim.devicePath().c_str(), 0666), 0);
             exclusive = ::open(sim.devicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
             QVERIFY(exclusive >= 0 && ::ioctl(exclusive, TIOCEXCL) == 0);
-            break;
+        }
+        const bool asUser = arrange == Arrange::NoRight || arrange == Arrange::Exclusive;
+        const QString text =
+            asUser ? refusalAsUser(device) : QString::fromStdString(refusal(device.toStdString()));
+        if (exclusive >= 0) ::close(exclusive);
+        if (text.isEmpty()) QSKIP("cannot run a copy of the test as an ordinary user here");
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0], QString::fromLatin1(kOpenFailedText));
+        QVERIFY2(lines[1].contains(reason) && lines[1].contains(device), qPrintable(lines[1]));
+        if (arrange == Arrange::NoRight)
+            QVERIFY2(lines[1].contains(QStringLiteral("dialout")), qPrintable(lines[1]));
+        QVERIFY(sim.log().empty());
     }
-    const bool asUser = arrange == Arrange::NoRight || arrange == Arrange::Exclusive;
-    const QString text =
-        asUser ? refusalAsUser(device) : QString::fromStdString(refusal(device.toStdString()));
-    if (exclusive >= 0) ::close(exclusive);
-    if (text.isEmpty()) QSKIP("cannot run a copy of the test as an ordinary user here");
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines[0], QString::fromLatin1(kOpenFailedText));
-    QVERIFY2(lines[1].contains(reason) && lines[1].contains(device), qPrintable(lines[1]));
-    if (arrange == Arrange::NoRight)
-        QVERIFY2(lines[1].contains(QStringLiteral("dialout")), qPrintable(lines[1]));
-    QVERIFY(sim.log().empty());
-}
 
-// The system's ports: those it reports, sorted, then the stable links
-// (/dev/serial/by-id) that lead to a device now, sorted, each described like
-// the port it leads to where the system knows that port, else by its name.
-void TestDevice::systemPortsThenLinks() {
-    korvex::PtySimulator a;
-    korvex::PtySimulator b;
-    QVERIFY(a.start() && b.start());
-    QTemporaryDir dir;
-    const std::string at = dir.path().toStdString() + "/";
-    const std::string linkA = at + "usb-Maker_Adapter_A1-if00-port0";
-    const std::string linkB = at + "usb-Maker_Adapter_B2-if00-port0";
-    QVERIFY(b.makeLink(linkB));
-    std::error_code ec;
-    fs::create_symlink(fs::relative(a.devicePath(), at), linkA, ec);  // as udev makes them
-    std::ofstream(at + "notes.txt") << "x";
-    fs::create_symlink(at + "notes.txt", at + "usb-Notes-if00-port0", ec);
-    fs::create_directory(at + "usb-Folder-if00-port0", ec);
-    fs::create_symlink("/dev/no-such-tty-here", at + "usb-Pulled-if00-port0", ec);
-    QVERIFY(!ec);
-    const std::vector<SystemPort> known{{a.devicePath(), "Maker, Adapter, serial A1"}};
-    const std::vector<SystemPort> links{
-        {linkA, "Maker, Adapter, serial A1 (now " + fs::canonical(a.devicePath()).string() + ")"},
-        {linkB, "Maker Adapter B2 (now " + fs::canonical(b.devicePath()).string() + ")"}};
-    QCOMPARE(linkedPorts(at, known), links);
-    QVERIFY(linkedPorts(at + "by-id", known).empty());  // no adapter was ever plugged in
+    // The system's ports: those it reports, sorted, then the stable links
+    // (/dev/serial/by-id) that lead to a device now, sorted, each described like
+    // the port it leads to where the system knows that port, else by its name.
+    void systemPortsThenLinks() {
+        korvex::PtySimulator a;
+        korvex::PtySimulator b;
+        QVERIFY(a.start() && b.start());
+        QTemporaryDir dir;
+        const std::string at = dir.path().toStdString() + "/";
+        const std::string linkA = at + "usb-Maker_Adapter_A1-if00-port0";
+        const std::string linkB = at + "usb-Maker_Adapter_B2-if00-port0";
+        QVERIFY(b.makeLink(linkB));
+        std::error_code ec;
+        fs::create_symlink(fs::relative(a.devicePath(), at), linkA, ec);  // as udev makes them
+        std::ofstream(at + "notes.txt") << "x";
+        fs::create_symlink(at + "notes.txt", at + "usb-Notes-if00-port0", ec);
+        fs::create_directory(at + "usb-Folder-if00-port0", ec);
+        fs::create_symlink("/dev/no-such-tty-here", at + "usb-Pulled-if00-port0", ec);
+        QVERIFY(!ec);
+        const std::vector<SystemPort> known{{a.devicePath(), "Maker, Adapter, serial A1"}};
+        const std::vector<SystemPort> links{
+            {linkA, "Maker, Adapter, serial A1 (now " + fs::canonical(a.devicePath()).string() + ")"},
+            {linkB, "Maker Adapter B2 (now " + fs::canonical(b.devicePath()).string() + ")"}};
+        QCOMPARE(linkedPorts(at, known), links);
+        QVERIFY(linkedPorts(at + "by-id", known).empty());  // no adapter was ever plugged in
 
-    const std::vector<SystemPort> ports = SystemPortEnumerator(at).ports();
-    const std::vector<SystemPort> reported = SystemPortEnumerator::reportedPorts();
-    QCOMPARE(ports.size(), reported.size() + 2);
-    QCOMPARE(ports.back().device, linkB);
-    for (std::size_t i = 1; i < reported.size(); ++i)
-        QVERIFY(naturalLess(reported[i - 1].device, reported[i].device));
-}
+        const std::vector<SystemPort> ports = SystemPortEnumerator(at).ports();
+        const std::vector<SystemPort> reported = SystemPortEnumerator::reportedPorts();
+        QCOMPARE(ports.size(), reported.size() + 2);
+        QCOMPARE(ports.back().device, linkB);
+        for (std::size_t i = 1; i < reported.size(); ++i)
+            QVERIFY(naturalLess(reported[i - 1].device, reported[i].device));
+    }
+};
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--open") {
