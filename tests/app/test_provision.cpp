@@ -231,8 +231,11 @@ private slots:
         QVERIFY2(readAll(path).contains(" sent IR*<CR>\n"), readAll(path).constData());
     }
 
-    // The real program on pseudo-terminals: two controllers one after another,
-    // the first one again, then Ctrl-C; with the trace of every exchange.
+    // The real program on pseudo-terminals, as a line is commissioned: no
+    // adapter at first; a controller; the cable moved to the next one (the
+    // adapter stays, the first falls silent); the adapter pulled and the first
+    // controller back on another; one not in the plan; then Ctrl-C. The trace
+    // holds every exchange, and the exit code is the first failure's.
     void aLineOfControllers() {
         QTemporaryDir dir;
         const QString port = dir.filePath(QStringLiteral("port"));
@@ -244,28 +247,40 @@ private slots:
                   {"--port", port, "--timeout", "100", "--trace", trace, "provision", "--plan",
                    dir.filePath(QStringLiteral("plan.csv")), "--report", report, "--loop", "--yes"});
         QVERIFY(cli.waitForStarted());
+        std::unique_ptr<korvex::PtySimulator> sim;
         QStringList summaries;
-        for (const int last : {0x34, 0x06, 0x34}) {
-            korvex::PtySimulator sim;
-            sim.setByte(0xFF14, last == 0x34 ? 0x12 : 0xC3);
-            sim.setByte(0xFF15, last);
-            QVERIFY(sim.start() && sim.makeLink(port.toStdString()));
+        const std::tuple<int, int, bool> visits[] = {
+            {0x12, 0x34, false}, {0xC3, 0x06, true}, {0x12, 0x34, false}, {0x99, 0x99, true}};
+        for (const auto& [mac4, mac5, sameAdapter] : visits) {
+            if (sim && sameAdapter)
+                sim->setFaults({.silent = true, .silentCommands = {}});
+            else
+                sim.reset();
+            QTest::qWait(700);  // nothing answers for a few looks
+            if (!sim) {
+                sim = std::make_unique<korvex::PtySimulator>();
+                QVERIFY(sim->start() && sim->makeLink(port.toStdString()));
+            }
+            sim->setByte(0xFF14, mac4);
+            sim->setByte(0xFF15, mac5);
+            sim->setFaults({});
             for (QDeadlineTimer t(10000);
                  cli.state() == QProcess::Running && !cli.canReadLine() && !t.hasExpired();)
                 cli.waitForReadyRead(100);
             summaries << QString::fromUtf8(cli.readLine()).trimmed();
-            if (last == 0x06)
-                QCOMPARE(QString::fromLatin1(reinterpret_cast<const char*>(&sim.memory()[666]), 13),
+            if (mac5 == 0x06)
+                QCOMPARE(QString::fromLatin1(reinterpret_cast<const char*>(&sim->memory()[666]), 13),
                          QStringLiteral("Press 8, east"));
         }
         ::kill(static_cast<pid_t>(cli.processId()), SIGINT);
         QVERIFY(cli.waitForFinished(5000));
         QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(cli.exitCode(), int(kNotInPlan));
         QCOMPARE(summaries,
                  (QStringList{"02:4B:58:00:12:34 station 1: stored", "02:4B:58:00:C3:06 station 1: stored",
-                              "02:4B:58:00:12:34 station 1: skipped: provisioned earlier in this run"}));
-        QCOMPARE(readAll(report).count('\n'), 4);
+                              "02:4B:58:00:12:34 station 1: skipped: provisioned earlier in this run",
+                              "02:4B:58:00:99:99 station 1: not in plan"}));
+        QCOMPARE(readAll(report).count('\n'), 5);
         QVERIFY(readAll(trace).contains(" sent @01MW029A50"));  // "P" of "Press 7" at 666
     }
 };

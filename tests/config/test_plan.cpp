@@ -34,24 +34,26 @@ private slots:
         QTest::addColumn<QString>("mac");
         QTest::addColumn<QString>("basic");     // the row's basic values, as JSON with ' for "
         QTest::addColumn<QString>("advanced");  // ... and advanced
+        QTest::addColumn<int>("number");        // its line in the file
         QTest::newRow("spreadsheet: BOM, CR LF, quoted comma and quote, window-style MAC")
             << QByteArray(
                    "\xEF\xBB\xBFMAC,hostName,IP\r\n2-4B-58-0-c3-5,\"Press \"\"7\"\", east\",10.0.0.7\r\n")
             << "02:4B:58:00:C3:05"
             << "{'hostName':'Press \\\"7\\\", east','IP(3)':'10','IP(2)':'0','IP(1)':'0','IP(0)':'7'}"
-            << "{}";
+            << "{}" << 2;
         QTest::newRow("empty cell names nothing, \"\" is an empty text, a blank kept, no final line end")
             << QByteArray("MAC,hostName,username,svrport,AccessLevel\n02:4B:58:00:C3:06,,\"\", 9080,2")
             << "02:4B:58:00:C3:06"
             << "{'username':'','svrport':' 9080','AccessLevel':2}"
-            << "{}";
-        QTest::newRow("advanced controls and a spreadsheet's empty trailing rows")
-            << QByteArray("TIP2,MAC,Tarvelintrusted,MovAvgNo\n10.1.1.2,02:4b:58:00:00:01,Yes,4\n,,,\n")
+            << "{}" << 2;
+        QTest::newRow("advanced controls and a spreadsheet's empty rows")
+            << QByteArray("TIP2,MAC,Tarvelintrusted,MovAvgNo\n,,,\n10.1.1.2,02:4b:58:00:00:01,Yes,4\n,,,\n")
             << "02:4B:58:00:00:01"
             << "{}"
             << "{'TIP2(3)':'10','TIP2(2)':'1','TIP2(1)':'1','TIP2(0)':'2','Tarvelintrusted':'Yes','MovAvgNo':"
                "'4'"
-               "}";
+               "}"
+            << 3;
     }
 
     void goodPlans() {
@@ -63,7 +65,8 @@ private slots:
         const PlanRow* row = plan->find(*parseMacId(mac));
         QVERIFY(row);
         QCOMPARE(macIdText(row->mac), mac);
-        QCOMPARE(row->number, 2);
+        QFETCH(int, number);
+        QCOMPARE(row->number, number);
         QFETCH(QString, basic);
         QFETCH(QString, advanced);
         QCOMPARE(row->basic, json(basic));
