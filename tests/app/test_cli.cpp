@@ -23,10 +23,12 @@
 #include "config/memoryaccess.h"
 #include "config/profile.h"
 #include "support/e2e.h"
+#include "support/files.h"
 
 using namespace tarvelin;
 using tarvelin::test::EndToEnd;
 using tarvelin::test::NotifierScope;
+using namespace tarvelin::test;
 
 namespace {
 
@@ -35,15 +37,6 @@ struct Run {
     QString out;
     QString err;
 };
-
-QString drain(std::FILE* f) {
-    std::rewind(f);
-    QFile file;
-    const QString text = file.open(f, QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    file.close();
-    std::fclose(f);
-    return text;
-}
 
 // Standard output is a temporary file unless `given` (then not read); standard
 // input is no terminal, so no one answers a question.
@@ -54,21 +47,11 @@ Run runCli(const QStringList& args, std::FILE* given = nullptr) {
     const int code = cli::run(args, out, err, in);
     std::fclose(in);
     if (given) std::fclose(given);
-    return {code, given ? QString() : drain(out), drain(err)};
+    return {code, given ? QString() : QString::fromUtf8(drain(out)), QString::fromUtf8(drain(err))};
 }
 
 QByteArray profileOf(const char* blocks) {
     return QByteArray(R"j({"format":"tarvelin-configuration-profile","version":1,)j") + blocks + "}";
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Opens the FIFO for writing now and then, so that a read that should never
@@ -170,7 +153,7 @@ private slots:
         QFETCH(QByteArray, profile);
         QFETCH(int, code);
         QFETCH(QStringList, shown);
-        writeFile(dir_.filePath("profile.json"), profile);
+        QVERIFY(writeAll(dir_.filePath("profile.json"), profile));
         args.replaceInStrings(QRegularExpression("^@$"), dir_.filePath("profile.json"));
         const Run r = runCli(on(args));
         QCOMPARE(r.code, code);
@@ -228,9 +211,9 @@ private slots:
     // ".json" itself, so that its overwrite question is about this file.
     void saveProfileKeepsWhatTheFileHolds() {
         const QString path = dir_.filePath("kept");
-        writeFile(
+        QVERIFY(writeAll(
             path,
-            profileOf(R"j("basic":{"IP(0)":"999"},"advanced":{"MovAvgNo":" 5"},"controller":{"MAC":"x"})j"));
+            profileOf(R"j("basic":{"IP(0)":"999"},"advanced":{"MovAvgNo":" 5"},"controller":{"MAC":"x"})j")));
         NotifierScope notes;
         notes->answerFile(path);
         HeadlessForm form;
@@ -240,7 +223,7 @@ private slots:
         saveProfileFromWindow(nullptr, form, Block::Basic, basicMap());
         QCOMPARE(notes->lastSuffix(), QString("json"));
         QCOMPARE(notes->boxes().size(), 0u);
-        const QJsonObject root = QJsonDocument::fromJson(readFile(path)).object();
+        const QJsonObject root = QJsonDocument::fromJson(readAll(path)).object();
         QCOMPARE(root["basic"].toObject()["IP(0)"].toString(), QString("7"));
         QCOMPARE(root["basic"].toObject()["EnablePW"].toString(), QString("Yes"));
         QVERIFY(!checkBlock(root["basic"].toObject(), basicMap(), "basic"));  // empty boxes saved as stored
@@ -281,7 +264,7 @@ private slots:
         QTemporaryDir rowDir;
         const QString good = rowDir.filePath("good.json");
         QCOMPARE(runCli(on({"retrieve", "all", "--json", "-o", good})).code, 0);
-        const QByteArray goodBytes = readFile(good);
+        const QByteArray goodBytes = readAll(good);
         QString path = target == "existing"     ? good
                        : target.startsWith('/') ? target
                                                 : rowDir.filePath(target);
@@ -295,7 +278,7 @@ private slots:
             if (::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
                 path = "/dev/full";
         } else if (target == "big") {
-            writeFile(path, QByteArray(2 * 1024 * 1024, ' '));
+            QVERIFY(writeAll(path, QByteArray(2 * 1024 * 1024, ' ')));
         }
         const bool diskFull = target == "existing";  // the file is larger than the disk allows
         if (through == "store" || through == "retrieve" || through == "stdout") {
@@ -320,7 +303,7 @@ private slots:
             QVERIFY2(e2e.notes().lastText().contains(message), qPrintable(e2e.notes().lastText()));
             QCOMPARE(e2e.form(Block::Basic).text("IP(0)"), QString("77"));
         }
-        QCOMPARE(readFile(good), goodBytes);
+        QCOMPARE(readAll(good), goodBytes);
         struct stat info {};
         if (target == "full")
             QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode));
@@ -332,9 +315,10 @@ private slots:
     // retrieves first.
     void windowAndCommandLineStoreAlike() {
         const QString path = dir_.filePath("same.json");
-        writeFile(path, profileOf(R"j("basic":{"IP(3)":"10","IP(0)":"3","hostName":"Line 4","svrport":"9081",
+        QVERIFY(writeAll(path,
+                         profileOf(R"j("basic":{"IP(3)":"10","IP(0)":"3","hostName":"Line 4","svrport":"9081",
         "No_of_MBtcp":"4","username":"op","password":"pw","AccessLevel":3,"EnablePW":"Yes"},
-        "advanced":{"TIP2(0)":"8","ADmcal(1)":"-1","ADzcal(2)":"55","MovAvgNo":"5","MBtrusted":"Yes"})j"));
+        "advanced":{"TIP2(0)":"8","ADmcal(1)":"-1","ADzcal(2)":"55","MovAvgNo":"5","MBtrusted":"Yes"})j")));
         for (const Block block : {Block::Basic, Block::Advanced}) {
             init();
             const QString name = block == Block::Basic ? "basic" : "advanced";

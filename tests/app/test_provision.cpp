@@ -13,10 +13,12 @@
 #include "app/cliprovision.h"
 #include "serial/serialcommwindow.h"
 #include "sim/pty.h"
+#include "support/files.h"
 #include "support/simline.h"
 
 using namespace tarvelin;
 using namespace tarvelin::cli;
+using namespace tarvelin::test;
 
 namespace {
 // The factory MAC ID of the simulated controller, and one of another.
@@ -38,14 +40,6 @@ struct Scripted {
     }
 };
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-bool writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 }  // namespace
 
 class TestProvision : public QObject {

@@ -9,19 +9,17 @@
 #include "config/comparison.h"
 #include "config/plan.h"
 #include "serial/traceline.h"
+#include "support/files.h"
 #include "support/scriptedline.h"
 
 using namespace tarvelin;
+using tarvelin::test::readAll;
 
 namespace {
 // JSON written with ' for " in the tables.
 QJsonObject json(const QString& text) {
     return QJsonDocument::fromJson(QString(text).replace(QLatin1Char('\''), QLatin1Char('"')).toUtf8())
         .object();
-}
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 }  // namespace
 

@@ -15,11 +15,13 @@
 #include "serial/scanner.h"
 #include "serial/serialcommwindow.h"
 #include "sim/pty.h"
+#include "support/files.h"
 #include "support/scriptedline.h"
 #include "support/testnotifier.h"
 
 using namespace tarvelin;
 using tarvelin::test::NotifierScope;
+using namespace tarvelin::test;
 using tarvelin::test::ScriptedLine;
 
 namespace {
@@ -80,14 +82,6 @@ struct Lineup {
         return {"/dev/korvex-missing", path(held), path(silent), path(loopback), path(controller)};
     }
 };
-
-QByteArray drain(std::FILE* f) {
-    std::rewind(f);
-    QFile file;
-    QByteArray bytes = file.open(f, QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    std::fclose(f);
-    return bytes;
-}
 
 }  // namespace
 
