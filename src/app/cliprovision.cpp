@@ -50,32 +50,6 @@ private:
     const std::function<bool()>& stop_;
 };
 
-// The window objects of one controller: nothing carries over from the one
-// before (above all not the flag byte).
-class ControllerDirectory final : public Directory {
-public:
-    ControllerDirectory(LineTerminal& terminal, const std::function<bool()>& stop)
-        : terminal_(terminal, stop) {
-        initBasicForm(basic);
-        initAdvancedForm(advanced);
-        basic.setRule(basicChangeRule);
-        advanced.setRule(advancedChangeRule);
-    }
-    Terminal& terminal() override { return terminal_; }
-    void showTerminal() override {}
-    void showAdvanced() override {}
-    FlagByteHolder& flagByteHolder() override { return holder; }
-    void askOverwrite(std::int16_t) override {}
-    void displayCommport() override {}
-
-    HeadlessForm basic;
-    HeadlessForm advanced;
-    FormFlagByteHolder holder{advanced};
-
-private:
-    StoppableTerminal terminal_;
-};
-
 // The profile keys a map row stands for.
 QStringList keysOfField(const Field& field) {
     switch (field.encoding) {
@@ -152,7 +126,10 @@ QString shown(const QJsonValue& value) {
 
 ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup, std::FILE* err) {
     ProvisionRecord record;
-    ControllerDirectory directory(terminal, setup.stopRequested);
+    // The window objects of this controller: nothing carries over from the
+    // one before (above all not the flag byte).
+    StoppableTerminal stoppable(terminal, setup.stopRequested);
+    HeadlessDirectory directory(stoppable);
     const auto stopped = [&] { return setup.stopRequested && setup.stopRequested(); };
     const auto fail = [&](Outcome outcome, const QString& caption = QString()) {
         record.result = resultOf(outcome, caption);

@@ -10,10 +10,10 @@
 #include "advanced/advancedform.h"
 #include "basic/basicform.h"
 #include "cli.h"
-#include "config/directory.h"
 #include "config/headlessform.h"
 #include "config/memoryaccess.h"
 #include "config/messageline.h"
+#include "headlessdirectory.h"
 #include "serial/lineterminal.h"
 #include "serial/outcome.h"
 #include "serial/platform.h"
@@ -79,30 +79,6 @@ private:
     QString caption_;
     Rgb color_;
     Alignment alignment_ = Alignment::Center;
-};
-
-// The window objects a store reaches, without windows.
-class HeadlessDirectory final : public Directory {
-public:
-    explicit HeadlessDirectory(LineTerminal& terminal) : terminal_(terminal) {
-        initBasicForm(basic);
-        initAdvancedForm(advanced);
-        basic.setRule(basicChangeRule);
-        advanced.setRule(advancedChangeRule);
-    }
-    Terminal& terminal() override { return terminal_; }
-    void showTerminal() override {}
-    void showAdvanced() override {}
-    FlagByteHolder& flagByteHolder() override { return holder; }
-    void askOverwrite(std::int16_t) override {}
-    void displayCommport() override {}
-
-    HeadlessForm basic;
-    HeadlessForm advanced;
-    FormFlagByteHolder holder{advanced};
-
-private:
-    LineTerminal& terminal_;
 };
 
 }  // namespace tarvelin::cli

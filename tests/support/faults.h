@@ -5,9 +5,7 @@
 // windows, on fake time.
 #pragma once
 
-#include "advanced/advancedform.h"
-#include "config/directory.h"
-#include "config/headlessform.h"
+#include "app/headlessdirectory.h"
 #include "config/memoryaccess.h"
 #include "serial/lineterminal.h"
 #include "support/messageline.h"
@@ -48,7 +46,7 @@ enum class Fault {
     Echo,            // an echoing converter in front of a working controller
 };
 
-class Bench final : public Directory {
+class Bench final : public HeadlessDirectory {
 public:
     // Station 1, its memory the distinctive image (support/oracle.h).
     Bench();
@@ -65,22 +63,12 @@ public:
     korvex::Controller& controller() { return sim.controller(); }
     ScriptedLine& line() { return sim.line(); }
 
-    Terminal& terminal() override { return lineTerminal; }
-    void showTerminal() override {}
-    void showAdvanced() override {}
-    FlagByteHolder& flagByteHolder() override { return holder; }
-    void askOverwrite(std::int16_t) override {}
-    void displayCommport() override {}
-
     SimulatedLine sim;
     LineTerminal lineTerminal;
-    HeadlessForm basic;
-    HeadlessForm advanced;
     RecordingMessageLine basicLine;
     RecordingMessageLine advancedLine;
     MemoryAccess basicAccess{basicLine};
     MemoryAccess advancedAccess{advancedLine};
-    FormFlagByteHolder holder{advanced};
 
 private:
     bool busy_ = false;
