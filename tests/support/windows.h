@@ -8,9 +8,8 @@
 #include <QTest>
 #include <string>
 
-#include "advanced/advancedform.h"
+#include "app/headlessdirectory.h"
 #include "config/busy.h"
-#include "config/directory.h"
 #include "config/widgetform.h"
 #include "serial/terminal.h"
 #include "support/testnotifier.h"
@@ -29,18 +28,11 @@ public:
     int opens = 0;
 };
 
-class QuietDirectory final : public Directory {
-public:
-    Terminal& terminal() override { return stub; }
-    void showTerminal() override {}
-    void showAdvanced() override {}
-    FlagByteHolder& flagByteHolder() override { return holder; }
-    void askOverwrite(std::int16_t) override {}
-    void displayCommport() override {}
-
+// The other window objects, shown nowhere, over that terminal (kept, not
+// used, before it is made).
+struct QuietDirectory final : HeadlessDirectory {
+    QuietDirectory() : HeadlessDirectory(stub) {}
     StubTerminal stub;
-    HeadlessForm holderForm;
-    FormFlagByteHolder holder{holderForm};
 };
 
 template <typename W>
