@@ -305,6 +305,15 @@ private slots:
         QVERIFY(r.showsPort(false));
     }
 
+    // Tab leaves the response list rather than typing into it: keyboard users
+    // are never trapped there.
+    void tabLeavesTheResponses() {
+        Rig r;
+        auto* box = r.get<QPlainTextEdit>("responseBox");
+        QTest::keyClick(box, Qt::Key_Tab);
+        QCOMPARE(box->toPlainText(), QString());
+    }
+
     // While a retrieve or store runs, the command line, the port buttons and
     // the window frame wait; the operation itself opens the port and talks.
     void lockedWhileRunning() {
