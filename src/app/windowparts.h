@@ -5,15 +5,9 @@
 #include <QLabel>
 #include <QString>
 
-namespace tarvelin {
+#include "serial/named.h"
 
-// Every control carries its name as object name and as accessible description.
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setAccessibleDescription(QString::fromLatin1(name));
-    return widget;
-}
+namespace tarvelin {
 
 // A plain-text label in the Arial typeface.
 inline QLabel* makeArialLabel(const char* text, const char* name, int pointSize, bool bold, QWidget* parent) {

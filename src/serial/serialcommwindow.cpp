@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "named.h"
 #include "notifier.h"
 #include "qtserialline.h"
 #include "replytext.h"
@@ -37,15 +38,6 @@ QString fromBytes(const std::string& bytes) {
 
 std::string toBytes(const QString& text) {
     return text.toLatin1().toStdString();
-}
-
-// Every control carries its name twice: as the object name (for the program
-// and its tests) and as the accessible description (for screen readers).
-template <typename W>
-W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setAccessibleDescription(QString::fromLatin1(name));
-    return widget;
 }
 
 QLabel* makeLabel(const char* caption, const char* name, QWidget* parent) {
