@@ -20,6 +20,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "outcome.h"
 #include "serialline.h"
@@ -60,6 +61,7 @@ private:
     QFile file_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::optional<QString> failure_;
+    std::string line_;  // the line being written
 };
 
 // The line of the windows: traced into the file TARVELIN_TRACE names, when
