@@ -246,6 +246,7 @@ private slots:
         const std::tuple<int, int, bool> visits[] = {
             {0x12, 0x34, false}, {0xC3, 0x06, true}, {0x12, 0x34, false}, {0x99, 0x99, true}};
         for (const auto& [mac4, mac5, sameAdapter] : visits) {
+            if (sim) QTest::qWait(600);  // the last one stays a while, still answering: no new arrival
             if (sim && sameAdapter)
                 sim->setFaults({.silent = true, .silentCommands = {}});
             else
@@ -275,6 +276,8 @@ private slots:
                               "02:4B:58:00:12:34 station 1: skipped: provisioned earlier in this run",
                               "02:4B:58:00:99:99 station 1: not in plan"}));
         QCOMPARE(readAll(report).count('\n'), 5);
+        // No adapter at first, and again once it was pulled: said once each time.
+        QCOMPARE(cli.readAllStandardError().count(kOpenFailedText), 2);
         QVERIFY(readAll(trace).contains(" sent @01MW029A50"));  // "P" of "Press 7" at 666
     }
 };

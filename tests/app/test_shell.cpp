@@ -187,6 +187,9 @@ private slots:
         QCOMPARE(s.notes->beeps(), askers.size());
         QVERIFY(s.registry.confirm()->isVisible());
         QCOMPARE(s.registry.confirm()->source(), askers.last());
+        // Return answers nothing: only a click does.
+        QTest::keyClick(s.registry.confirm()->findChild<QPushButton*>("yesButton"), Qt::Key_Return);
+        QVERIFY(s.registry.confirm()->isVisible());
         {
             std::optional<BusyScope> operation;
             if (running) operation.emplace();

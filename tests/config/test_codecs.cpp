@@ -275,13 +275,15 @@ private slots:
     void profileValues_data() {
         QTest::addColumn<bool>("basic");
         QTest::addColumn<QByteArray>("values");
-        QTest::addColumn<int>("verdict");  // 0 taken, 1 does not fit (Refused), 2 unreadable
-        const auto row = [](bool basic, const char* values, int verdict) {
-            QTest::newRow(values) << basic << QByteArray(values) << verdict;
+        QTest::addColumn<int>("verdict");   // 0 taken, 1 does not fit (Refused), 2 unreadable
+        QTest::addColumn<QString>("says");  // a part of the message
+        const auto row = [](bool basic, const char* values, int verdict, const char* says = "") {
+            QTest::newRow(values) << basic << QByteArray(values) << verdict << QString(says);
         };
         row(true, R"j({"IP(3)": "192", "svrport": " 9080", "hostName": "Press 7", "AccessLevel": 2})j", 0);
         row(true, R"j({"IP(3)": 192, "MBtcpPort": "502", "AccessLevel": null, "EnablePW": "Yes"})j", 0);
         row(true, R"j({"IP(3)": "300"})j", 1);
+        row(true, R"j({"svrport": "65536"})j", 1, "65536 is not between 0 and 65535");
         row(true, R"j({"IP(3)": "abc"})j", 2);
         row(true, R"j({"IP(3)": "2.5"})j", 2);
         row(true, R"j({"IP(3)": 2.5})j", 2);
@@ -307,13 +309,15 @@ private slots:
         QFETCH(bool, basic);
         QFETCH(QByteArray, values);
         QFETCH(int, verdict);
+        QFETCH(QString, says);
         const QJsonObject object = QJsonDocument::fromJson(values).object();
         QVERIFY(!object.isEmpty());
         const auto failure =
             checkBlock(object, basic ? basicMap() : advancedMap(), basic ? "basic" : "advanced");
         QCOMPARE(failure ? (failure->outcome == Outcome::Refused ? 1 : 2) : 0, verdict);
         if (failure)
-            QVERIFY2(failure->message.startsWith("key \"" + QString(basic ? "basic." : "advanced.")),
+            QVERIFY2(failure->message.startsWith("key \"" + QString(basic ? "basic." : "advanced.")) &&
+                         failure->message.contains(says),
                      qPrintable(failure->message));
     }
 };

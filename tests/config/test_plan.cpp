@@ -89,6 +89,7 @@ private slots:
             "row 3, column MAC: 02:4B:58:00:C3:05 is in row 2 already");
         row("MAC: five groups", head + "02:4B:58:00:C3,1.2.3.4,a\n", "row 2, column MAC: \"02:4B:58:00:C3\"");
         row("MAC: mixed separators", head + "02:4B:58-00-C3-05,1.2.3.4,a\n", "row 2, column MAC");
+        row("MAC: not a hex digit", head + "02:4B:58:00:C3:0G,1.2.3.4,a\n", "row 2, column MAC");
         row("MAC: three digits", head + "002-4B-58-0-C3-5,1.2.3.4,a\n", "row 2, column MAC");
         row("octet out of range", head + "1-2-3-4-5-6,10.0.0.300,a\n",
             "row 2, column IP: key \"basic.IP(0)\": 300 is not between 0 and 255", true);
