@@ -14,9 +14,8 @@ Result<QByteArray> readSmallFile(const QString& path, qint64 limit) {
     return Failure{Outcome::Unreadable, why};
 }
 
-Result<void> writeFileAtomically(const QString& path, const QByteArray& bytes) {
+std::optional<Failure> refuseAsWriteTarget(const QString& path) {
     const auto fail = [](const QString& why) { return Failure{Outcome::WriteFailed, why}; };
-    // A device such as /dev/full, a pipe or a folder must never be replaced by a file.
     switch (platform::fileKind(path)) {
         case platform::FileKind::Folder:
             return fail(QStringLiteral("it is a folder, not a file"));
@@ -26,6 +25,13 @@ Result<void> writeFileAtomically(const QString& path, const QByteArray& bytes) {
         case platform::FileKind::Regular:
             break;
     }
+    return std::nullopt;
+}
+
+Result<void> writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    const auto fail = [](const QString& why) { return Failure{Outcome::WriteFailed, why}; };
+    // A device such as /dev/full, a pipe or a folder must never be replaced by a file.
+    if (auto refused = refuseAsWriteTarget(path)) return *refused;
     // No direct-write fallback: a file that cannot be replaced whole is not written at all.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());

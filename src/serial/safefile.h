@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 #include "outcome.h"
 
@@ -26,5 +27,9 @@ Result<QByteArray> readSmallFile(const QString& path, qint64 limit);
 // (WriteFailed) gives the reason, without the path; the old file is then as
 // it was.
 Result<void> writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// Why nothing may be written at `path` (WriteFailed): it is a folder, or no
+// regular file (a device, a pipe or a socket). A missing file may be made.
+std::optional<Failure> refuseAsWriteTarget(const QString& path);
 
 }  // namespace tarvelin

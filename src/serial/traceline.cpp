@@ -4,27 +4,19 @@
 
 #include "platform.h"
 #include "readablebytes.h"
+#include "safefile.h"
 
 namespace tarvelin {
 
 Result<std::unique_ptr<TraceLine>> TraceLine::open(SerialLine& inner, const QString& path) {
-    const auto fail = [](const QString& why) { return Failure{Outcome::WriteFailed, why}; };
     // Nothing that could block an open (a pipe) or is no file at all.
-    switch (platform::fileKind(path)) {
-        case platform::FileKind::Folder:
-            return fail(QStringLiteral("it is a folder, not a file"));
-        case platform::FileKind::Other:
-            return fail(QStringLiteral("it is not a regular file (a device, a pipe or a socket)"));
-        case platform::FileKind::Missing:
-        case platform::FileKind::Regular:
-            break;
-    }
+    if (auto refused = refuseAsWriteTarget(path)) return *refused;
     std::unique_ptr<TraceLine> trace(new TraceLine(inner));
     trace->file_.setFileName(path);
     if (!trace->file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return fail(trace->file_.errorString());
+        return Failure{Outcome::WriteFailed, trace->file_.errorString()};
     trace->note("trace begins", std::string());
-    if (trace->failure_) return fail(*trace->failure_);
+    if (trace->failure_) return Failure{Outcome::WriteFailed, *trace->failure_};
     return trace;
 }
 
