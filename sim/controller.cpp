@@ -1,5 +1,6 @@
 #include "controller.h"
 
+#include <cctype>
 #include <utility>
 
 #include "serial/frame.h"
@@ -9,8 +10,8 @@ namespace korvex {
 
 namespace {
 
-constexpr char kCR = '\r';
-constexpr char kLF = '\n';
+using tarvelin::kCR;
+using tarvelin::kLF;
 // A line that never ends is noise; keep no more of it than this.
 constexpr std::size_t kLongestRequest = 4096;
 
@@ -20,6 +21,11 @@ void put(Memory& m, int at, std::initializer_list<int> bytes) {
 
 std::string hex2(int value) {
     return tarvelin::hexAtLeastTwo(static_cast<std::int16_t>(value & 0xFF));
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 // Upper-case hex digits only, as the host writes them; -1 otherwise.
@@ -90,16 +96,46 @@ std::vector<std::string> Controller::receive(std::string_view bytes) {
     return replies;
 }
 
+const char* nameOf(ReplyStyle style) {
+    switch (style) {
+        case ReplyStyle::Short:
+            return "short";
+        case ReplyStyle::Repeat:
+            return "repeat";
+        case ReplyStyle::EndCode:
+            return "endcode";
+        case ReplyStyle::Bare:
+            return "bare";
+        case ReplyStyle::Lower:
+            return "lower";
+    }
+    return "?";
+}
+
+const char* nameOf(LineEnd end) {
+    return end == LineEnd::CR ? "cr" : end == LineEnd::CRLF ? "crlf" : "lf";
+}
+
 std::string Controller::finish(std::string reply) const {
-    reply += kCR;
-    if (config_.crlf) reply += kLF;
+    if (config_.lineEnd != LineEnd::LF) reply += kCR;
+    if (config_.lineEnd != LineEnd::CR) reply += kLF;
     return reply;
 }
 
-std::string Controller::framedReply(int station, const std::string& body) const {
-    std::string reply = body;
-    tarvelin::appendFCS(static_cast<std::int16_t>(station & 0xFF), reply);
-    return finish(std::move(reply));
+std::string Controller::framedReply(int station, std::string_view mnemonic, std::string_view request,
+                                    std::string data) const {
+    const ReplyStyle style = config_.style;
+    const bool ack = data.empty() && mnemonic != "ER";
+    if (style == ReplyStyle::Lower) data = lower(std::move(data));
+    std::string text = "@" + hex2(station);
+    text += (ack && (style == ReplyStyle::Repeat || style == ReplyStyle::EndCode)) ? request : mnemonic;
+    text += data;
+    if (style == ReplyStyle::EndCode && mnemonic != "ER") text += "00";
+    if (style != ReplyStyle::Bare) {
+        const std::string fcs = hex2(tarvelin::computeFCS(text));
+        text += (style == ReplyStyle::Lower ? lower(fcs) : fcs) + "*";
+    }
+    return finish(std::move(text));
 }
 
 void Controller::reply(int address, std::string text, std::vector<std::string>& replies) {
@@ -125,9 +161,11 @@ void Controller::handle(const std::string& request, std::vector<std::string>& re
             ++identifiesIgnored_;
             return;
         }
-        replies.push_back(finish("IR" + hex2(config_.station)));
+        const std::string station = hex2(config_.station);
+        replies.push_back(finish("IR" + (config_.style == ReplyStyle::Lower ? lower(station) : station) +
+                                 (config_.style == ReplyStyle::Repeat ? "*" : "")));
     } else if (request == "VM*") {
-        replies.push_back(finish("VM" + config_.version));
+        replies.push_back(finish("VM" + config_.version + (config_.style == ReplyStyle::Repeat ? "*" : "")));
     }
     // Anything else unframed is not a command of this controller: no reply.
 }
@@ -150,7 +188,7 @@ void Controller::handleFramed(const std::string& frame, std::vector<std::string>
         n >= 6 && frame.back() == '*' &&
         parseHex(std::string_view(frame).substr(n - 3, 2)) == tarvelin::computeFCS(frame.substr(0, n - 3));
     if (!wellFormed) {
-        replies.push_back(framedReply(station, "ER"));
+        replies.push_back(framedReply(station, "ER", frame));
         return;
     }
     const std::string body = frame.substr(3, n - 6);
@@ -162,7 +200,7 @@ void Controller::handleFramed(const std::string& frame, std::vector<std::string>
         const int at = parseHex(b.substr(2, 4));
         if (silenced || at == faults.silentAtAddress) return;
         const int from = at == faults.otherStationAtAddress ? (station + 1) & 0xFF : station;
-        reply(at, framedReply(from, "MR" + hex2(memory_[static_cast<std::size_t>(at)])), replies);
+        reply(at, framedReply(from, "MR", body, hex2(memory_[static_cast<std::size_t>(at)])), replies);
     } else if (body.size() == 8 && b.substr(0, 2) == "MW" && parseHex(b.substr(2, 4)) >= 0 &&
                parseHex(b.substr(6, 2)) >= 0) {
         const int at = parseHex(b.substr(2, 4));
@@ -172,15 +210,15 @@ void Controller::handleFramed(const std::string& frame, std::vector<std::string>
             memory_[static_cast<std::size_t>(at)] = static_cast<std::uint8_t>(value);
         if (silenced || at == faults.silentAtAddress) return;
         const int from = at == faults.otherStationAtAddress ? (station + 1) & 0xFF : station;
-        reply(at, framedReply(from, "MW"), replies);
+        reply(at, framedReply(from, "MW", body), replies);
     } else if (body == "MENABLE") {
         ++enables_;
-        if (!silenced) replies.push_back(framedReply(station, "ME"));
+        if (!silenced) replies.push_back(framedReply(station, "ME", body));
     } else if (body == "Mw4011000080") {
         ++reboots_;  // the memory survives the restart
-        if (!silenced) replies.push_back(framedReply(station, "Mw"));
+        if (!silenced) replies.push_back(framedReply(station, "Mw", body));
     } else {
-        if (!silenced) replies.push_back(framedReply(station, "ER"));
+        if (!silenced) replies.push_back(framedReply(station, "ER", body));
     }
 }
 

@@ -13,12 +13,13 @@
 #include <vector>
 
 #include "config/korvex.h"
+#include "serial/hostlink.h"
 
 namespace korvex {
 
 using tarvelin::kMakerId;  // the first three bytes of every controller's MAC ID
 
-inline constexpr char kENQ = '\x05';
+using tarvelin::kENQ;
 
 using Memory = std::array<std::uint8_t, 65536>;
 
@@ -66,11 +67,30 @@ struct Faults {
     bool echo = false;                     // the line sends back every byte, ahead of any reply (see above)
 };
 
+// How a controller words its replies, within what the host-link leaves open
+// (the tool's side: serial/hostlink.h). The station and the mnemonic always
+// stand first; what follows is the controller's own.
+enum class ReplyStyle {
+    Short,    // "@01MRC0" FCS "*", an acknowledgement "@01MW" FCS "*" ("ME", "Mw")
+    Repeat,   // an acknowledgement repeats the request; "IR01*", "VM...*"
+    EndCode,  // an end code "00" after the byte, or after the echoed command
+    Bare,     // no FCS and no "*"
+    Lower,    // data, FCS and station digits of "IR" in lower case
+};
+inline constexpr ReplyStyle kReplyStyles[] = {ReplyStyle::Short, ReplyStyle::Repeat, ReplyStyle::EndCode,
+                                              ReplyStyle::Bare, ReplyStyle::Lower};
+const char* nameOf(ReplyStyle style);
+
+enum class LineEnd { CR, CRLF, LF };
+inline constexpr LineEnd kLineEnds[] = {LineEnd::CR, LineEnd::CRLF, LineEnd::LF};
+const char* nameOf(LineEnd end);
+
 struct Config {
     int station = 1;                     // 0..255
-    bool crlf = false;                   // reply line end CR (false) or CR LF (true)
-    std::string version = "KRVX-E1.07";  // exactly ten characters
+    LineEnd lineEnd = LineEnd::CR;       // how each reply ends
+    std::string version = "KRVX-E1.07";  // the firmware version "VM*" gives (ten characters as a rule)
     Faults faults;
+    ReplyStyle style = ReplyStyle::Short;
 };
 
 class Controller {
@@ -116,7 +136,11 @@ private:
     void handle(const std::string& request, std::vector<std::string>& replies);
     void handleFramed(const std::string& frame, std::vector<std::string>& replies);
     std::string finish(std::string reply) const;
-    std::string framedReply(int station, const std::string& body) const;
+    // The reply of `station` to the command text `request` (without "@", ID,
+    // FCS, "*"): `data` is the byte of an "MR", empty for an acknowledgement;
+    // `mnemonic` the two letters that answer ("MR", "MW", "ME", "Mw", "ER").
+    std::string framedReply(int station, std::string_view mnemonic, std::string_view request,
+                            std::string data = {}) const;
     // The reply to MR/MW at `address`, as the faults deliver it.
     void reply(int address, std::string text, std::vector<std::string>& replies);
 

@@ -29,11 +29,19 @@ const char* const kUsage =
     "\n"
     "  --link PATH               also make PATH a symbolic link to the device\n"
     "  --station N               station ID, 0..255 (default 1)\n"
-    "  --crlf                    end replies with CR LF instead of CR\n"
+    "  --line-end cr|crlf|lf     how each reply ends (default cr)\n"
+    "  --crlf                    the same as --line-end crlf\n"
+    "  --replies STYLE           how replies are worded (default short):\n"
+    "                              short    @01MRC0 FCS *, acknowledgements @01MW FCS *\n"
+    "                              repeat   acknowledgements repeat the request; IR01*, VM...*\n"
+    "                              endcode  an end code 00 after the byte or the echoed command\n"
+    "                              bare     no FCS and no *\n"
+    "                              lower    data, FCS and station digits in lower case\n"
     "  --baud N                  answer no faster than a line of N baud would carry\n"
     "  --line-speed N            answer only while the line is set to N baud; at any\n"
     "                            other speed send back unreadable bytes (default: any speed)\n"
-    "  --firmware TEXT           firmware version, ten characters (default KRVX-E1.07)\n"
+    "  --firmware TEXT           firmware version, 1 to 32 characters (default KRVX-E1.07;\n"
+    "                            a controller's has ten, another length plays one that differs)\n"
     "  --mac MAC                 MAC ID, e.g. 02:4B:58:00:C3:05 or 2-4B-58-0-C3-5\n"
     "                            (default 02:4B:58:00:12:34)\n"
     "  --silent                  answer nothing at all\n"
@@ -74,6 +82,18 @@ bool parseNumber(const std::string& text, long low, long high, int& out) {
     return true;
 }
 
+// The value among `choices` whose name is `text`.
+template <class Choices, class T>
+bool named(const std::string& text, const Choices& choices, T& out) {
+    for (T choice : choices) {
+        if (text == korvex::nameOf(choice)) {
+            out = choice;
+            return true;
+        }
+    }
+    return false;
+}
+
 int fail(const std::string& message) {
     std::cerr << "korvex-sim: " << message << "\nTry 'korvex-sim --help'.\n";
     return 2;
@@ -108,7 +128,15 @@ int main(int argc, char** argv) {
         } else if (arg == "--station") {
             if (!number(0, 255, config.station)) return fail("--station needs a number 0..255");
         } else if (arg == "--crlf") {
-            config.crlf = true;
+            config.lineEnd = korvex::LineEnd::CRLF;
+        } else if (arg == "--line-end") {
+            std::string text;
+            if (!value(text) || !named(text, korvex::kLineEnds, config.lineEnd))
+                return fail("--line-end needs cr, crlf or lf");
+        } else if (arg == "--replies") {
+            std::string text;
+            if (!value(text) || !named(text, korvex::kReplyStyles, config.style))
+                return fail("--replies needs short, repeat, endcode, bare or lower");
         } else if (arg == "--baud") {
             if (!number(1, 10'000'000, baud)) return fail("--baud needs a positive number");
         } else if (arg == "--line-speed") {
@@ -117,8 +145,9 @@ int main(int argc, char** argv) {
             std::cout << "korvex-sim " TARVELIN_VERSION "\n" << std::flush;
             return std::cout ? 0 : 1;
         } else if (arg == "--firmware") {
-            if (!value(config.version) || config.version.size() != 10)
-                return fail("--firmware needs a text of exactly ten characters");
+            if (!value(config.version) || config.version.empty() || config.version.size() > 32 ||
+                config.version.find_first_of("\r\n\x05") != std::string::npos)
+                return fail("--firmware needs a text of 1 to 32 characters, without line ends or ENQ");
         } else if (arg == "--mac") {
             std::string text;
             if (!value(text) || !(mac = tarvelin::parseMacId(QString::fromStdString(text))))
@@ -195,7 +224,8 @@ int main(int argc, char** argv) {
     }
     if (verbose) {
         std::cerr << "korvex-sim: station " << config.station << ", firmware " << config.version
-                  << (config.crlf ? ", CR LF" : ", CR")
+                  << ", replies " << korvex::nameOf(config.style) << ", line end "
+                  << korvex::nameOf(config.lineEnd)
                   << (lineSpeed ? ", line speed " + std::to_string(lineSpeed) : "")
                   << (link.empty() ? "" : ", link " + link) << std::endl;
     }

@@ -272,9 +272,9 @@ void PtySimulator::setFaults(const Faults& faults) {
     controller_.restartFaults();
 }
 
-void PtySimulator::setCrlf(bool crlf) {
+void PtySimulator::setLineEnd(LineEnd end) {
     std::lock_guard lock(mutex_);
-    controller_.config().crlf = crlf;
+    controller_.config().lineEnd = end;
 }
 
 void PtySimulator::setStation(int station) {

@@ -49,7 +49,7 @@ public:
     int enableCount() const;
     // Replaces the faults and begins their counts afresh.
     void setFaults(const Faults& faults);
-    void setCrlf(bool crlf);
+    void setLineEnd(LineEnd end);
     void setStation(int station);
     // Answers only while the line is set to `baud` (as the tool sets the
     // pseudo-terminal); at any other speed every chunk from the tool gets

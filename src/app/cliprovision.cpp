@@ -18,6 +18,7 @@
 #include "clisupport.h"
 #include "config/busy.h"
 #include "config/form.h"
+#include "serial/hostlink.h"
 #include "serial/safefile.h"
 
 namespace tarvelin::cli {
@@ -353,10 +354,10 @@ Presence controllerAnswers(LineTerminal& terminal, const Clock& clock, int timeo
     if (!connection.isOpen() && !terminal.openCommPort()) return Presence::Gone;
     SerialLine& line = connection.line();
     line.takeAll();
-    if (!line.lost() && line.write(std::string(1, '\x05'))) {
+    if (!line.lost() && line.write(std::string(1, kENQ))) {
         const std::int64_t deadline = clock.nowMs() + timeoutMs;
         for (;;) {
-            if (line.takeAll().find('\x05') != std::string::npos) return Presence::Answers;
+            if (hostlink::answersEnq(line.takeAll())) return Presence::Answers;
             const std::int64_t left = deadline - clock.nowMs();
             if (left <= 0 || line.lost()) break;
             line.waitForData(static_cast<int>(left));

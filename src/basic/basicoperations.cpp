@@ -8,6 +8,7 @@
 #include "config/form.h"
 #include "config/memoryaccess.h"
 #include "config/operations.h"
+#include "serial/hostlink.h"
 #include "serial/terminal.h"
 
 namespace tarvelin {
@@ -18,12 +19,10 @@ Outcome retrieveBasicParameters(Form& form, MemoryAccess& access, Directory& dir
     const auto id = beginOperation(access, directory.terminal());
     if (!id) return access.lastOutcome();
 
-    // Characters 3 to 12 of the "VM*" reply are the firmware version; the
-    // reply is not judged (beyond being no echo).
+    // The "VM*" reply is not judged.
     const auto version = access.sendUnjudged("VM*");
     if (!version) return access.lastOutcome();
-    form.setText(QStringLiteral("version"),
-                 QString::fromLatin1(version->substr(std::min<std::size_t>(2, version->size()), 10)));
+    form.setText(QStringLiteral("version"), QString::fromLatin1(hostlink::firmwareOf(*version)));
 
     if (!retrieveMap(basicMap(), form, access, *id)) return access.lastOutcome();
     access.showMessage(QString::fromLatin1(kRetrievedText));

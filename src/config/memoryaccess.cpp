@@ -3,7 +3,7 @@
 #include "codecs.h"
 #include "serial/exchange.h"
 #include "serial/frame.h"
-#include "serial/hexdigits.h"
+#include "serial/hostlink.h"
 #include "serial/terminal.h"
 
 namespace tarvelin {
@@ -40,44 +40,6 @@ void MemoryAccess::progressMark() {
     line_.processEvents();
 }
 
-namespace {
-
-// The reply is the command itself (after any ENQ that answered our own ENQ
-// call): the line sends back what it gets, a loopback plug or an echoing
-// converter.
-bool isEcho(std::string_view reply, std::string_view command) {
-    while (!reply.empty() && reply.front() == kENQ) reply.remove_prefix(1);
-    return reply == command;
-}
-
-bool isHex(char c) {
-    return hexDigitValue(c) >= 0;
-}
-
-// Whether `reply` answers `frame`. Every reply begins with the frame's first
-// four characters ("@", the station ID, "M"). An "MR" or "MW" reply also
-// repeats the command's second letter, an "MR" reply carries two hex digits
-// of data, and where such a reply ends in two hex digits and "*" after its
-// data, they are the check sum of everything before them. "MENABLE" and the
-// reboot are judged by the first four characters alone.
-bool answers(const std::string& reply, const std::string& frame) {
-    if (reply.size() < 4 || frame.size() < 5 || reply.compare(0, 4, frame, 0, 4) != 0) return false;
-    const char letter = frame[4];
-    if (frame[3] != 'M' || (letter != 'R' && letter != 'W')) return true;
-    if (reply.size() < 5 || reply[4] != letter) return false;
-    std::size_t dataEnd = 5;
-    if (letter == 'R') {
-        if (reply.size() < 7 || !isHex(reply[5]) || !isHex(reply[6])) return false;
-        dataEnd = 7;
-    }
-    const std::size_t n = reply.size();
-    if (n >= dataEnd + 3 && reply[n - 1] == '*' && isHex(reply[n - 3]) && isHex(reply[n - 2]))
-        return parseHexDigits(std::string_view(reply).substr(n - 3, 2)) == computeFCS(reply.substr(0, n - 3));
-    return true;
-}
-
-}  // namespace
-
 void MemoryAccess::showInvalid(Outcome why) {
     outcome_ = why;
     line_.setCaption(QString::fromLatin1(kInvalidResponseText));
@@ -97,15 +59,12 @@ std::optional<std::int16_t> MemoryAccess::identifyStation() {
     outcome_ = Outcome::Success;
     // What waits from before this operation answers nothing of it.
     terminal_->takePending();
-    bool echoed = false;
-    bool invalid = false;
+    Outcome answered = Outcome::NoResponse;
     for (int attempt = 1; attempt <= 3; ++attempt) {
-        const std::string reply = terminal_->sendCommand("IR*");
-        // "IR" and the station ID in two hex digits.
-        if (reply.size() >= 4 && reply.compare(0, 2, "IR") == 0 && isHex(reply[2]) && isHex(reply[3]))
-            return static_cast<std::int16_t>(hexToValue(std::string_view(reply).substr(2, 2)));
-        echoed = echoed || isEcho(reply, "IR*");
-        invalid = invalid || reply.compare(0, 2, "IR") == 0;
+        const hostlink::Identification ir = hostlink::identify(terminal_->sendCommand("IR*"));
+        if (ir.outcome == Outcome::Success) return static_cast<std::int16_t>(ir.station);
+        // An echo says more than a reply that is merely wrong.
+        if (ir.outcome == Outcome::Echo || answered == Outcome::NoResponse) answered = ir.outcome;
         if (terminal_->linkLost()) {
             // A vanished port will not come back by asking again.
             outcome_ = Outcome::LineLost;
@@ -113,9 +72,9 @@ std::optional<std::int16_t> MemoryAccess::identifyStation() {
             return std::nullopt;
         }
     }
-    if (echoed || invalid) {
+    if (answered != Outcome::NoResponse) {
         // Something answered, but not a controller.
-        showInvalid(echoed ? Outcome::Echo : Outcome::InvalidResponse);
+        showInvalid(answered);
         return std::nullopt;
     }
     outcome_ = Outcome::NoResponse;
@@ -132,17 +91,9 @@ std::string MemoryAccess::checkResponse(const std::string& frame) {
         showNoResponse();
         return {};
     }
-    if (isEcho(reply, frame)) {
-        showInvalid(Outcome::Echo);
-        return {};
-    }
-    if (reply.find_first_of("\r\n") != std::string::npos) {
-        // Two replies gathered as one: the controller answered twice.
-        showInvalid(Outcome::OutOfStep);
-        return {};
-    }
-    if (!answers(reply, frame)) {
-        showInvalid(Outcome::InvalidResponse);
+    const Outcome judged = hostlink::confirm(frame, reply);
+    if (judged != Outcome::Success) {
+        showInvalid(judged);
         return {};
     }
     return reply;
@@ -151,12 +102,7 @@ std::string MemoryAccess::checkResponse(const std::string& frame) {
 std::optional<std::string> MemoryAccess::sendUnjudged(const std::string& command) {
     outcome_ = Outcome::Success;
     if (!lineInStep()) return std::nullopt;
-    std::string reply = terminal_->sendCommand(command);
-    if (isEcho(reply, command)) {
-        showInvalid(Outcome::Echo);
-        return std::nullopt;
-    }
-    return reply;
+    return terminal_->sendCommand(command);
 }
 
 int MemoryAccess::readMemory(std::int16_t id, std::int16_t address) {
@@ -168,7 +114,7 @@ int MemoryAccess::readMemory(std::int16_t id, std::int16_t address) {
         readCounter_ = 0;
     }
     // Characters 6 and 7 carry the byte (two hex digits: checkResponse saw to that).
-    return hexToValue(std::string_view(reply).substr(5, 2));
+    return hostlink::dataByte(reply);
 }
 
 int MemoryAccess::writeMemory(std::int16_t id, std::int16_t address, std::int16_t value) {

@@ -43,7 +43,7 @@ public:
     std::string checkResponse(const std::string& frame);
     // Sends a point-to-point command whose reply is not judged ("VM*"): the
     // reply (empty when none came), or nothing when the line is out of step
-    // or echoes the command (with the failure on the message line).
+    // (with the failure on the message line).
     std::optional<std::string> sendUnjudged(const std::string& command);
     // The byte 0..255, or -1.
     int readMemory(std::int16_t id, std::int16_t address);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "hostlink.h"
 #include "leadingnumber.h"
 
 namespace tarvelin {
@@ -61,8 +62,8 @@ bool Exchange::waitForENQ() {
     const std::int64_t deadline = clock_.nowMs() + timeout;
     for (;;) {
         const std::string got = line_.takeAll();
-        // Only a read that holds ENQ alone counts; anything else is thrown away.
-        if (got.size() == 1 && got.front() == kENQ) return true;
+        // Only a read of ENQ alone counts; anything else is thrown away.
+        if (hostlink::answersEnq(got)) return true;
         if (clock_.nowMs() >= deadline) return false;
         if (!waitUntil(deadline)) return false;
     }

@@ -4,13 +4,10 @@
 #include <functional>
 #include <string>
 
+#include "hostlink.h"
 #include "serialline.h"
 
 namespace tarvelin {
-
-inline constexpr char kENQ = '\x05';
-inline constexpr char kCR = '\r';
-inline constexpr char kLF = '\n';
 
 class Exchange {
 public:

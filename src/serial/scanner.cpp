@@ -4,7 +4,7 @@
 #include <set>
 
 #include "exchange.h"
-#include "hexdigits.h"
+#include "hostlink.h"
 #include "qtserialline.h"
 #include "readablebytes.h"
 
@@ -110,7 +110,7 @@ Prober::Wait Prober::callEnq(int ms, std::string& garbage) {
     const std::int64_t deadline = clock_.nowMs() + ms;
     for (;;) {
         const std::string got = line_.takeAll();
-        if (!got.empty() && got.find_first_not_of(kENQ) == std::string::npos) return Wait::Answered;
+        if (hostlink::answersEnq(got)) return Wait::Answered;
         garbage += got;
         if (line_.lost()) return Wait::Lost;
         if (stopped()) return Wait::Stopped;
@@ -172,24 +172,25 @@ std::optional<TryResult> Prober::identify(TryResult r) {
         ir = ask("IR*", times_.replyWaitMs);
     }
     if (ir.how == Wait::Lost || ir.how == Wait::Stopped) return ended(ir.how);
-    if (ir.text.rfind("IR*", 0) == 0) {
+    const hostlink::Identification id =
+        ir.how == Wait::Answered ? hostlink::identify(ir.text) : hostlink::Identification{};
+    if (id.outcome == Outcome::Echo) {
         r.kind = K::Echo;
         return r;
     }
-    if (ir.how != Wait::Answered || ir.text.size() < 4 || ir.text.compare(0, 2, "IR") != 0 ||
-        hexDigitValue(ir.text[2]) < 0 || hexDigitValue(ir.text[3]) < 0) {
+    if (id.outcome != Outcome::Success) {
         r.kind = K::Invalid;
         r.detail = ir.text.empty() ? "no reply to \"IR*\"" : shown(ir.text);
         return r;
     }
-    r.station = parseHexDigits(std::string_view(ir.text).substr(2, 2));
+    r.station = id.station;
 
     const Wait how = callEnq(times_.replyWaitMs, garbage);
     if (how == Wait::Lost || how == Wait::Stopped) return ended(how);
     if (how == Wait::Answered) {
         const Reply vm = ask("VM*", times_.replyWaitMs);
         if (vm.how == Wait::Lost || vm.how == Wait::Stopped) return ended(vm.how);
-        if (vm.how == Wait::Answered && vm.text.size() > 2) r.firmware = vm.text.substr(2, 10);
+        if (vm.how == Wait::Answered) r.firmware = hostlink::firmwareOf(vm.text);
     }
     r.kind = K::Found;
     return r;

@@ -174,7 +174,7 @@ private slots:
         row("IR echoed", "IR", "", "IR*", -1, Outcome::Echo);
         row("no IR: as no reply", "IR", "", "XY01", -1, Outcome::NoResponse);
         row("VM* answered: not judged", "VM", "", "XY", 1, ok);
-        row("VM* echoed", "VM", "", "VM*", -1, Outcome::Echo);
+        row("VM* answered by VM*: not judged", "VM", "", "VM*", 1, ok);
         row("a reply waits before VM*: nothing sent", "VM", good + "\r", "VM", -1, Outcome::OutOfStep);
     }
 

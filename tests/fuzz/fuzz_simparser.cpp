@@ -1,6 +1,7 @@
 // The simulated controller's request parser, fed any bytes in any chunks.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string_view>
 
 #include "sim/controller.h"
@@ -9,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;
     korvex::Config config;
     config.station = data[0];
-    config.crlf = data[0] & 1;
+    config.lineEnd = data[0] & 1 ? korvex::LineEnd::CRLF : korvex::LineEnd::CR;
+    config.style = korvex::kReplyStyles[(data[0] >> 1) % std::size(korvex::kReplyStyles)];
     korvex::Controller controller(config);
     std::size_t i = 1;
     while (i < size) {
@@ -19,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         i += chunk.size();
         for (const std::string& reply : controller.receive(chunk)) {
             // Every reply is a lone ENQ or ends in its line end.
-            if (reply != "\x05" && (reply.empty() || reply.back() != (config.crlf ? '\n' : '\r'))) __builtin_trap();
+            if (reply != "\x05" && (reply.empty() || reply.back() != (data[0] & 1 ? '\n' : '\r')))
+                __builtin_trap();
         }
     }
     return 0;

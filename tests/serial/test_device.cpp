@@ -94,7 +94,7 @@ private slots:
         QFETCH(QString, reply);
         QFETCH(QStringList, requests);
         korvex::Config config;
-        config.crlf = crlf;
+        config.lineEnd = crlf ? korvex::LineEnd::CRLF : korvex::LineEnd::CR;
         config.faults.splitReplies = pieces;
         Rig rig(config);
         QVERIFY(rig.opened);

@@ -25,6 +25,8 @@ const QByteArray read524 = "@01MRC02D*\r", read525 = "@01MRA827*\r", wrote = "@0
 }  // namespace
 
 Q_DECLARE_METATYPE(korvex::Faults)
+Q_DECLARE_METATYPE(korvex::LineEnd)
+Q_DECLARE_METATYPE(korvex::ReplyStyle)
 
 class TestSimulator : public QObject {
     Q_OBJECT
@@ -32,12 +34,13 @@ private slots:
     // Requests in pieces as they arrive; the replies due after the last piece.
     void replies_data() {
         QTest::addColumn<int>("station");
-        QTest::addColumn<bool>("crlf");
+        QTest::addColumn<korvex::LineEnd>("lineEnd");
         QTest::addColumn<QByteArrayList>("pieces");
         QTest::addColumn<QByteArrayList>("expected");
         const auto row = [](const char* name, int station, bool crlf, const QByteArrayList& pieces,
                             const QByteArrayList& expected) {
-            QTest::newRow(name) << station << crlf << pieces << expected;
+            QTest::newRow(name) << station << (crlf ? korvex::LineEnd::CRLF : korvex::LineEnd::CR) << pieces
+                                << expected;
         };
         row("ENQ, alone", 1, false, {ENQ}, {ENQ});
         row("IR* station 10", 10, false, {"IR*\r"}, {"IR0A\r"});
@@ -48,6 +51,8 @@ private slots:
         row("MR station 255 at 0", 255, false, {"@FFMR00005F*\r"}, {"@FFMR005F*\r"});
         row("MR the first MAC byte", 1, false, {"@01MRFF105F*\r"}, {"@01MR025C*\r"});
         row("MR CR LF", 1, true, {mr524}, {"@01MRC02D*\r\n"});
+        QTest::newRow("MR LF") << 1 << korvex::LineEnd::LF << QByteArrayList{mr524}
+                               << QByteArrayList{"@01MRC02D*\n"};
         row("MW station 0", 0, false, {"@00MW020CC058*\r"}, {"@00MW5A*\r"});
         row("MENABLE", 1, false, {enable}, {"@01ME49*\r"});
         row("reboot", 1, false, {reboot}, {"@01Mw7B*\r"});
@@ -66,11 +71,46 @@ private slots:
 
     void replies() {
         QFETCH(int, station);
-        QFETCH(bool, crlf);
+        QFETCH(korvex::LineEnd, lineEnd);
         QFETCH(QByteArrayList, pieces);
         QFETCH(QByteArrayList, expected);
-        Controller c({.station = station, .crlf = crlf, .faults = {}});
+        Controller c({.station = station, .lineEnd = lineEnd, .faults = {}});
         QCOMPARE(feed(c, pieces), expected);
+    }
+
+    // Each reply style's answer to each kind of request, station 1 (0x1A
+    // where the station's digits show the style).
+    void styles_data() {
+        QTest::addColumn<korvex::ReplyStyle>("style");
+        QTest::addColumn<int>("station");
+        QTest::addColumn<QByteArrayList>("requests");
+        QTest::addColumn<QByteArrayList>("expected");
+        using S = korvex::ReplyStyle;
+        const QByteArrayList all = {"IR*\r", "VM*\r", mr524, mw524, enable, reboot, "@01XX41*\r"};
+        const auto row = [](const char* name, S style, int station, const QByteArrayList& requests,
+                            const QByteArrayList& expected) {
+            QTest::newRow(name) << style << station << requests << expected;
+        };
+        row("short", S::Short, 1, all,
+            {"IR01\r", "VMKRVX-E1.07\r", read524, wrote, "@01ME49*\r", "@01Mw7B*\r", "@01ER56*\r"});
+        row("repeat", S::Repeat, 1, all,
+            {"IR01*\r", "VMKRVX-E1.07*\r", read524, mw524, enable, reboot, "@01ER56*\r"});
+        row("endcode", S::EndCode, 1, all,
+            {"IR01\r", "VMKRVX-E1.07\r", "@01MRC0002D*\r", "@01MW020C99002A*\r", "@01MENABLE000D*\r",
+             "@01Mw40110000800077*\r", "@01ER56*\r"});
+        row("bare", S::Bare, 1, all,
+            {"IR01\r", "VMKRVX-E1.07\r", "@01MRC0\r", "@01MW\r", "@01ME\r", "@01Mw\r", "@01ER\r"});
+        row("lower", S::Lower, 1, {mr524, mw524}, {"@01MRc00d*\r", "@01MW5b*\r"});
+        row("lower, station 1A", S::Lower, 0x1A, {"IR*\r", "@1AMR020C5E*\r"}, {"IR1a\r", "@1AMRc07c*\r"});
+    }
+
+    void styles() {
+        QFETCH(korvex::ReplyStyle, style);
+        QFETCH(int, station);
+        QFETCH(QByteArrayList, requests);
+        QFETCH(QByteArrayList, expected);
+        Controller c({.station = station, .faults = {}, .style = style});
+        for (qsizetype i = 0; i < requests.size(); ++i) QCOMPARE(feed(c, {requests[i]}).join(), expected[i]);
     }
 
     // One request at a time; its reply ("" for none).

@@ -58,7 +58,7 @@ void Bench::apply(Op op, Fault fault, int address) {
     if (fault == Fault::TwiceAt) f.twiceAtAddress = address;
     if (fault == Fault::LateAt) f.lateAtAddress = address;
     if (fault == Fault::IgnoreWriteAt) f.ignoreWriteAtAddress = address;
-    if (fault == Fault::CrLf) controller().config().crlf = true;
+    if (fault == Fault::CrLf) controller().config().lineEnd = korvex::LineEnd::CRLF;
     if (fault == Fault::Split) f.splitReplies = 3;
     if (fault == Fault::LostAt)
         sim.setHook([isFor](ScriptedLine& l, const std::string& w) {
@@ -80,7 +80,7 @@ void Bench::apply(Op op, Fault fault, int address) {
 
 void Bench::settle() {
     controller().config().faults = {};
-    controller().config().crlf = false;
+    controller().config().lineEnd = korvex::LineEnd::CR;
     controller().restartFaults();
     sim.setHook({});
     busy_ = false;
