@@ -140,6 +140,15 @@ std::string Controller::framedReply(int station, std::string_view mnemonic, std:
 
 void Controller::reply(int address, std::string text, std::vector<std::string>& replies) {
     const Faults& faults = config_.faults;
+    if (address == faults.damageAtAddress && text.size() > 6 && text[4] == 'R') text[6] = 'G';
+    const std::size_t star = text.rfind('*');
+    if (address == faults.badFcsAtAddress && star != std::string::npos && star >= 2) {
+        // The last check digit one higher, in its own case.
+        char& digit = text[star - 1];
+        const int value = (tarvelin::hexDigitValue(digit) + 1) & 15;
+        digit = "0123456789ABCDEF"[value];
+        if (config_.style == ReplyStyle::Lower) digit = lower(std::string(1, digit)).front();
+    }
     if (address == faults.lateAtAddress && held_.empty()) {
         held_ = std::move(text);
         return;

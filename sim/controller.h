@@ -65,6 +65,8 @@ struct Faults {
     int twiceAtAddress = -1;               // the reply to MR/MW at this address is sent twice
     int lateAtAddress = -1;                // ... is held back, sent behind the next reply that is no ENQ
     bool echo = false;                     // the line sends back every byte, ahead of any reply (see above)
+    int damageAtAddress = -1;              // the byte of the MR reply at this address arrives spoilt ("CG")
+    int badFcsAtAddress = -1;              // the FCS of the reply to MR/MW at this address is wrong
 };
 
 // How a controller words its replies, within what the host-link leaves open

@@ -49,8 +49,14 @@ bool MemoryAccess::lineInStep() {
     // A late LF of a CR LF line end is harmless; anything else is an answer to
     // no command of ours, and every reply after it would belong to the
     // command before.
-    const std::string waiting = terminal_->takePending();
-    if (waiting.find_first_not_of("\r\n") == std::string::npos) return true;
+    // Everything that waits, not just the first read of it: an adapter may
+    // hand a late LF over apart from a whole reply behind it.
+    constexpr int kMostReads = 64;  // a line that babbles on is out of step all the same
+    for (int read = 0; read < kMostReads; ++read) {
+        const std::string waiting = terminal_->takePending();
+        if (waiting.empty()) return true;
+        if (waiting.find_first_not_of("\r\n") != std::string::npos) break;
+    }
     showInvalid(Outcome::OutOfStep);
     return false;
 }

@@ -16,6 +16,7 @@
 #include "serial/exchange.h"
 #include "serial/frame.h"
 #include "serial/hexdigits.h"
+#include "serial/hostlink.h"
 #include "serial/leadingnumber.h"
 #include "serial/portconnection.h"
 #include "serial/qtserialline.h"
@@ -24,6 +25,8 @@
 
 using namespace tarvelin;
 using tarvelin::test::ScriptedLine;
+
+Q_DECLARE_METATYPE(tarvelin::Outcome)
 
 namespace {
 
@@ -199,6 +202,114 @@ private slots:
     }
 
     // The time-out box is read afresh for every wait.
+    // The reply rules, one table for each question asked of a reply: does
+    // this read answer the ENQ call ("enq"), does this reply answer this frame
+    // and which byte does it carry ("confirm"), which station answered "IR*"
+    // ("ir"), which firmware did "VM*" give ("vm"). Frames for station 1:
+    // MR reads 524, MW writes C0 there.
+    void replies_data() {
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<Outcome>("outcome");  // confirm, ir
+        QTest::addColumn<QString>("value");    // the byte or station in decimal, the firmware, "yes"/"no"
+        const auto framed = [](int station, std::string body) {
+            return bytes(appendFCS(static_cast<std::int16_t>(station), body));
+        };
+        const QByteArray mr = framed(1, "MR020C"), mw = framed(1, "MW020CC0");
+        const QByteArray enable = framed(1, "MENABLE"), reboot = framed(1, "Mw4011000080");
+        const auto row = [](const char* name, const char* question, const QByteArray& request,
+                            const QByteArray& reply, Outcome outcome, const QString& value = {}) {
+            QTest::newRow(name) << question << request << reply << outcome << value;
+        };
+        using O = Outcome;
+        const O ok = O::Success, invalid = O::InvalidResponse;
+        row("MR short", "confirm", mr, framed(1, "MRC0"), ok, "192");
+        row("MR end code after the byte", "confirm", mr, framed(1, "MRC000"), ok, "192");
+        row("MR the address after the byte", "confirm", mr, framed(1, "MRC0020C"), ok, "192");
+        row("MR without FCS and *", "confirm", mr, "@01MRC0", ok, "192");
+        row("MR lower-case digits and FCS", "confirm", mr,
+            framed(1, "MRc0").toLower().replace("@01mr", "@01MR"), ok, "192");
+        row("MR ends in * without FCS", "confirm", mr, "@01MRC0*", ok, "192");
+        row("MR the request repeated: echo", "confirm", mr, mr, O::Echo);
+        row("MR ENQ and the request: echo", "confirm", mr, "\x05" + mr, O::Echo);
+        row("MR wrong FCS", "confirm", mr, "@01MRC02E*", invalid);
+        row("MR wrong FCS after an end code", "confirm", mr, "@01MRC100*", invalid);
+        row("MR one data digit", "confirm", mr, "@01MR5", invalid);
+        row("MR data digits not hex", "confirm", mr, framed(1, "MRxy"), invalid);
+        row("MR answered as MW", "confirm", mr, framed(1, "MW"), invalid);
+        row("MR lower-case m", "confirm", mr, framed(1, "mRC0"), invalid);
+        row("MR another station", "confirm", mr, framed(2, "MRC0"), invalid);
+        row("MR station digits in lower case", "confirm", framed(0x1A, "MR020C"),
+            framed(0x1A, "MRC0").toLower(), invalid);
+        row("MR too short", "confirm", mr, "@01", invalid);
+        row("MR two replies, CR between", "confirm", mr, framed(1, "MRC0") + "\r" + framed(1, "MRC0"),
+            O::OutOfStep);
+        row("MR two replies, LF between", "confirm", mr, framed(1, "MRC0") + "\n" + framed(1, "MRC0"),
+            O::OutOfStep);
+        row("MR nothing", "confirm", mr, "", O::NoResponse);
+        row("MW short", "confirm", mw, framed(1, "MW"), ok);
+        row("MW the request repeated", "confirm", mw, mw, ok);
+        row("MW end code after the echoed command", "confirm", mw, framed(1, "MW020CC000"), ok);
+        row("MW end code alone", "confirm", mw, framed(1, "MW00"), ok);
+        row("MW bare", "confirm", mw, "@01MW", ok);
+        row("MW lower-case FCS", "confirm", mw, "@01MW5b*", ok);
+        row("MW answered as MR", "confirm", mw, framed(1, "MR"), invalid);
+        row("MW wrong FCS", "confirm", mw, "@01MW00*", invalid);
+        row("MW the request with a wrong FCS", "confirm", mw, mw.left(mw.size() - 2) + "0*", invalid);
+        row("MENABLE short", "confirm", enable, framed(1, "ME"), ok);
+        row("MENABLE the request repeated", "confirm", enable, enable, ok);
+        row("MENABLE end code after the echoed command", "confirm", enable, framed(1, "MENABLE00"), ok);
+        row("MENABLE judged by four characters", "confirm", enable, "@01MX", ok);
+        row("MENABLE another station", "confirm", enable, framed(2, "ME"), invalid);
+        row("reboot the request repeated", "confirm", reboot, reboot, ok);
+        row("reboot bare", "confirm", reboot, "@01Mw", ok);
+        row("IR station 1", "ir", "IR*", "IR01", ok, "1");
+        row("IR with *", "ir", "IR*", "IR01*", ok, "1");
+        row("IR lower-case station digits", "ir", "IR*", "IR1a", ok, "26");
+        row("IR more after the station", "ir", "IR*", "IR0A00*", ok, "10");
+        row("IR without the station", "ir", "IR*", "IR", invalid);
+        row("IR one digit", "ir", "IR*", "IR1*", invalid);
+        row("IR echoed", "ir", "IR*", "IR*", O::Echo);
+        row("IR ENQ, then echoed", "ir", "IR*", "\x05\x05IR*", O::Echo);
+        row("IR lower-case ir: no answer", "ir", "IR*", "ir01", O::NoResponse);
+        row("IR something else: no answer", "ir", "IR*", "XY01", O::NoResponse);
+        row("IR nothing", "ir", "IR*", "", O::NoResponse);
+        row("VM ten characters", "vm", "VM*", "VMKRVX-E1.07", ok, "KRVX-E1.07");
+        row("VM shorter", "vm", "VM*", "VME1.07", ok, "E1.07");
+        row("VM longer: cut at ten", "vm", "VM*", "VMKRVX-E1.07-B12", ok, "KRVX-E1.07");
+        row("VM with *: cut at ten", "vm", "VM*", "VMKRVX-E1.07*", ok, "KRVX-E1.07");
+        row("VM alone", "vm", "VM*", "VM", ok, "");
+        row("VM one character", "vm", "VM*", "V", ok, "");
+        row("ENQ alone", "enq", "", "\x05", ok, "yes");
+        row("ENQ twice: an echoing converter's and the controller's", "enq", "", "\x05\x05", ok, "yes");
+        row("ENQ after a character", "enq", "", "X\x05", ok, "no");
+        row("ENQ before a character", "enq", "", "\x05X", ok, "no");
+        row("ENQ after a left LF", "enq", "", "\n\x05", ok, "no");
+        row("ENQ nothing read", "enq", "", "", ok, "no");
+    }
+
+    void replies() {
+        QFETCH(QString, question);
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, reply);
+        QFETCH(Outcome, outcome);
+        QFETCH(QString, value);
+        if (question == "confirm") {
+            QCOMPARE(hostlink::confirm(str(request), str(reply)), outcome);
+            if (outcome == Outcome::Success && !value.isEmpty())
+                QCOMPARE(QString::number(hostlink::dataByte(str(reply))), value);
+        } else if (question == "ir") {
+            const hostlink::Identification id = hostlink::identify(str(reply));
+            QCOMPARE(id.outcome, outcome);
+            QCOMPARE(id.station, value.isEmpty() ? -1 : value.toInt());
+        } else if (question == "vm") {
+            QCOMPARE(QString::fromStdString(hostlink::firmwareOf(str(reply))), value);
+        } else {
+            QCOMPARE(hostlink::answersEnq(str(reply)) ? "yes" : "no", value);
+        }
+    }
+
     void timeoutReadAfresh() {
         ScriptedLine line;
         QVERIFY(line.open().ok());

@@ -58,6 +58,8 @@ void Bench::apply(Op op, Fault fault, int address) {
     if (fault == Fault::TwiceAt) f.twiceAtAddress = address;
     if (fault == Fault::LateAt) f.lateAtAddress = address;
     if (fault == Fault::IgnoreWriteAt) f.ignoreWriteAtAddress = address;
+    if (fault == Fault::DamagedAt) f.damageAtAddress = address;
+    if (fault == Fault::BadFcsAt) f.badFcsAtAddress = address;
     if (fault == Fault::CrLf) controller().config().lineEnd = korvex::LineEnd::CRLF;
     if (fault == Fault::Split) f.splitReplies = 3;
     if (fault == Fault::LostAt)
@@ -81,6 +83,7 @@ void Bench::apply(Op op, Fault fault, int address) {
 void Bench::settle() {
     controller().config().faults = {};
     controller().config().lineEnd = korvex::LineEnd::CR;
+    controller().config().style = korvex::ReplyStyle::Short;
     controller().restartFaults();
     sim.setHook({});
     busy_ = false;

@@ -44,6 +44,8 @@ enum class Fault {
     Split,           // every reply comes in three pieces
     Loopback,        // a loopback plug: the line sends back what it gets, nothing else
     Echo,            // an echoing converter in front of a working controller
+    DamagedAt,       // the byte of the read reply there has a digit that is no hex digit
+    BadFcsAt,        // the reply there carries a wrong check sum (nothing to see in replies without one)
 };
 
 class Bench final : public HeadlessDirectory {

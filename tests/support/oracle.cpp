@@ -303,6 +303,11 @@ Expectation expect(Bench& bench, Op op, Fault fault, int address) {
             failure = Outcome::NoResponse;
         else if (here && fault == Fault::OtherStationAt)
             failure = Outcome::InvalidResponse;
+        else if (here && fault == Fault::DamagedAt && s.what != Step::Write)
+            failure = Outcome::InvalidResponse;
+        else if (here && fault == Fault::BadFcsAt &&
+                 bench.controller().config().style != korvex::ReplyStyle::Bare)
+            failure = Outcome::InvalidResponse;
         else if (here && fault == Fault::LostAt)
             failure = Outcome::LineLost;
         else if ((fault == Fault::NoEnable && s.what == Step::Enable) ||
@@ -326,7 +331,8 @@ Expectation expect(Bench& bench, Op op, Fault fault, int address) {
             return e;
         }
         if (s.what == Step::Version)
-            e.state["version"] = fault == Fault::NoVersion ? "" : bench.controller().config().version.c_str();
+            e.state["version"] =
+                fault == Fault::NoVersion ? "" : bench.controller().config().version.substr(0, 10).c_str();
         if (s.what == Step::ReadFlag) e.state["PLCconfig"] = signedText(e.memory[566]);
         if (s.what == Step::Version || s.what == Step::Enable) continue;
         count(s.what == Step::Write ? writes : reads);
