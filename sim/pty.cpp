@@ -277,6 +277,16 @@ void PtySimulator::setLineEnd(LineEnd end) {
     controller_.config().lineEnd = end;
 }
 
+void PtySimulator::setStyle(ReplyStyle style) {
+    std::lock_guard lock(mutex_);
+    controller_.config().style = style;
+}
+
+void PtySimulator::setVersion(const std::string& version) {
+    std::lock_guard lock(mutex_);
+    controller_.config().version = version;
+}
+
 void PtySimulator::setStation(int station) {
     std::lock_guard lock(mutex_);
     controller_.config().station = station;

@@ -50,6 +50,8 @@ public:
     // Replaces the faults and begins their counts afresh.
     void setFaults(const Faults& faults);
     void setLineEnd(LineEnd end);
+    void setStyle(ReplyStyle style);
+    void setVersion(const std::string& version);
     void setStation(int station);
     // Answers only while the line is set to `baud` (as the tool sets the
     // pseudo-terminal); at any other speed every chunk from the tool gets

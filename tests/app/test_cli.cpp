@@ -30,6 +30,9 @@ using tarvelin::test::EndToEnd;
 using tarvelin::test::NotifierScope;
 using namespace tarvelin::test;
 
+Q_DECLARE_METATYPE(korvex::ReplyStyle)
+Q_DECLARE_METATYPE(korvex::LineEnd)
+
 namespace {
 
 struct Run {
@@ -159,6 +162,67 @@ private slots:
         QCOMPARE(r.code, code);
         for (const QString& text : shown) QVERIFY2((r.out + r.err).contains(text), qPrintable(r.out + r.err));
         if (code == 2 || code == 3 || code == 5) QVERIFY(sim_.log().empty());
+    }
+
+    // A controller of each reply style the tool accepts, through the real
+    // port: retrieved, stored with read-back and reboot, compared,
+    // provisioned from a plan and found by the scan.
+    void styles_data() {
+        QTest::addColumn<korvex::ReplyStyle>("style");
+        QTest::addColumn<korvex::LineEnd>("lineEnd");
+        QTest::addColumn<int>("station");
+        QTest::addColumn<QString>("firmware");  // what the controller says; the tool shows ten characters
+        using S = korvex::ReplyStyle;
+        using E = korvex::LineEnd;
+        QTest::newRow("short, CR") << S::Short << E::CR << 1 << "KRVX-E1.07";
+        QTest::newRow("repeat, CR LF") << S::Repeat << E::CRLF << 2 << "KRVX-E1.07";
+        QTest::newRow("endcode, LF") << S::EndCode << E::LF << 3 << "KRVX-E1.07-B12";
+        QTest::newRow("bare, CR") << S::Bare << E::CR << 4 << "E1.07";
+        QTest::newRow("lower, CR LF") << S::Lower << E::CRLF << 0x1A << "KRVX-E1.07";
+    }
+
+    void styles() {
+        QFETCH(korvex::ReplyStyle, style);
+        QFETCH(korvex::LineEnd, lineEnd);
+        QFETCH(int, station);
+        QFETCH(QString, firmware);
+        sim_.setStyle(style);
+        sim_.setLineEnd(lineEnd);
+        sim_.setStation(station);
+        sim_.setVersion(firmware.toStdString());
+        const auto restore = qScopeGuard([this] {
+            sim_.setStyle(korvex::ReplyStyle::Short);
+            sim_.setLineEnd(korvex::LineEnd::CR);
+            sim_.setStation(1);
+            sim_.setVersion("KRVX-E1.07");
+        });
+        const QString before = dir_.filePath("before.json"), after = dir_.filePath("after.json");
+        const QString plan = dir_.filePath("plan.csv");
+        QCOMPARE(runCli(on({"retrieve", "all", "--json", "-o", before})).code, 0);
+        QVERIFY(readAll(before).contains(("\"version\": \"" + firmware.left(10) + '"').toUtf8()));
+        const int reboots = sim_.rebootCount();
+        const Run stored =
+            runCli(on({"store", "basic", "--set", "IP=10.0.0.7", "--verify", "--reboot", "--yes"}));
+        QVERIFY2(stored.code == 0, qPrintable(stored.err));
+        QCOMPARE(sim_.rebootCount(), reboots + 1);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(&sim_.memory()[524]), 4),
+                 QByteArray("\x0A\0\0\x07", 4));
+        QCOMPARE(runCli(on({"retrieve", "all", "--json", "-o", after})).code, 0);
+        const Run same = runCli(on({"compare", "all", "--profile", after}));
+        QCOMPARE(same.code, 0);
+        QCOMPARE(runCli(on({"compare", "basic", "--profile", before})).code, 8);
+        QVERIFY(writeAll(plan, "MAC,IP,hostName\n02:4B:58:00:12:34,10.0.0.9,Styled\n"));
+        const Run provisioned = runCli(on({"provision", "--plan", plan, "--yes"}));
+        QVERIFY2(provisioned.code == 0, qPrintable(provisioned.err));
+        QCOMPARE(sim_.memory()[527], 9);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(&sim_.memory()[666]), 7),
+                 QByteArray("Styled\0", 7));
+        const Run found =
+            runCli({"scan", "--port", QString::fromStdString(sim_.devicePath()), "--baud", "9600"});
+        QCOMPARE(found.code, 0);
+        QVERIFY2(
+            found.out.contains(QStringLiteral("station %1, firmware %2").arg(station).arg(firmware.left(10))),
+            qPrintable(found.out));
     }
 
     // A store changes what it names and nothing else: what it does not name is

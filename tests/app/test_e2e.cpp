@@ -17,6 +17,7 @@ using tarvelin::test::control;
 using tarvelin::test::EndToEnd;
 
 Q_DECLARE_METATYPE(tarvelin::Block)
+Q_DECLARE_METATYPE(korvex::ReplyStyle)
 
 class TestE2E : public QObject {
     Q_OBJECT
@@ -27,15 +28,19 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("address");
-        QTest::addColumn<QByteArray>("bytes");  // what the controller holds there
+        QTest::addColumn<QByteArray>("bytes");          // what the controller holds there
+        QTest::addColumn<korvex::ReplyStyle>("style");  // how the controller words its replies
+        using S = korvex::ReplyStyle;
         QTest::newRow("basic retrieve") << Block::Basic << false << "hostName"
-                                        << "Press 7" << 666 << QByteArray("Press 7\0", 8);
-        QTest::newRow("basic store") << Block::Basic << true << "svrport"
-                                     << "9081" << 520 << QByteArray("\x23\x79");
-        QTest::newRow("advanced retrieve") << Block::Advanced << false << "ADzcal(2)"
-                                           << "-45" << 588 << QByteArray("\xFF\xD3");
-        QTest::newRow("advanced store") << Block::Advanced << true << "TIP2(0)"
-                                        << "8" << 689 << QByteArray("\x08");
+                                        << "Press 7" << 666 << QByteArray("Press 7\0", 8) << S::Short;
+        QTest::newRow("basic store, acknowledged by the request repeated")
+            << Block::Basic << true << "svrport"
+            << "9081" << 520 << QByteArray("\x23\x79") << S::Repeat;
+        QTest::newRow("advanced retrieve, lower-case digits")
+            << Block::Advanced << false << "ADzcal(2)"
+            << "-45" << 588 << QByteArray("\xFF\xD3") << S::Lower;
+        QTest::newRow("advanced store, end codes") << Block::Advanced << true << "TIP2(0)"
+                                                   << "8" << 689 << QByteArray("\x08") << S::EndCode;
     }
 
     // A store follows a retrieve of its window, so it must change nothing but
@@ -47,8 +52,10 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, address);
         QFETCH(QByteArray, bytes);
+        QFETCH(korvex::ReplyStyle, style);
         EndToEnd e2e;
         QVERIFY(e2e.ready());
+        e2e.sim().setStyle(style);
         const korvex::Memory expected = test::factoryWith(address, bytes);
         if (!store) e2e.sim().setMemory(expected);
         e2e.retrieve(block);
