@@ -3,8 +3,8 @@
 #include <cctype>
 #include <utility>
 
+#include "base/hexdigits.h"
 #include "serial/frame.h"
-#include "serial/hexdigits.h"
 
 namespace korvex {
 

@@ -15,9 +15,9 @@
 #include <optional>
 #include <string>
 
-#include "config/plan.h"
+#include "base/readablebytes.h"
+#include "config/macid.h"
 #include "pty.h"
-#include "serial/readablebytes.h"
 #include "tarvelin_version.h"
 
 namespace {

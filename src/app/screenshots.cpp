@@ -10,10 +10,10 @@
 #include <QWidget>
 
 #include "aboutdialog.h"
-#include "advanced/advancedwindow.h"
-#include "basic/basicwindow.h"
+#include "advanced/ui/advancedwindow.h"
+#include "basic/ui/basicwindow.h"
 #include "confirmdialog.h"
-#include "serial/serialcommwindow.h"
+#include "serial/ui/serialcommwindow.h"
 #include "windowregistry.h"
 
 namespace tarvelin {

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QString>
 
-#include "serial/named.h"
+#include "serial/ui/named.h"
 
 namespace tarvelin {
 

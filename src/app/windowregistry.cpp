@@ -4,11 +4,11 @@
 #include <QWidget>
 
 #include "aboutdialog.h"
-#include "advanced/advancedwindow.h"
-#include "basic/basicwindow.h"
+#include "advanced/ui/advancedwindow.h"
+#include "basic/ui/basicwindow.h"
 #include "config/busy.h"
 #include "confirmdialog.h"
-#include "serial/serialcommwindow.h"
+#include "serial/ui/serialcommwindow.h"
 
 namespace tarvelin {
 

@@ -2,13 +2,15 @@
 
 #include <cmath>
 
+#include "base/hexdigits.h"
+#include "base/leadingnumber.h"
 #include "serial/frame.h"
-#include "serial/hexdigits.h"
-#include "serial/leadingnumber.h"
 
 namespace tarvelin {
 
-std::string getHexString2(std::int16_t value) { return hexAtLeastTwo(value); }
+std::string getHexString2(std::int16_t value) {
+    return hexAtLeastTwo(value);
+}
 
 std::string getHexString(std::int16_t value) {
     const std::string text = hexAtLeastTwo(value);
@@ -37,7 +39,9 @@ std::string asLatin1(const QString& text) {
 }
 }  // namespace
 
-double numericValue(const QString& text) { return leadingNumber(asLatin1(text)); }
+double numericValue(const QString& text) {
+    return leadingNumber(asLatin1(text));
+}
 
 std::optional<std::int64_t> readWholeNumber(const QString& text) {
     const double rounded = std::nearbyint(numericValue(text));  // half to even
@@ -58,7 +62,9 @@ std::optional<std::int32_t> textToInteger32(const QString& text) {
     return static_cast<std::int32_t>(*v);
 }
 
-QString integerToText(std::int64_t value) { return QString::number(value); }
+QString integerToText(std::int64_t value) {
+    return QString::number(value);
+}
 
 QString integerToSignedText(std::int64_t value) {
     return value < 0 ? QString::number(value) : QStringLiteral(" ") + QString::number(value);
@@ -66,7 +72,8 @@ QString integerToSignedText(std::int64_t value) {
 
 QString shortestDecimal(double value) {
     if (value == 0) return QStringLiteral("0");  // also "-0"
-    if (value == std::nearbyint(value) && std::fabs(value) < 1e15) return QString::number(static_cast<qint64>(value));
+    if (value == std::nearbyint(value) && std::fabs(value) < 1e15)
+        return QString::number(static_cast<qint64>(value));
     return QString::number(value, 'g', 15);
 }
 
@@ -75,7 +82,9 @@ std::optional<std::array<Byte, 2>> packPort(std::int64_t value) {
     return std::array<Byte, 2>{static_cast<Byte>(value / 256), static_cast<Byte>(value % 256)};
 }
 
-int unpackPort(Byte high, Byte low) { return high * 256 + low; }
+int unpackPort(Byte high, Byte low) {
+    return high * 256 + low;
+}
 
 int firstCharacterWithoutByte(const QString& text, int limit) {
     const int n = std::min<int>(limit, static_cast<int>(text.size()));
@@ -87,7 +96,8 @@ int firstCharacterWithoutByte(const QString& text, int limit) {
 std::optional<Text16> packText16(const QString& text) {
     if (firstCharacterWithoutByte(text) >= 0) return std::nullopt;
     Text16 bytes{};
-    for (int i = 0; i < 16 && i < text.size(); ++i) bytes[static_cast<std::size_t>(i)] = static_cast<Byte>(text.at(i).unicode());
+    for (int i = 0; i < 16 && i < text.size(); ++i)
+        bytes[static_cast<std::size_t>(i)] = static_cast<Byte>(text.at(i).unicode());
     return bytes;
 }
 

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "base/outcome.h"
 #include "messageline.h"
-#include "serial/outcome.h"
 
 namespace tarvelin {
 

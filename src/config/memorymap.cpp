@@ -4,7 +4,6 @@
 #include "codecs.h"
 #include "form.h"
 #include "memoryaccess.h"
-#include "operations.h"
 
 namespace tarvelin {
 

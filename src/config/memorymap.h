@@ -69,7 +69,11 @@ std::optional<QString> validate(const Form& form, const MemoryMap& map);
 bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
                  const std::function<void(const Field&, int byte)>& onFlagByte = {});
 
-struct WrittenRow;
+// What one written row holds, for the read-back.
+struct WrittenRow {
+    const Field* field;
+    std::vector<int> bytes;
+};
 
 // Writes every writable row in order. `flagByte` gives the byte for the
 // flag-byte row when its turn comes. Stops at the first failed write (false).

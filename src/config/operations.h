@@ -7,8 +7,8 @@
 #include <functional>
 #include <optional>
 
+#include "base/outcome.h"
 #include "memorymap.h"
-#include "serial/outcome.h"
 
 namespace tarvelin {
 
@@ -48,12 +48,6 @@ Outcome storeBlock(Form& form, MemoryAccess& access, Terminal& terminal, const M
 // failed (its failure is on the message line).
 bool preReadFlagByte(FlagByteHolder& holder, MemoryAccess& access, std::int16_t id,
                      const std::function<void(int flags)>& keep);
-
-// What one written row holds, for the read-back.
-struct WrittenRow {
-    const Field* field;
-    std::vector<int> bytes;
-};
 
 // Reads every written row back: Success when all match; VerifyMismatch with
 // the difference on the message line ("Verify failed: Node Name reads

@@ -5,10 +5,10 @@
 #include <QJsonDocument>
 #include <cmath>
 
+#include "base/safefile.h"
 #include "codecs.h"
 #include "form.h"
 #include "headlessform.h"
-#include "serial/safefile.h"
 
 namespace tarvelin {
 

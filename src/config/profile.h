@@ -20,8 +20,8 @@
 #include <QString>
 #include <optional>
 
+#include "base/outcome.h"
 #include "memorymap.h"
-#include "serial/outcome.h"
 
 namespace tarvelin {
 

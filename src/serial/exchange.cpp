@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "base/leadingnumber.h"
 #include "hostlink.h"
-#include "leadingnumber.h"
 
 namespace tarvelin {
 

@@ -1,7 +1,7 @@
 #include "hostlink.h"
 
+#include "base/hexdigits.h"
 #include "frame.h"
-#include "hexdigits.h"
 
 namespace tarvelin::hostlink {
 

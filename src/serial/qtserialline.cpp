@@ -4,7 +4,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform.h"
+#include "base/platform.h"
 
 namespace tarvelin {
 
@@ -28,18 +28,28 @@ bool QtSerialLine::setSettings(const std::string& settings) {
     const int baud = QString::fromStdString(parts[0]).toInt(&ok);
     if (!ok || baud <= 0) return false;
     QSerialPort::Parity parity;
-    if (parts[1] == "N") parity = QSerialPort::NoParity;
-    else if (parts[1] == "E") parity = QSerialPort::EvenParity;
-    else if (parts[1] == "O") parity = QSerialPort::OddParity;
-    else return false;
+    if (parts[1] == "N")
+        parity = QSerialPort::NoParity;
+    else if (parts[1] == "E")
+        parity = QSerialPort::EvenParity;
+    else if (parts[1] == "O")
+        parity = QSerialPort::OddParity;
+    else
+        return false;
     QSerialPort::DataBits dataBits;
-    if (parts[2] == "7") dataBits = QSerialPort::Data7;
-    else if (parts[2] == "8") dataBits = QSerialPort::Data8;
-    else return false;
+    if (parts[2] == "7")
+        dataBits = QSerialPort::Data7;
+    else if (parts[2] == "8")
+        dataBits = QSerialPort::Data8;
+    else
+        return false;
     QSerialPort::StopBits stopBits;
-    if (parts[3] == "1") stopBits = QSerialPort::OneStop;
-    else if (parts[3] == "2") stopBits = QSerialPort::TwoStop;
-    else return false;
+    if (parts[3] == "1")
+        stopBits = QSerialPort::OneStop;
+    else if (parts[3] == "2")
+        stopBits = QSerialPort::TwoStop;
+    else
+        return false;
     baud_ = baud;
     parity_ = parity;
     dataBits_ = dataBits;
@@ -66,20 +76,20 @@ OpenResult QtSerialLine::open() {
     if (!port_->open(QIODevice::ReadWrite)) {
         OpenResult result;
         switch (port_->error()) {
-        case QSerialPort::DeviceNotFoundError:
-            result.error = OpenError::NoSuchDevice;
-            break;
-        case QSerialPort::PermissionError:
-            // The device is there and we may use it (inspectDevice said so):
-            // QSerialPort reports a held lock or an exclusive open this way.
-            result.error = OpenError::Busy;
-            break;
-        case QSerialPort::UnsupportedOperationError:
-            result.error = OpenError::NotSerialDevice;
-            break;
-        default:
-            result.error = OpenError::Other;
-            break;
+            case QSerialPort::DeviceNotFoundError:
+                result.error = OpenError::NoSuchDevice;
+                break;
+            case QSerialPort::PermissionError:
+                // The device is there and we may use it (inspectDevice said so):
+                // QSerialPort reports a held lock or an exclusive open this way.
+                result.error = OpenError::Busy;
+                break;
+            case QSerialPort::UnsupportedOperationError:
+                result.error = OpenError::NotSerialDevice;
+                break;
+            default:
+                result.error = OpenError::Other;
+                break;
         }
         result.detail = port_->errorString().toStdString();
         port_->clearError();
@@ -87,9 +97,9 @@ OpenResult QtSerialLine::open() {
     }
     if (!port_->setBaudRate(baud_) || !port_->setParity(parity_) || !port_->setDataBits(dataBits_) ||
         !port_->setStopBits(stopBits_) || !port_->setFlowControl(QSerialPort::NoFlowControl)) {
-        const OpenError error =
-            port_->error() == QSerialPort::UnsupportedOperationError ? OpenError::NotSerialDevice
-                                                                     : OpenError::BadSettings;
+        const OpenError error = port_->error() == QSerialPort::UnsupportedOperationError
+                                    ? OpenError::NotSerialDevice
+                                    : OpenError::BadSettings;
         std::string detail = port_->errorString().toStdString();
         port_->close();
         port_->clearError();
@@ -105,8 +115,12 @@ void QtSerialLine::close() {
     lost_ = false;
 }
 
-bool QtSerialLine::isOpen() const { return port_->isOpen(); }
+bool QtSerialLine::isOpen() const {
+    return port_->isOpen();
+}
 
-bool QtSerialLine::lost() const { return lost_; }
+bool QtSerialLine::lost() const {
+    return lost_;
+}
 
 }  // namespace tarvelin

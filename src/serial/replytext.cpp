@@ -1,6 +1,6 @@
 #include "replytext.h"
 
-#include "readablebytes.h"
+#include "base/readablebytes.h"
 
 namespace tarvelin {
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <set>
 
+#include "base/readablebytes.h"
 #include "exchange.h"
 #include "hostlink.h"
 #include "qtserialline.h"
-#include "readablebytes.h"
 
 namespace tarvelin {
 

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/platform.h"
+
 namespace tarvelin {
 
 class Clock {
@@ -20,23 +22,6 @@ public:
 class SteadyClock final : public Clock {
 public:
     std::int64_t nowMs() const override;
-};
-
-// Why a port could not be opened.
-enum class OpenError {
-    None,
-    Busy,              // another program (or another name of the same adapter) holds it
-    PermissionDenied,  // no right to open the device
-    NoSuchDevice,      // nothing at that name
-    NotSerialDevice,   // the name exists but is no serial device
-    BadSettings,       // the device refused the line settings
-    Other,
-};
-
-struct OpenResult {
-    OpenError error = OpenError::None;
-    std::string detail;  // the system's own words, if any
-    bool ok() const { return error == OpenError::None; }
 };
 
 class SerialLine {

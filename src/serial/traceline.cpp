@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "platform.h"
-#include "readablebytes.h"
-#include "safefile.h"
+#include "base/platform.h"
+#include "base/readablebytes.h"
+#include "base/safefile.h"
 
 namespace tarvelin {
 

@@ -22,7 +22,7 @@
 #include <optional>
 #include <string>
 
-#include "outcome.h"
+#include "base/outcome.h"
 #include "serialline.h"
 
 namespace tarvelin {

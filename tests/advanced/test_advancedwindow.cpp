@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "advanced/advancedform.h"
-#include "advanced/advancedwindow.h"
+#include "advanced/ui/advancedwindow.h"
 #include "support/windows.h"
 
 using namespace tarvelin;

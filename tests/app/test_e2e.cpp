@@ -9,7 +9,7 @@
 #include "config/form.h"
 #include "config/memoryaccess.h"
 #include "serial/portconnection.h"
-#include "serial/serialcommwindow.h"
+#include "serial/ui/serialcommwindow.h"
 #include "support/e2e.h"
 
 using namespace tarvelin;

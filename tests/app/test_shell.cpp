@@ -9,15 +9,15 @@
 #include <QtTest>
 
 #include "advanced/advancedmap.h"
-#include "advanced/advancedwindow.h"
+#include "advanced/ui/advancedwindow.h"
 #include "app/aboutdialog.h"
 #include "app/confirmdialog.h"
 #include "app/windowregistry.h"
 #include "basic/basicmap.h"
-#include "basic/basicwindow.h"
+#include "basic/ui/basicwindow.h"
 #include "config/busy.h"
 #include "config/profile.h"
-#include "serial/serialcommwindow.h"
+#include "serial/ui/serialcommwindow.h"
 #include "support/scriptedline.h"
 #include "support/testnotifier.h"
 

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "basic/basicform.h"
-#include "basic/basicwindow.h"
+#include "basic/ui/basicwindow.h"
 #include "config/memoryaccess.h"
 #include "support/windows.h"
 

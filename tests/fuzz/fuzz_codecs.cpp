@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/leadingnumber.h"
 #include "config/codecs.h"
-#include "serial/leadingnumber.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!std::isfinite(tarvelin::numericValue(text))) __builtin_trap();
         if (auto v = tarvelin::textToInteger(text); v && (*v < -32768 || *v > 32767)) __builtin_trap();
         if (auto v = tarvelin::readWholeNumber(text); v) {
-            if (auto port = tarvelin::packPort(*v); port && tarvelin::unpackPort((*port)[0], (*port)[1]) != *v)
+            if (auto port = tarvelin::packPort(*v);
+                port && tarvelin::unpackPort((*port)[0], (*port)[1]) != *v)
                 __builtin_trap();
             (void)tarvelin::integerToSignedText(*v);
         }

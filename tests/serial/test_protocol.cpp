@@ -13,14 +13,14 @@
 #include <map>
 #include <tuple>
 
+#include "base/hexdigits.h"
+#include "base/leadingnumber.h"
+#include "base/readablebytes.h"
 #include "serial/exchange.h"
 #include "serial/frame.h"
-#include "serial/hexdigits.h"
 #include "serial/hostlink.h"
-#include "serial/leadingnumber.h"
 #include "serial/portconnection.h"
 #include "serial/qtserialline.h"
-#include "serial/readablebytes.h"
 #include "support/scriptedline.h"
 
 using namespace tarvelin;

@@ -9,11 +9,11 @@
 #include <QSerialPort>
 #include <QTest>
 
-#include "app/cli.h"
 #include "app/windowregistry.h"
+#include "cli/cli.h"
 #include "config/busy.h"
 #include "serial/scanner.h"
-#include "serial/serialcommwindow.h"
+#include "serial/ui/serialcommwindow.h"
 #include "sim/pty.h"
 #include "support/files.h"
 #include "support/scriptedline.h"

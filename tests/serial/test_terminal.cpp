@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "serial/serialcommwindow.h"
+#include "serial/ui/serialcommwindow.h"
 #include "support/scriptedline.h"
 #include "support/testnotifier.h"
 

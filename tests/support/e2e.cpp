@@ -8,11 +8,11 @@
 #include <QTest>
 #include <chrono>
 
-#include "advanced/advancedwindow.h"
+#include "advanced/ui/advancedwindow.h"
 #include "app/confirmdialog.h"
 #include "app/windowregistry.h"
-#include "basic/basicwindow.h"
-#include "serial/serialcommwindow.h"
+#include "basic/ui/basicwindow.h"
+#include "serial/ui/serialcommwindow.h"
 
 namespace tarvelin::test {
 

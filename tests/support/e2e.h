@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "config/profileactions.h"
+#include "config/ui/profileactions.h"
 #include "sim/pty.h"
 #include "support/testnotifier.h"
 

@@ -5,7 +5,7 @@
 // windows, on fake time.
 #pragma once
 
-#include "app/headlessdirectory.h"
+#include "commissioning/headlessdirectory.h"
 #include "config/memoryaccess.h"
 #include "serial/lineterminal.h"
 #include "support/messageline.h"

@@ -7,7 +7,7 @@
 #include <deque>
 #include <vector>
 
-#include "serial/notifier.h"
+#include "serial/ui/notifier.h"
 
 namespace tarvelin::test {
 

@@ -8,9 +8,9 @@
 #include <QTest>
 #include <string>
 
-#include "app/headlessdirectory.h"
+#include "commissioning/headlessdirectory.h"
 #include "config/busy.h"
-#include "config/widgetform.h"
+#include "config/ui/widgetform.h"
 #include "serial/terminal.h"
 #include "support/testnotifier.h"
 

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <map>
 
+#include "base/platform.h"
+#include "base/readablebytes.h"
 #include "clisupport.h"
-#include "serial/platform.h"
-#include "serial/readablebytes.h"
 #include "serial/scanner.h"
 
 namespace tarvelin::cli {

@@ -11,6 +11,7 @@
 #include "advanced/advancedform.h"
 #include "advanced/advancedmap.h"
 #include "advanced/advancedoperations.h"
+#include "base/safefile.h"
 #include "basic/basicform.h"
 #include "basic/basicmap.h"
 #include "basic/basicoperations.h"
@@ -19,7 +20,6 @@
 #include "config/busy.h"
 #include "config/form.h"
 #include "serial/hostlink.h"
-#include "serial/safefile.h"
 
 namespace tarvelin::cli {
 

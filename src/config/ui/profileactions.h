@@ -1,7 +1,7 @@
 // "Save Profile..." and "Load Profile..." of the configuration windows.
 #pragma once
 
-#include "memorymap.h"
+#include "config/memorymap.h"
 
 class QBoxLayout;
 class QWidget;

@@ -21,12 +21,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "base/safefile.h"
 #include "named.h"
 #include "notifier.h"
-#include "qtserialline.h"
-#include "replytext.h"
-#include "safefile.h"
-#include "traceline.h"
+#include "serial/qtserialline.h"
+#include "serial/replytext.h"
+#include "serial/traceline.h"
 
 namespace tarvelin {
 

@@ -23,17 +23,10 @@
 #include <optional>
 #include <vector>
 
-#include "serial/outcome.h"
+#include "base/outcome.h"
+#include "config/macid.h"
 
 namespace tarvelin {
-
-using MacId = std::array<std::uint8_t, 6>;
-
-// Six groups of one or two hex digits, all split by '-' (as the windows show
-// it: "2-4B-58-0-C3-5") or all by ':' ("02:4B:58:00:C3:05"); any case.
-std::optional<MacId> parseMacId(const QString& text);
-// "02:4B:58:00:C3:05".
-QString macIdText(const MacId& mac);
 
 // The profile keys a plan column or a --set name stands for: the four boxes
 // of a dotted address (left to right), or the name itself.

@@ -1,7 +1,7 @@
 // The message line of a configuration window over its `messageLabel`.
 #pragma once
 
-#include "messageline.h"
+#include "config/messageline.h"
 
 class QLabel;
 

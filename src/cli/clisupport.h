@@ -8,15 +8,15 @@
 #include <cstdio>
 
 #include "advanced/advancedform.h"
+#include "base/outcome.h"
+#include "base/platform.h"
 #include "basic/basicform.h"
 #include "cli.h"
+#include "commissioning/headlessdirectory.h"
 #include "config/headlessform.h"
 #include "config/memoryaccess.h"
 #include "config/messageline.h"
-#include "headlessdirectory.h"
 #include "serial/lineterminal.h"
-#include "serial/outcome.h"
-#include "serial/platform.h"
 
 namespace tarvelin::cli {
 

@@ -5,9 +5,9 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
-#include "profile.h"
-#include "serial/notifier.h"
-#include "serial/safefile.h"
+#include "base/safefile.h"
+#include "config/profile.h"
+#include "serial/ui/notifier.h"
 #include "widgetform.h"
 
 namespace tarvelin {

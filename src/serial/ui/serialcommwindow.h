@@ -11,12 +11,12 @@
 #include <string>
 
 #include "commandhistory.h"
-#include "exchange.h"
-#include "portconnection.h"
-#include "portenumerator.h"
-#include "scanner.h"
-#include "serialline.h"
-#include "terminal.h"
+#include "serial/exchange.h"
+#include "serial/portconnection.h"
+#include "serial/portenumerator.h"
+#include "serial/scanner.h"
+#include "serial/serialline.h"
+#include "serial/terminal.h"
 
 class QCheckBox;
 class QComboBox;

@@ -17,16 +17,16 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "basicoperations.h"
-#include "basicmap.h"
-#include "basicrules.h"
+#include "basic/basicmap.h"
+#include "basic/basicoperations.h"
+#include "basic/basicrules.h"
 #include "config/busy.h"
 #include "config/directory.h"
-#include "config/labelmessageline.h"
 #include "config/memoryaccess.h"
-#include "config/profileactions.h"
-#include "serial/notifier.h"
+#include "config/ui/labelmessageline.h"
+#include "config/ui/profileactions.h"
 #include "serial/terminal.h"
+#include "serial/ui/notifier.h"
 
 namespace tarvelin {
 

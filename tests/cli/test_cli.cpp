@@ -16,9 +16,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/cli.h"
 #include "basic/basicform.h"
 #include "basic/basicmap.h"
+#include "cli/cli.h"
 #include "config/headlessform.h"
 #include "config/memoryaccess.h"
 #include "config/profile.h"

@@ -6,8 +6,8 @@
 
 #include "advanced/advancedmap.h"
 #include "basic/basicmap.h"
+#include "commissioning/plan.h"
 #include "config/comparison.h"
-#include "config/plan.h"
 #include "serial/traceline.h"
 #include "support/files.h"
 #include "support/scriptedline.h"

@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/cli.h"
-#include "app/cliprovision.h"
-#include "serial/serialcommwindow.h"
+#include "cli/cli.h"
+#include "cli/cliprovision.h"
+#include "serial/ui/serialcommwindow.h"
 #include "sim/pty.h"
 #include "support/files.h"
 #include "support/simline.h"

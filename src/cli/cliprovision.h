@@ -12,8 +12,8 @@
 #include <set>
 #include <vector>
 
+#include "commissioning/plan.h"
 #include "config/comparison.h"
-#include "config/plan.h"
 #include "config/profile.h"
 #include "serial/lineterminal.h"
 

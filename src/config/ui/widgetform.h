@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "form.h"
+#include "config/form.h"
 
 class QLabel;
 class QLayout;

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "config/directory.h"
-#include "config/widgetform.h"
+#include "config/ui/widgetform.h"
 
 namespace tarvelin {
 

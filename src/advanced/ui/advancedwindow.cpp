@@ -10,15 +10,15 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "advancedoperations.h"
-#include "advancedmap.h"
-#include "advancedrules.h"
+#include "advanced/advancedmap.h"
+#include "advanced/advancedoperations.h"
+#include "advanced/advancedrules.h"
 #include "config/busy.h"
 #include "config/codecs.h"
-#include "config/labelmessageline.h"
 #include "config/memoryaccess.h"
-#include "config/profileactions.h"
-#include "serial/notifier.h"
+#include "config/ui/labelmessageline.h"
+#include "config/ui/profileactions.h"
+#include "serial/ui/notifier.h"
 
 namespace tarvelin {
 
@@ -291,7 +291,8 @@ void AdvancedWindow::setFocusOrder() {
           << QStringLiteral("ResetPLC") << QStringLiteral("SerialSetup") << QStringLiteral("closeButton");
     for (int address = 1; address <= 6; ++address)
         for (int index = 3; index >= 0; --index) order << member(QStringLiteral("TIP%1").arg(address), index);
-    order << QStringLiteral("LoadProfile") << QStringLiteral("SaveProfile") << QStringLiteral("VerifyAfterSave");
+    order << QStringLiteral("LoadProfile") << QStringLiteral("SaveProfile")
+          << QStringLiteral("VerifyAfterSave");
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(form_.widget(order.at(i - 1)), form_.widget(order.at(i)));
 }

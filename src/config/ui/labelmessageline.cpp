@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPalette>
 
-#include "serial/notifier.h"
+#include "serial/ui/notifier.h"
 
 namespace tarvelin {
 

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "config/widgetform.h"
+#include "config/ui/widgetform.h"
 
 class QCloseEvent;
 class QLabel;
