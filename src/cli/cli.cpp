@@ -119,14 +119,14 @@ QString helpText() {
 namespace {
 
 // What a control's value looks like in plain text output.
-QString plainValue(const Form& form, const QString& key, const QJsonValue& value) {
-    if (key == QLatin1String("AccessLevel")) {
+QString plainValue(const Form& form, const ProfileKey& key, const QJsonValue& value) {
+    if (key.kind == KeyKind::Level) {
         static const char* items[] = {"1 - Programmer", "2 - User", "3 - Visitor"};
-        const int index = form.selectedIndex(key);
+        const int index = form.selectedIndex(key.name);
         return index >= 0 && index < 3 ? QString::fromLatin1(items[index]) : QStringLiteral("(none)");
     }
     if (value.isNull()) return QStringLiteral("(none)");
-    if (key == QLatin1String("EnablePW") || key.endsWith(QLatin1String("trusted"))) return value.toString();
+    if (key.kind == KeyKind::Pair) return value.toString();
     return QLatin1Char('"') + value.toString() + QLatin1Char('"');
 }
 
@@ -421,8 +421,8 @@ int Session::retrieve(const QString& what) {
     const auto block = [&](const char* title, const Form& form, const QJsonObject& values,
                            const MemoryMap& map) {
         text += QStringLiteral("[%1]\n").arg(QString::fromLatin1(title));
-        for (const QString& key : profileKeys(map))
-            text += QStringLiteral("%1 = %2\n").arg(key, plainValue(form, key, values.value(key)));
+        for (const ProfileKey& key : profileKeysOf(map))
+            text += QStringLiteral("%1 = %2\n").arg(key.name, plainValue(form, key, values.value(key.name)));
     };
     text += QStringLiteral("[controller]\n");
     for (auto it = profile.controller.begin(); it != profile.controller.end(); ++it)

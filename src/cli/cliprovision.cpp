@@ -51,28 +51,14 @@ private:
     const std::function<bool()>& stop_;
 };
 
-// The profile keys a map row stands for.
-QStringList keysOfField(const Field& field) {
-    switch (field.encoding) {
-        case Encoding::PasswordFlag:
-            return {QStringLiteral("EnablePW")};
-        case Encoding::TrustFlags:
-            return {QStringLiteral("Tarvelintrusted"), QStringLiteral("MBtrusted")};
-        case Encoding::ZeroByte:
-        case Encoding::MacOctet:
-            return {};
-        default:
-            return {field.control};
-    }
-}
-
 // Reads the rows behind `keys` into the form, in the order the block travels.
 bool readRows(const MemoryMap& map, const QSet<QString>& keys, Form& form, MemoryAccess& access,
               std::int16_t id) {
+    QSet<const Field*> rows;
+    for (const ProfileKey& key : profileKeysOf(map))
+        if (keys.contains(key.name)) rows.insert(key.field);
     for (const Field& field : map) {
-        bool wanted = false;
-        for (const QString& key : keysOfField(field)) wanted = wanted || keys.contains(key);
-        if (!wanted) continue;
+        if (!rows.contains(&field)) continue;
         std::vector<int> bytes;
         for (std::int16_t address : field.addresses()) {
             const int value = access.readMemory(id, address);
