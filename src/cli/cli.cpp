@@ -259,7 +259,7 @@ std::optional<Options> parse(const QStringList& args, QString* error) {
     return o;
 }
 
-// "IP=10.0.0.7" sets IP(3)..IP(0); "IP(0)=7" one box.
+// "IP=10.0.0.7" sets IP(3)..IP(0); "IP(0)=7" one box. Read as a plan cell is.
 std::optional<QJsonObject> overrides(const QStringList& sets, QString* error) {
     QJsonObject values;
     for (const QString& set : sets) {
@@ -269,25 +269,12 @@ std::optional<QJsonObject> overrides(const QStringList& sets, QString* error) {
             return std::nullopt;
         }
         const QString name = set.left(eq);
-        const QString value = set.mid(eq + 1);
-        static const QStringList dotted{"IP",   "subnet", "gateway", "smtp", "DNS", "TIP1",
-                                        "TIP2", "TIP3",   "TIP4",    "TIP5", "TIP6"};
-        if (dotted.contains(name)) {
-            const QStringList parts = value.split(QLatin1Char('.'));
-            if (parts.size() != 4) {
-                *error = QStringLiteral("--set %1 takes a dotted address such as 10.0.0.7").arg(name);
-                return std::nullopt;
-            }
-            for (int j = 0; j < 4; ++j) values.insert(member(name, 3 - j), parts.at(j));
-            continue;
+        const auto named = valuesOfName(name, set.mid(eq + 1));
+        if (!named) {
+            *error = QStringLiteral("--set %1 takes a dotted address such as 10.0.0.7").arg(name);
+            return std::nullopt;
         }
-        if (name == QLatin1String("AccessLevel")) {
-            bool ok = false;
-            const int level = value.toInt(&ok);
-            values.insert(name, ok ? QJsonValue(level) : QJsonValue(value));
-            continue;
-        }
-        values.insert(name, value);
+        for (auto it = named->begin(); it != named->end(); ++it) values.insert(it.key(), it.value());
     }
     return values;
 }
