@@ -15,18 +15,6 @@ namespace {
 
 const QString kPLCconfig = QStringLiteral("PLCconfig");
 
-// One step of building the flag byte in `PLCconfig`: set `bit` when the
-// pair's "Yes" is chosen, else clear it (which also clears anything above the
-// lowest eight bits); the result goes back into the box.
-void applyPair(Form& form, const QString& pair, int bit) {
-    std::int32_t flags = textToInteger32(form.text(kPLCconfig)).value_or(0);
-    if (form.isChecked(member(pair, 0)))
-        flags |= bit;
-    else
-        flags &= ~bit & 0xFF;
-    form.setText(kPLCconfig, integerToSignedText(flags & 0xFF));
-}
-
 }  // namespace
 
 Outcome retrieveAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
@@ -53,9 +41,10 @@ Outcome updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& di
                                [&](int flags) { form.setText(kPLCconfig, integerToSignedText(flags)); });
     };
     steps.flagByte = [&] {
-        applyPair(form, QStringLiteral("Tarvelintrusted"), 4);
-        applyPair(form, QStringLiteral("MBtrusted"), 16);
-        return static_cast<int>(textToInteger(form.text(kPLCconfig)).value_or(0));
+        const int flags =
+            composeFlagByte(advancedMap(), form, textToInteger32(form.text(kPLCconfig)).value_or(0));
+        form.setText(kPLCconfig, integerToSignedText(flags));
+        return flags;
     };
     return storeBlock(form, access, directory.terminal(), advancedMap(), steps);
 }

@@ -21,8 +21,9 @@ const MemoryMap& basicMap() {
         m.push_back({QStringLiteral("Access Level"), QStringLiteral("AccessLevel"), Encoding::AccessLevel, 556});
         // The byte after the access level is always written 0, right after it.
         m.push_back({QStringLiteral("Access Level"), QString(), Encoding::ZeroByte, 557});
-        m.push_back({QStringLiteral("Configuration flags"), QStringLiteral("EnablePW"), Encoding::PasswordFlag,
-                     kFlagByteAddress});
+        // The flag byte: the basic window shows its password bit only.
+        m.push_back({QStringLiteral("Configuration flags"), QString(), Encoding::FlagByte, kFlagByteAddress});
+        m.back().bits = {{QStringLiteral("EnablePW"), 2}};
         m.push_back({QStringLiteral("Node Name"), QStringLiteral("hostName"), Encoding::Text16, 666});
         return m;
     }();

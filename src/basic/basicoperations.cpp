@@ -41,12 +41,8 @@ Outcome updateBasicParameters(Form& form, MemoryAccess& access, Directory& direc
     };
     steps.flagByte = [&] {
         const double held = std::nearbyint(holder.getPLCconfig());
-        int flags = held >= -32768 && held <= 32767 ? static_cast<int>(held) : 0;
-        if (form.isChecked(QStringLiteral("EnablePW(0)")))
-            flags |= 2;
-        else
-            flags &= 253;  // also clears anything above the lowest eight bits
-        flags &= 0xFF;
+        const int flags =
+            composeFlagByte(basicMap(), form, held >= -32768 && held <= 32767 ? static_cast<int>(held) : 0);
         holder.setPLCconfig(static_cast<std::int16_t>(flags));
         return flags;
     };

@@ -1,312 +1,17 @@
+// tarvelin-cli provision: a plan keyed by MAC ID, one controller or one
+// after another.
 #include "cliprovision.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QSet>
 #include <QThread>
 #include <csignal>
 
-#include "advanced/advancedform.h"
 #include "advanced/advancedmap.h"
-#include "advanced/advancedoperations.h"
-#include "base/safefile.h"
-#include "basic/basicform.h"
 #include "basic/basicmap.h"
-#include "basic/basicoperations.h"
-#include "cli.h"
 #include "clisupport.h"
-#include "config/busy.h"
-#include "config/form.h"
 #include "serial/hostlink.h"
 
 namespace tarvelin::cli {
-
-namespace {
-
-// A report grows by one line per controller; this is hundreds of thousands.
-constexpr qint64 kLargestReport = 64 * 1024 * 1024;
-// How often --loop looks for a controller coming or going.
-constexpr int kPollMs = 250;
-constexpr const char* kBackAfterReboot = "back after its reboot";
-
-// The terminal of one provisioning: after every command it asks whether to
-// stop, and if so makes the running store end after that command.
-class StoppableTerminal final : public Terminal {
-public:
-    StoppableTerminal(LineTerminal& inner, const std::function<bool()>& stop) : inner_(inner), stop_(stop) {}
-    bool openCommPort() override { return inner_.openCommPort(); }
-    std::string getCommport() override { return inner_.getCommport(); }
-    std::string sendCommand(const std::string& cmd) override {
-        std::string reply = inner_.sendCommand(cmd);
-        if (stop_ && stop_()) Busy::instance().requestAbort();
-        return reply;
-    }
-    bool linkLost() const override { return inner_.linkLost(); }
-    std::string takePending() override { return inner_.takePending(); }
-
-private:
-    LineTerminal& inner_;
-    const std::function<bool()>& stop_;
-};
-
-// The profile keys a map row stands for.
-QStringList keysOfField(const Field& field) {
-    switch (field.encoding) {
-        case Encoding::PasswordFlag:
-            return {QStringLiteral("EnablePW")};
-        case Encoding::TrustFlags:
-            return {QStringLiteral("Tarvelintrusted"), QStringLiteral("MBtrusted")};
-        case Encoding::ZeroByte:
-        case Encoding::MacOctet:
-            return {};
-        default:
-            return {field.control};
-    }
-}
-
-// Reads the rows behind `keys` into the form, in the order the block travels.
-bool readRows(const MemoryMap& map, const QSet<QString>& keys, Form& form, MemoryAccess& access,
-              std::int16_t id) {
-    for (const Field& field : map) {
-        bool wanted = false;
-        for (const QString& key : keysOfField(field)) wanted = wanted || keys.contains(key);
-        if (!wanted) continue;
-        std::vector<int> bytes;
-        for (std::int16_t address : field.addresses()) {
-            const int value = access.readMemory(id, address);
-            if (value < 0) return false;
-            bytes.push_back(value);
-        }
-        decodeInto(form, field, bytes);
-    }
-    return true;
-}
-
-QString resultOf(Outcome outcome, const QString& caption) {
-    switch (outcome) {
-        case Outcome::Success:
-            return QStringLiteral("stored");
-        case Outcome::VerifyMismatch:
-            return QStringLiteral("verify failed");
-        case Outcome::Refused:
-            return QStringLiteral("refused: ") + caption.trimmed();
-        case Outcome::Interrupted:
-            return QStringLiteral("interrupted");
-        case Outcome::PortNotOpened:
-            return QStringLiteral("port not opened");
-        case Outcome::InvalidResponse:
-        case Outcome::OutOfStep:
-        case Outcome::Echo:
-            return QStringLiteral("invalid response");
-        default:
-            return QStringLiteral("no response");
-    }
-}
-
-int exitOf(Outcome outcome) {
-    return outcome == Outcome::Interrupted ? kInterrupted : exitCodeOf(outcome);
-}
-
-// The values provisioning wants in one block: the base's, the row's over them.
-QJsonObject wantedValues(const Profile* base, const QJsonObject& row, bool basic) {
-    QJsonObject values;
-    if (base) values = (basic ? base->basic : base->advanced).value_or(QJsonObject());
-    for (auto it = row.begin(); it != row.end(); ++it) values.insert(it.key(), it.value());
-    return values;
-}
-
-QString shown(const QJsonValue& value) {
-    if (value.isString()) return QLatin1Char('"') + value.toString() + QLatin1Char('"');
-    if (value.isDouble()) return QString::number(value.toInteger());
-    return QStringLiteral("(none)");
-}
-
-}  // namespace
-
-ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup, std::FILE* err) {
-    ProvisionRecord record;
-    // The window objects of this controller: nothing carries over from the
-    // one before (above all not the flag byte).
-    StoppableTerminal stoppable(terminal, setup.stopRequested);
-    HeadlessDirectory directory(stoppable);
-    const auto stopped = [&] { return setup.stopRequested && setup.stopRequested(); };
-    const auto fail = [&](Outcome outcome, const QString& caption = QString()) {
-        record.result = resultOf(outcome, caption);
-        record.exitCode = exitOf(outcome);
-        return record;
-    };
-
-    std::optional<std::int16_t> id;
-    MacId mac{};
-    {
-        StreamMessageLine messages(err, 2);
-        MemoryAccess access(messages);
-        id = beginOperation(access, directory.terminal());
-        for (int i = 0; id && i < 6; ++i) {
-            const int byte = access.readMemory(*id, static_cast<std::int16_t>(-240 + i));  // 0xFF10..0xFF15
-            if (byte < 0) id.reset();
-            mac[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(byte);
-        }
-        if (!id) {
-            messages.finish();
-            explainLine(err, access);
-            return fail(access.lastOutcome());
-        }
-        record.station = *id;
-        record.mac = mac;
-    }
-    if (setup.skip) {
-        if (const QString reason = setup.skip(mac); !reason.isEmpty()) {
-            record.result = QStringLiteral("skipped: ") + reason;
-            return record;
-        }
-    }
-    const PlanRow* row = setup.plan->find(mac);
-    if (!row) {
-        record.result = QStringLiteral("not in plan");
-        record.exitCode = kNotInPlan;
-        return record;
-    }
-
-    struct Block {
-        bool basic;
-        HeadlessForm& form;
-        const MemoryMap& map;
-        QJsonObject wanted;
-        QSet<QString> keys;  // what to read: the plan's columns, and what the store keeps
-    };
-    std::vector<Block> blocks{
-        {true, directory.basic, basicMap(), wantedValues(setup.base, row->basic, true), {}},
-        {false, directory.advanced, advancedMap(), wantedValues(setup.base, row->advanced, false), {}}};
-    for (const PlanColumn& column : setup.plan->columns)
-        for (const QString& key : keysOfName(column.name)) blocks[column.basic ? 0 : 1].keys.insert(key);
-    for (Block& block : blocks) {
-        if (block.wanted.isEmpty()) continue;
-        for (const QString& key : profileKeys(block.map))
-            if (setup.check ? block.wanted.contains(key) : !block.wanted.contains(key))
-                block.keys.insert(key);
-    }
-
-    // What the controller holds now.
-    {
-        StreamMessageLine messages(err, 20);
-        MemoryAccess access(messages);
-        access.setTerminal(directory.terminal());
-        for (const Block& block : blocks) {
-            if (!readRows(block.map, block.keys, block.form, access, *id)) {
-                messages.finish();
-                explainLine(err, access);
-                return fail(access.lastOutcome());
-            }
-        }
-    }
-    const auto columnTexts = [&] {
-        QStringList texts;
-        for (const PlanColumn& column : setup.plan->columns)
-            texts << columnText(column.name, blockToJson(column.basic ? directory.basic : directory.advanced,
-                                                         column.basic ? basicMap() : advancedMap()));
-        return texts;
-    };
-    record.before = columnTexts();
-
-    if (setup.check) {
-        record.after = record.before;
-        for (const Block& block : blocks)
-            for (const Difference& d :
-                 differences(block.wanted, blockToJson(block.form, block.map), block.map))
-                record.differences.push_back(
-                    {block.basic ? QStringLiteral("basic") : QStringLiteral("advanced"), d});
-        record.result = record.differences.empty() ? QStringLiteral("matches") : QStringLiteral("differs");
-        record.exitCode = record.differences.empty() ? kSuccess : kDifferences;
-        return record;
-    }
-
-    // The stores: every byte read back; a reboot after the last block only.
-    const bool both = !blocks[0].wanted.isEmpty() && !blocks[1].wanted.isEmpty();
-    for (Block& block : blocks) {
-        if (block.wanted.isEmpty()) continue;
-        if (stopped()) return fail(Outcome::Interrupted);
-        applyBlock(block.wanted, block.form, block.map);
-        block.form.setChecked(QString::fromLatin1(kVerifyControl), true);
-        block.form.setChecked(QString::fromLatin1(kResetControl), setup.reboot && (!both || !block.basic));
-        StreamMessageLine messages(err, 30);
-        MemoryAccess access(messages);
-        const Outcome outcome = block.basic ? updateBasicParameters(block.form, access, directory)
-                                            : updateAdvancedParameters(block.form, access, directory);
-        messages.finish();
-        explainLine(err, access);
-        if (outcome != Outcome::Success) return fail(outcome, messages.caption());
-    }
-    record.after = columnTexts();
-    record.result = resultOf(Outcome::Success, QString());
-    return record;
-}
-
-QStringList reportHeader(const Plan& plan) {
-    QStringList header{QStringLiteral("time"), QStringLiteral("MAC"), QStringLiteral("station")};
-    for (const PlanColumn& column : plan.columns)
-        header << column.name + QStringLiteral(" before") << column.name + QStringLiteral(" after");
-    return header << QStringLiteral("result");
-}
-
-QStringList reportFields(const Plan& plan, const ProvisionRecord& record, const QString& time) {
-    QStringList fields{time, record.mac ? macIdText(*record.mac) : QString(),
-                       record.station >= 0 ? QString::number(record.station) : QString()};
-    for (qsizetype i = 0; i < static_cast<qsizetype>(plan.columns.size()); ++i)
-        fields << record.before.value(i) << record.after.value(i);
-    return fields << record.result;
-}
-
-namespace {
-
-// The report's text so far: empty for a missing or empty file; a report with
-// other columns is refused.
-Result<QByteArray> reportSoFar(const QString& path, const QStringList& header) {
-    const QString name = QDir::toNativeSeparators(path);
-    if (platform::fileKind(path) == platform::FileKind::Missing) return QByteArray();
-    const auto bytes = readSmallFile(path, kLargestReport);
-    if (!bytes)
-        return Failure{Outcome::WriteFailed,
-                       QStringLiteral("Report %1: %2").arg(name, bytes.failure().message)};
-    if (bytes->isEmpty()) return QByteArray();
-    const auto records = parseCsv(*bytes);
-    QStringList first;
-    if (records && !records->empty())
-        for (const CsvField& field : records->front()) first << field.value_or(QString());
-    if (first != header)
-        return Failure{
-            Outcome::WriteFailed,
-            QStringLiteral("Report %1 has other columns than this plan's report: give another file")
-                .arg(name)};
-    return *bytes;
-}
-
-}  // namespace
-
-Result<void> prepareReport(const QString& path, const QStringList& header) {
-    const auto text = reportSoFar(path, header);
-    if (!text) return text.failure();
-    if (!text->isEmpty()) return {};
-    if (auto written = writeFileAtomically(path, csvRecord(header)); !written)
-        return Failure{Outcome::WriteFailed,
-                       QStringLiteral("Cannot write %1: %2")
-                           .arg(QDir::toNativeSeparators(path), written.failure().message)};
-    return {};
-}
-
-Result<void> appendReport(const QString& path, const QStringList& header, const QStringList& fields) {
-    auto text = reportSoFar(path, header);
-    if (!text) return text.failure();
-    if (text->isEmpty()) *text = csvRecord(header);
-    if (!text->endsWith('\n')) *text += "\r\n";
-    if (auto written = writeFileAtomically(path, *text + csvRecord(fields)); !written)
-        return Failure{Outcome::WriteFailed,
-                       QStringLiteral("Cannot write %1: %2")
-                           .arg(QDir::toNativeSeparators(path), written.failure().message)};
-    return {};
-}
 
 namespace {
 
@@ -379,182 +84,159 @@ QString summaryOf(const ProvisionRecord& record) {
     return text + QLatin1Char('\n');
 }
 
-bool confirmed(std::FILE* in, std::FILE* err) {
-    if (!platform::isTerminal(in)) {
-        print(err, QStringLiteral("Not confirmed: give --yes to store without the question\n"));
-        return false;
-    }
-    print(err, QStringLiteral("Are you sure you want to overwrite existing Tarvelin configurations? [y/N] "));
-    char answer[16] = {};
-    if (!std::fgets(answer, sizeof answer, in) || (answer[0] != 'y' && answer[0] != 'Y')) {
-        print(err, QStringLiteral("Nothing stored.\n"));
-        return false;
-    }
-    return true;
-}
+// How often --loop looks for a controller coming or going.
+constexpr int kPollMs = 250;
+constexpr const char* kBackAfterReboot = "back after its reboot";
 
-}  // namespace
+// One run of the command: the plan, the base profile and the report, and
+// the controllers stored so far.
+class Provisioning {
+public:
+    Provisioning(const ProvisionOptions& options, std::FILE* out, std::FILE* err)
+        : options_(options), out_(out), err_(err) {}
 
-int provisionCommand(LineTerminal& terminal, const Clock& clock, const ProvisionOptions& options,
-                     std::FILE* out, std::FILE* err, std::FILE* in) {
-    if (options.plan.isEmpty()) {
-        print(err, QStringLiteral("provision needs --plan FILE\n"));
+    // Reads the plan and the base profile, readies the report and asks for
+    // confirmation: kSuccess, or the exit code that ends the run before
+    // anything is sent.
+    int prepare(std::FILE* in);
+    int once(LineTerminal& terminal);
+    int loop(LineTerminal& terminal, const Clock& clock);
+
+private:
+    ProvisionSetup setup();
+    int report(const ProvisionRecord& record);
+    void waitUntilGone(LineTerminal& terminal, const Clock& clock, int timeoutMs);
+
+    const ProvisionOptions& options_;
+    std::FILE* out_;
+    std::FILE* err_;
+    std::optional<Plan> plan_;
+    std::optional<Profile> base_;
+    QStringList header_;
+    std::set<MacId> stored_;
+    std::optional<MacId> rebooted_;  // stored and rebooted just now: its return is no new arrival
+};
+
+int Provisioning::prepare(std::FILE* in) {
+    if (options_.plan.isEmpty()) {
+        print(err_, QStringLiteral("provision needs --plan FILE\n"));
         return kUsage;
     }
-    const auto plan = readPlan(options.plan);
+    auto plan = readPlan(options_.plan);
     if (!plan) {
-        print(err, plan.failure().message + "\n");
+        print(err_, plan.failure().message + "\n");
         return exitCodeOf(plan.failure().outcome);
     }
-    std::optional<Profile> base;
-    if (!options.profile.isEmpty()) {
-        auto profile = readProfile(options.profile, &basicMap(), &advancedMap());
+    plan_ = std::move(*plan);
+    if (!options_.profile.isEmpty()) {
+        auto profile = readProfile(options_.profile, &basicMap(), &advancedMap());
         if (!profile) {
-            print(err, profile.failure().message + "\n");
+            print(err_, profile.failure().message + "\n");
             return exitCodeOf(profile.failure().outcome);
         }
-        base = std::move(*profile);
+        base_ = std::move(*profile);
     }
-    const QStringList header = reportHeader(*plan);
-    if (!options.report.isEmpty()) {
-        if (auto ready = prepareReport(options.report, header); !ready) {
-            print(err, ready.failure().message + "\n");
+    header_ = reportHeader(*plan_);
+    if (!options_.report.isEmpty()) {
+        if (auto ready = prepareReport(options_.report, header_); !ready) {
+            print(err_, ready.failure().message + "\n");
             return kOutputFailed;
         }
     }
-    if (!options.check && !options.yes && !confirmed(in, err)) return kUsage;
+    if (!options_.check && !options_.yes && !confirmed(in, err_)) return kUsage;
+    return kSuccess;
+}
 
-    InterruptScope scope;
-    std::set<MacId> stored;
-    std::optional<MacId> rebooted;  // stored and rebooted just now: its return is no new arrival
+ProvisionSetup Provisioning::setup() {
     ProvisionSetup setup;
-    setup.plan = &*plan;
-    setup.base = base ? &*base : nullptr;
-    setup.reboot = options.reboot;
-    setup.check = options.check;
+    setup.plan = &*plan_;
+    setup.base = base_ ? &*base_ : nullptr;
+    setup.reboot = options_.reboot;
+    setup.check = options_.check;
     setup.stopRequested = interrupted;
-    setup.skip = [&](const MacId& mac) {
-        if (rebooted == mac) return QString::fromLatin1(kBackAfterReboot);
-        if (!options.again && !options.check && stored.count(mac))
+    setup.skip = [this](const MacId& mac) {
+        if (rebooted_ == mac) return QString::fromLatin1(kBackAfterReboot);
+        if (!options_.again && !options_.check && stored_.count(mac))
             return QStringLiteral("provisioned earlier in this run");
         return QString();
     };
+    return setup;
+}
 
-    // One controller, reported.
-    const auto handle = [&](ProvisionRecord& record) {
-        const QDateTime now = QDateTime::currentDateTime();
-        const QString time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
-        print(out, summaryOf(record));
-        if (options.report.isEmpty()) return kSuccess;
-        if (auto appended = appendReport(options.report, header, reportFields(*plan, record, time));
-            !appended) {
-            print(err, appended.failure().message + "\n");
-            return kOutputFailed;
-        }
-        return kSuccess;
-    };
-
-    if (!options.loop) {
-        ProvisionRecord record = provisionOne(terminal, setup, err);
-        if (record.result == QLatin1String("port not opened")) return kPortNotOpen;  // nothing to report
-        const int reported = handle(record);
-        return reported != kSuccess ? reported : record.exitCode;
+// One controller, reported: its summary line, and its line in the report.
+int Provisioning::report(const ProvisionRecord& record) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
+    print(out_, summaryOf(record));
+    if (options_.report.isEmpty()) return kSuccess;
+    if (auto appended = appendReport(options_.report, header_, reportFields(*plan_, record, time));
+        !appended) {
+        print(err_, appended.failure().message + "\n");
+        return kOutputFailed;
     }
+    return kSuccess;
+}
 
-    const int timeoutMs = options.timeout.toInt() > 0 ? options.timeout.toInt() : 500;
+int Provisioning::once(LineTerminal& terminal) {
+    const ProvisionRecord record = provisionOne(terminal, setup(), err_);
+    if (record.result == QLatin1String("port not opened")) return kPortNotOpen;  // nothing to report
+    const int reported = report(record);
+    return reported != kSuccess ? reported : record.exitCode;
+}
+
+// Until the controller goes: the adapter gone, or two calls in a row unanswered.
+void Provisioning::waitUntilGone(LineTerminal& terminal, const Clock& clock, int timeoutMs) {
+    for (int unanswered = 0; unanswered < 2 && !interrupted();) {
+        pause(kPollMs);
+        const Presence presence = controllerAnswers(terminal, clock, timeoutMs);
+        unanswered = presence == Presence::Gone ? 2 : presence == Presence::Silent ? unanswered + 1 : 0;
+    }
+}
+
+int Provisioning::loop(LineTerminal& terminal, const Clock& clock) {
+    const int timeoutMs = options_.timeout.toInt() > 0 ? options_.timeout.toInt() : 500;
     std::string lastOpenMessage;
     terminal.onOpenFailure([&](const std::string& message) {
-        if (message != lastOpenMessage) print(err, QString::fromStdString(message) + "\n");
+        if (message != lastOpenMessage) print(err_, QString::fromStdString(message) + "\n");
         lastOpenMessage = message;
     });
+    const ProvisionSetup visit = setup();
     int firstFailure = kSuccess;
-    print(err, QStringLiteral("Waiting for a controller on %1 (Ctrl-C ends)\n")
-                   .arg(QString::fromStdString(terminal.getCommport())));
+    print(err_, QStringLiteral("Waiting for a controller on %1 (Ctrl-C ends)\n")
+                    .arg(QString::fromStdString(terminal.getCommport())));
     while (!interrupted()) {
         if (controllerAnswers(terminal, clock, timeoutMs) != Presence::Answers) {
             pause(kPollMs);
             continue;
         }
         lastOpenMessage.clear();
-        ProvisionRecord record = provisionOne(terminal, setup, err);
+        const ProvisionRecord record = provisionOne(terminal, visit, err_);
         // The controller just stored and rebooted answers again: the same
         // visit, nothing to do or say.
         if (record.result != QLatin1String("skipped: ") + QLatin1String(kBackAfterReboot)) {
-            rebooted.reset();
-            if (const int reported = handle(record); reported != kSuccess) return reported;
+            rebooted_.reset();
+            if (const int reported = report(record); reported != kSuccess) return reported;
             if (record.exitCode != kSuccess && firstFailure == kSuccess) firstFailure = record.exitCode;
             if (record.result == QLatin1String("stored")) {
-                stored.insert(*record.mac);
-                if (options.reboot) rebooted = record.mac;
+                stored_.insert(*record.mac);
+                if (options_.reboot) rebooted_ = record.mac;
             }
         }
         if (record.exitCode == kInterrupted) break;
-        // Until it goes: the adapter gone, or two calls in a row unanswered.
-        for (int unanswered = 0; unanswered < 2 && !interrupted();) {
-            pause(kPollMs);
-            const Presence presence = controllerAnswers(terminal, clock, timeoutMs);
-            unanswered = presence == Presence::Gone ? 2 : presence == Presence::Silent ? unanswered + 1 : 0;
-        }
-        if (!interrupted()) print(err, QStringLiteral("Waiting for the next controller (Ctrl-C ends)\n"));
+        waitUntilGone(terminal, clock, timeoutMs);
+        if (!interrupted()) print(err_, QStringLiteral("Waiting for the next controller (Ctrl-C ends)\n"));
     }
     return firstFailure;
 }
 
-int compareCommand(LineTerminal& terminal, const QString& what, const QString& profilePath, bool json,
-                   const std::function<int(const QByteArray&)>& writeResult, std::FILE* err) {
-    const bool all = what == QLatin1String("all");
-    if (!all && what != QLatin1String("basic") && what != QLatin1String("advanced")) {
-        print(err, QStringLiteral("compare takes basic, advanced or all\n"));
-        return kUsage;
-    }
-    if (profilePath.isEmpty()) {
-        print(err, QStringLiteral("compare needs --profile FILE\n"));
-        return kUsage;
-    }
-    const auto profile = readProfile(profilePath, &basicMap(), &advancedMap());
-    if (!profile) {
-        print(err, profile.failure().message + "\n");
-        return exitCodeOf(profile.failure().outcome);
-    }
-    const bool basic = (all && profile->basic) || what == QLatin1String("basic");
-    const bool advanced = (all && profile->advanced) || what == QLatin1String("advanced");
-    if ((basic && !profile->basic) || (advanced && !profile->advanced) || (!basic && !advanced)) {
-        print(err, all ? QStringLiteral("Profile %1 holds no settings\n").arg(profilePath)
-                       : QStringLiteral("Profile %1 holds no %2 settings\n").arg(profilePath, what));
-        return kUsage;
-    }
+}  // namespace
 
-    HeadlessDirectory directory(terminal);
-    QJsonArray found;
-    QString text;
-    for (const bool isBasic : {true, false}) {
-        if (isBasic ? !basic : !advanced) continue;
-        HeadlessForm& form = isBasic ? directory.basic : directory.advanced;
-        const MemoryMap& map = isBasic ? basicMap() : advancedMap();
-        StreamMessageLine messages(err, isBasic ? 15 : 16);
-        MemoryAccess access(messages);
-        const Outcome outcome = isBasic ? retrieveBasicParameters(form, access, directory)
-                                        : retrieveAdvancedParameters(form, access, directory);
-        messages.finish();
-        explainLine(err, access);
-        if (outcome != Outcome::Success) return exitCodeOf(outcome);
-        const QString block = isBasic ? QStringLiteral("basic") : QStringLiteral("advanced");
-        for (const Difference& d :
-             differences(isBasic ? *profile->basic : *profile->advanced, blockToJson(form, map), map)) {
-            found.append(QJsonObject{{QStringLiteral("block"), block},
-                                     {QStringLiteral("control"), d.key},
-                                     {QStringLiteral("profile"), d.wanted},
-                                     {QStringLiteral("controller"), d.held}});
-            text +=
-                QStringLiteral("%1: profile %2, controller %3\n").arg(d.key, shown(d.wanted), shown(d.held));
-        }
-    }
-    const QByteArray result = json ? QJsonDocument(QJsonObject{{QStringLiteral("differences"), found}})
-                                         .toJson(QJsonDocument::Indented)
-                                   : text.toUtf8();
-    if (const int written = writeResult(result); written != kSuccess) return written;
-    if (found.isEmpty()) print(err, QStringLiteral("No differences\n"));
-    return found.isEmpty() ? kSuccess : kDifferences;
+int provisionCommand(LineTerminal& terminal, const Clock& clock, const ProvisionOptions& options,
+                     std::FILE* out, std::FILE* err, std::FILE* in) {
+    Provisioning provisioning(options, out, err);
+    if (const int prepared = provisioning.prepare(in); prepared != kSuccess) return prepared;
+    InterruptScope scope;
+    return options.loop ? provisioning.loop(terminal, clock) : provisioning.once(terminal);
 }
 
 }  // namespace tarvelin::cli

@@ -1,6 +1,5 @@
-// tarvelin-cli's commissioning commands: "provision" (a plan keyed by MAC
-// ID, one controller or one after another) and "compare" (a profile against
-// what a controller holds).
+// tarvelin-cli provision: a plan keyed by MAC ID, one controller or one
+// after another; with --check it compares as "compare" does (clicompare.h).
 #pragma once
 
 #include <QJsonObject>
@@ -12,6 +11,7 @@
 #include <set>
 #include <vector>
 
+#include "clicompare.h"
 #include "commissioning/plan.h"
 #include "config/comparison.h"
 #include "config/profile.h"
@@ -76,10 +76,8 @@ struct ProvisionOptions {
     bool check = false;
 };
 
-// The commands, on the terminal's line; they print their results to `out`.
+// The command, on the terminal's line; it prints its results to `out`.
 int provisionCommand(LineTerminal& terminal, const Clock& clock, const ProvisionOptions& options,
                      std::FILE* out, std::FILE* err, std::FILE* in);
-int compareCommand(LineTerminal& terminal, const QString& what, const QString& profile, bool json,
-                   const std::function<int(const QByteArray&)>& writeResult, std::FILE* err);
 
 }  // namespace tarvelin::cli

@@ -50,6 +50,33 @@ private:
     std::size_t done_ = 0;
 };
 
+// The controllers found: a line each, or a JSON array of objects.
+QByteArray foundText(const std::vector<TryResult>& found, bool json) {
+    if (json) {
+        QJsonArray list;
+        for (const TryResult& r : found) {
+            list.append(QJsonObject{
+                {"port", text(r.port.name)},
+                {"device", text(r.port.device)},
+                {"baud", r.baud},
+                {"station", r.station},
+                {"firmware",
+                 QString::fromLatin1(r.firmware.data(), static_cast<qsizetype>(r.firmware.size()))}});
+        }
+        return QJsonDocument(list).toJson(QJsonDocument::Indented);
+    }
+    QByteArray result;
+    for (const TryResult& r : found) {
+        result += QStringLiteral("%1: %2 baud, station %3, firmware %4\n")
+                      .arg(text(portLabel(r.port)))
+                      .arg(r.baud)
+                      .arg(r.station)
+                      .arg(r.firmware.empty() ? QStringLiteral("unknown") : text(readableBytes(r.firmware)))
+                      .toUtf8();
+    }
+    return result;
+}
+
 }  // namespace
 
 int scan(const ScanRequest& request, std::FILE* out, std::FILE* err) {
@@ -88,30 +115,7 @@ int scan(const ScanRequest& request, std::FILE* out, std::FILE* err) {
                                    .arg(bauds.size())
                              : QStringLiteral("%1 controller(s) found.\n").arg(found.size()));
 
-    QByteArray result;
-    if (request.json) {
-        QJsonArray list;
-        for (const TryResult& r : found) {
-            list.append(QJsonObject{
-                {"port", text(r.port.name)},
-                {"device", text(r.port.device)},
-                {"baud", r.baud},
-                {"station", r.station},
-                {"firmware",
-                 QString::fromLatin1(r.firmware.data(), static_cast<qsizetype>(r.firmware.size()))}});
-        }
-        result = QJsonDocument(list).toJson(QJsonDocument::Indented);
-    } else {
-        for (const TryResult& r : found) {
-            result +=
-                QStringLiteral("%1: %2 baud, station %3, firmware %4\n")
-                    .arg(text(portLabel(r.port)))
-                    .arg(r.baud)
-                    .arg(r.station)
-                    .arg(r.firmware.empty() ? QStringLiteral("unknown") : text(readableBytes(r.firmware)))
-                    .toUtf8();
-        }
-    }
+    const QByteArray result = foundText(found, request.json);
     const auto size = static_cast<std::size_t>(result.size());
     if (size && (std::fwrite(result.constData(), 1, size, out) != size || std::fflush(out) != 0))
         return outputFailed(err, errno);

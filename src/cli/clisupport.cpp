@@ -3,6 +3,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "advanced/advancedmap.h"
+#include "advanced/advancedoperations.h"
+#include "basic/basicmap.h"
+#include "basic/basicoperations.h"
+
 namespace tarvelin::cli {
 
 void print(std::FILE* f, const QString& text) {
@@ -56,4 +61,70 @@ void explainLine(std::FILE* err, const MemoryAccess& access) {
                              "that answered twice or late). A loopback plug on the port, or a converter "
                              "that echoes what it sends, is a common cause as well.\n"));
 }
+
+bool confirmed(std::FILE* in, std::FILE* err) {
+    if (!platform::isTerminal(in)) {
+        print(err, QStringLiteral("Not confirmed: give --yes to store without the question\n"));
+        return false;
+    }
+    print(err, QStringLiteral("Are you sure you want to overwrite existing Tarvelin configurations? [y/N] "));
+    char answer[16] = {};
+    if (!std::fgets(answer, sizeof answer, in) || (answer[0] != 'y' && answer[0] != 'Y')) {
+        print(err, QStringLiteral("Nothing stored.\n"));
+        return false;
+    }
+    return true;
+}
+
+QString shown(const QJsonValue& value) {
+    if (value.isString()) return QLatin1Char('"') + value.toString() + QLatin1Char('"');
+    if (value.isDouble()) return QString::number(value.toInteger());
+    return QStringLiteral("(none)");
+}
+
+QString shownMacId(const Form& form) {
+    QStringList groups;
+    for (const Field& field : advancedMap())
+        if (field.encoding == Encoding::MacOctet) groups << form.text(field.control);
+    return groups.join(QLatin1Char('-'));
+}
+
+bool readRows(const MemoryMap& map, const std::function<bool(const Field&)>& wanted, Form& form,
+              MemoryAccess& access, std::int16_t id) {
+    for (const Field& field : map) {
+        if (!wanted(field)) continue;
+        std::vector<int> bytes;
+        for (std::int16_t address : field.addresses()) {
+            const int value = access.readMemory(id, address);
+            if (value < 0) return false;
+            bytes.push_back(value);
+        }
+        decodeInto(form, field, bytes);
+    }
+    return true;
+}
+
+const CliBlock& cliBlock(bool basic) {
+    static const CliBlock blocks[] = {
+        {QStringLiteral("basic"), basicMap, &HeadlessDirectory::basic, retrieveBasicParameters,
+         updateBasicParameters, 15},
+        {QStringLiteral("advanced"), advancedMap, &HeadlessDirectory::advanced, retrieveAdvancedParameters,
+         updateAdvancedParameters, 16},
+    };
+    return blocks[basic ? 0 : 1];
+}
+
+Ran runOperation(Operation operation, Form& form, Directory& directory, std::FILE* err, int marks) {
+    StreamMessageLine messages(err, marks);
+    MemoryAccess access(messages);
+    const Outcome outcome = operation(form, access, directory);
+    messages.finish();
+    explainLine(err, access);
+    return {outcome, messages.caption()};
+}
+
+Outcome retrieveBlock(const CliBlock& block, HeadlessDirectory& directory, std::FILE* err) {
+    return runOperation(block.retrieve, directory.*block.form, directory, err, block.retrieveMarks).outcome;
+}
+
 }  // namespace tarvelin::cli

@@ -3,9 +3,11 @@
 // code of each outcome.
 #pragma once
 
+#include <QJsonValue>
 #include <QString>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "advanced/advancedform.h"
 #include "base/outcome.h"
@@ -15,6 +17,7 @@
 #include "commissioning/headlessdirectory.h"
 #include "config/headlessform.h"
 #include "config/memoryaccess.h"
+#include "config/memorymap.h"
 #include "config/messageline.h"
 #include "serial/lineterminal.h"
 
@@ -34,6 +37,49 @@ int exitCodeOf(Outcome outcome);
 // message line's "Invalid response from Device!" alone would send the user
 // looking at the controller: says what is wrong on `err`.
 void explainLine(std::FILE* err, const MemoryAccess& access);
+
+// Asks on the terminal whether to overwrite the controller's configuration
+// (no terminal: says to give --yes). True when the answer is yes.
+bool confirmed(std::FILE* in, std::FILE* err);
+
+// A profile or plan value in a message: a text in quotes, a number, or "(none)".
+QString shown(const QJsonValue& value);
+
+// The MAC ID as the advanced window shows it ("2-4B-58-0-C3-5"): the MAC ID
+// rows of the advanced map, as a retrieve put them into `form`.
+QString shownMacId(const Form& form);
+
+// Reads the rows of `map` that `wanted` picks into the form, in the order the
+// block travels. False at the first failed read (its failure is on the
+// message line).
+bool readRows(const MemoryMap& map, const std::function<bool(const Field&)>& wanted, Form& form,
+              MemoryAccess& access, std::int16_t id);
+
+// A retrieve or store of the windows.
+using Operation = Outcome (*)(Form&, MemoryAccess&, Directory&);
+
+// One block as the commands reach it.
+struct CliBlock {
+    QString name;  // "basic", "advanced"
+    const MemoryMap& (*map)();
+    HeadlessForm HeadlessDirectory::*form;
+    Operation retrieve;
+    Operation store;
+    int retrieveMarks;  // the progress steps of its retrieve
+};
+const CliBlock& cliBlock(bool basic);
+
+struct Ran {
+    Outcome outcome;
+    QString caption;  // the message the operation ended with
+};
+// Runs one operation of the windows on a form, with its progress (`marks`
+// steps expected) and final message on `err`, and what is wrong with the
+// line when it was at fault.
+Ran runOperation(Operation operation, Form& form, Directory& directory, std::FILE* err, int marks);
+
+// The window's retrieve of a block into the directory's form, as Ran above.
+Outcome retrieveBlock(const CliBlock& block, HeadlessDirectory& directory, std::FILE* err);
 
 // The message line on standard error: the progress marks as a bar when it is
 // a terminal, and every final message as a line.

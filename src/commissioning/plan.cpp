@@ -19,22 +19,27 @@ namespace {
 // The most a plan may hold: thousands of rows.
 constexpr qint64 kLargestPlan = 4 * 1024 * 1024;
 
-const QStringList& dottedNames() {
-    static const QStringList names{"IP",   "subnet", "gateway", "smtp", "DNS", "TIP1",
-                                   "TIP2", "TIP3",   "TIP4",    "TIP5", "TIP6"};
-    return names;
+// The key `name` and whether it is the basic block's; empty when neither
+// block has it.
+std::optional<std::pair<ProfileKey, bool>> keyOfEitherBlock(const QString& name) {
+    if (auto key = findProfileKey(basicMap(), name)) return std::pair{*key, true};
+    if (auto key = findProfileKey(advancedMap(), name)) return std::pair{*key, false};
+    return std::nullopt;
 }
 
-bool numericKey(const QString& key) {
-    return key != QLatin1String("hostName") && key != QLatin1String("username") &&
-           key != QLatin1String("password") && key != QLatin1String("EnablePW") &&
-           !key.endsWith(QLatin1String("trusted"));
+// A dotted address: the name of four octet boxes ("IP" for IP(3) to IP(0)).
+bool dottedAddress(const QString& name) {
+    const auto first = keyOfEitherBlock(member(name, 0));
+    return first && first->first.field->encoding == Encoding::Octet;
 }
 
 QString valueText(const QString& key, const QJsonValue& value) {
     if (value.isDouble()) return QString::number(value.toInteger());
     if (!value.isString()) return QString();
-    return numericKey(key) ? value.toString().trimmed() : value.toString();
+    const auto known = keyOfEitherBlock(key);
+    const bool number =
+        known && known->first.kind == KeyKind::Text && known->first.field->encoding != Encoding::Text16;
+    return number ? value.toString().trimmed() : value.toString();
 }
 
 struct CsvState {
@@ -69,10 +74,26 @@ int noSpace(unsigned char) {
 }  // namespace
 
 QStringList keysOfName(const QString& name) {
-    if (!dottedNames().contains(name)) return {name};
+    if (!dottedAddress(name)) return {name};
     QStringList keys;
     for (int i = 3; i >= 0; --i) keys << member(name, i);
     return keys;
+}
+
+std::optional<QJsonObject> valuesOfName(const QString& name, const QString& text) {
+    const QStringList keys = keysOfName(name);
+    QJsonObject values;
+    if (keys.size() == 4) {
+        const QStringList parts = text.split(QLatin1Char('.'));
+        if (parts.size() != 4) return std::nullopt;
+        for (int j = 0; j < 4; ++j) values.insert(keys.at(j), parts.at(j));
+        return values;
+    }
+    const auto key = keyOfEitherBlock(name);
+    bool whole = false;
+    const int level = key && key->first.kind == KeyKind::Level ? text.toInt(&whole) : 0;
+    values.insert(name, whole ? QJsonValue(level) : QJsonValue(text));
+    return values;
 }
 
 QString columnText(const QString& column, const QJsonObject& values) {
@@ -130,43 +151,101 @@ QByteArray csvRecord(const QStringList& fields) {
     return line + "\r\n";
 }
 
-Result<Plan> parsePlan(const QByteArray& bytes, const QString& name) {
-    const auto fail = [&](const QString& why, Outcome outcome = Outcome::Unreadable) {
-        return Failure{outcome, QStringLiteral("Plan %1: %2").arg(name, why)};
-    };
-    auto records = parseCsv(bytes);
-    if (!records) return fail(records.failure().message);
-    if (records->empty()) return fail(QStringLiteral("no header row"));
-    const QStringList basicKeys = profileKeys(basicMap());
-    const QStringList advancedKeys = profileKeys(advancedMap());
+namespace {
 
-    // The header: MAC once, every other column a control, no control twice.
-    Plan plan;
-    int macColumn = -1;
+// The header: MAC once, every other column a control, no control twice. The
+// columns go into the plan; the MAC column's place is the result. A failure
+// is the text after "Plan NAME: ".
+Result<std::size_t> readHeader(const std::vector<CsvField>& header, Plan& plan) {
+    std::optional<std::size_t> macColumn;
     QSet<QString> named;
-    const std::vector<CsvField>& header = records->front();
     for (std::size_t i = 0; i < header.size(); ++i) {
         const QString column = header[i].value_or(QString());
         const QString where = QStringLiteral("row 1, column %1 \"%2\": ").arg(i + 1).arg(column);
         if (column == QLatin1String("MAC")) {
-            if (macColumn >= 0) return fail(where + QStringLiteral("a second MAC column"));
-            macColumn = static_cast<int>(i);
+            if (macColumn) return Failure{Outcome::Unreadable, where + QStringLiteral("a second MAC column")};
+            macColumn = i;
             continue;
         }
         PlanColumn planColumn{column, true};
         for (const QString& key : keysOfName(column)) {
-            const bool basic = basicKeys.contains(key);
-            if (!basic && !advancedKeys.contains(key))
-                return fail(where + QStringLiteral("not a setting of either window (a control name such as "
-                                                   "hostName or IP(0), or a dotted address such as IP)"));
-            if (named.contains(key)) return fail(where + QStringLiteral("%1 is named twice").arg(key));
+            const auto known = keyOfEitherBlock(key);
+            if (!known)
+                return Failure{
+                    Outcome::Unreadable,
+                    where + QStringLiteral("not a setting of either window (a control name such as "
+                                           "hostName or IP(0), or a dotted address such as IP)")};
+            if (named.contains(key))
+                return Failure{Outcome::Unreadable, where + QStringLiteral("%1 is named twice").arg(key)};
             named.insert(key);
-            planColumn.basic = basic;
+            planColumn.basic = known->second;
         }
         plan.columns.push_back(planColumn);
     }
-    if (macColumn < 0) return fail(QStringLiteral("row 1: no MAC column"));
+    if (!macColumn) return Failure{Outcome::Unreadable, QStringLiteral("row 1: no MAC column")};
+    return *macColumn;
+}
 
+// One cell's values into the row; `where` names the cell.
+std::optional<Failure> readCell(const PlanColumn& column, const QString& cell, const QString& where,
+                                PlanRow& row) {
+    const auto values = valuesOfName(column.name, cell);
+    if (!values)
+        return Failure{
+            Outcome::Unreadable,
+            where + QStringLiteral("\"%1\" is not a dotted address such as 10.0.0.7").arg(cell.left(40))};
+    const QString block = column.basic ? QStringLiteral("basic") : QStringLiteral("advanced");
+    if (auto problem = checkBlock(*values, column.basic ? basicMap() : advancedMap(), block))
+        return Failure{problem->outcome, where + problem->message};
+    QJsonObject& into = column.basic ? row.basic : row.advanced;
+    for (auto it = values->begin(); it != values->end(); ++it) into.insert(it.key(), it.value());
+    return std::nullopt;
+}
+
+// One record of the file (row `number` as a spreadsheet counts) as a plan row.
+Result<PlanRow> readRow(const std::vector<CsvField>& record, int number, const Plan& plan,
+                        std::size_t macColumn) {
+    PlanRow row;
+    row.number = number;
+    const QString macText = record[macColumn].value_or(QString());
+    const auto mac = parseMacId(macText);
+    if (!mac)
+        return Failure{Outcome::Unreadable,
+                       QStringLiteral("row %1, column MAC: \"%2\" is not a MAC ID such as 02:4B:58:00:C3:05 "
+                                      "or 2-4B-58-0-C3-5")
+                           .arg(number)
+                           .arg(macText.left(40))};
+    row.mac = *mac;
+    for (const PlanRow& earlier : plan.rows)
+        if (earlier.mac == row.mac)
+            return Failure{Outcome::Unreadable, QStringLiteral("row %1, column MAC: %2 is in row %3 already")
+                                                    .arg(number)
+                                                    .arg(macIdText(row.mac))
+                                                    .arg(earlier.number)};
+    std::size_t c = 0;
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        if (i == macColumn) continue;
+        const PlanColumn& column = plan.columns[c++];
+        if (!record[i]) continue;  // an empty cell names nothing
+        const QString where = QStringLiteral("row %1, column %2: ").arg(number).arg(column.name);
+        if (auto wrong = readCell(column, *record[i], where, row)) return *wrong;
+    }
+    return row;
+}
+
+}  // namespace
+
+Result<Plan> parsePlan(const QByteArray& bytes, const QString& name) {
+    const auto fail = [&](const Failure& failure) {
+        return Failure{failure.outcome, QStringLiteral("Plan %1: %2").arg(name, failure.message)};
+    };
+    auto records = parseCsv(bytes);
+    if (!records) return fail(records.failure());
+    if (records->empty()) return fail({Outcome::Unreadable, QStringLiteral("no header row")});
+    Plan plan;
+    const std::vector<CsvField>& header = records->front();
+    const auto macColumn = readHeader(header, plan);
+    if (!macColumn) return fail(macColumn.failure());
     for (std::size_t r = 1; r < records->size(); ++r) {
         const std::vector<CsvField>& record = (*records)[r];
         const int number = static_cast<int>(r) + 1;
@@ -174,55 +253,13 @@ Result<Plan> parsePlan(const QByteArray& bytes, const QString& name) {
         for (const CsvField& field : record) empty = empty && (!field || field->isEmpty());
         if (empty) continue;  // a spreadsheet's trailing ",,,"
         if (record.size() != header.size())
-            return fail(QStringLiteral("row %1: %2 fields, but the header has %3")
-                            .arg(number)
-                            .arg(record.size())
-                            .arg(header.size()));
-        PlanRow row;
-        row.number = number;
-        const QString macText = record[static_cast<std::size_t>(macColumn)].value_or(QString());
-        const auto mac = parseMacId(macText);
-        if (!mac)
-            return fail(QStringLiteral("row %1, column MAC: \"%2\" is not a MAC ID such as 02:4B:58:00:C3:05 "
-                                       "or 2-4B-58-0-C3-5")
-                            .arg(number)
-                            .arg(macText.left(40)));
-        row.mac = *mac;
-        for (const PlanRow& earlier : plan.rows)
-            if (earlier.mac == row.mac)
-                return fail(QStringLiteral("row %1, column MAC: %2 is in row %3 already")
-                                .arg(number)
-                                .arg(macIdText(row.mac))
-                                .arg(earlier.number));
-        std::size_t c = 0;
-        for (std::size_t i = 0; i < record.size(); ++i) {
-            if (static_cast<int>(i) == macColumn) continue;
-            const PlanColumn& column = plan.columns[c++];
-            const CsvField& cell = record[i];
-            if (!cell) continue;  // an empty cell names nothing
-            const QString where = QStringLiteral("row %1, column %2: ").arg(number).arg(column.name);
-            const QStringList keys = keysOfName(column.name);
-            QJsonObject values;
-            if (keys.size() == 4) {
-                const QStringList parts = cell->split(QLatin1Char('.'));
-                if (parts.size() != 4)
-                    return fail(where + QStringLiteral("\"%1\" is not a dotted address such as 10.0.0.7")
-                                            .arg(cell->left(40)));
-                for (int j = 0; j < 4; ++j) values.insert(keys.at(j), parts.at(j));
-            } else if (column.name == QLatin1String("AccessLevel")) {
-                bool ok = false;
-                const int level = cell->toInt(&ok);
-                values.insert(column.name, ok ? QJsonValue(level) : QJsonValue(*cell));
-            } else {
-                values.insert(column.name, *cell);
-            }
-            const QString block = column.basic ? QStringLiteral("basic") : QStringLiteral("advanced");
-            if (auto problem = checkBlock(values, column.basic ? basicMap() : advancedMap(), block))
-                return fail(where + problem->message, problem->outcome);
-            QJsonObject& into = column.basic ? row.basic : row.advanced;
-            for (auto it = values.begin(); it != values.end(); ++it) into.insert(it.key(), it.value());
-        }
-        plan.rows.push_back(std::move(row));
+            return fail({Outcome::Unreadable, QStringLiteral("row %1: %2 fields, but the header has %3")
+                                                  .arg(number)
+                                                  .arg(record.size())
+                                                  .arg(header.size())});
+        auto row = readRow(record, number, plan, *macColumn);
+        if (!row) return fail(row.failure());
+        plan.rows.push_back(std::move(*row));
     }
     return plan;
 }

@@ -32,6 +32,12 @@ namespace tarvelin {
 // of a dotted address (left to right), or the name itself.
 QStringList keysOfName(const QString& name);
 
+// The values a name and its text give, as a plan cell and --set read them: a
+// dotted address ("IP", "10.0.0.7") fills its four boxes, the access level
+// takes a whole number, any other control the text itself (checkBlock then
+// judges them). Empty when a dotted address is not four parts.
+std::optional<QJsonObject> valuesOfName(const QString& name, const QString& text);
+
 // The text of a plan column in a block's values: "10.0.0.7" for a dotted
 // address, "Press 7" for a text, "9080" for a number (no leading blank),
 // "Yes", "2"; empty for a value that is not there (or null).

@@ -9,15 +9,16 @@ namespace tarvelin {
 namespace {
 
 // What a store of the form would make of one key.
-bool sameStored(const Form& a, const Form& b, const QString& key, const MemoryMap& map) {
-    if (key == QLatin1String("EnablePW") || key.endsWith(QLatin1String("trusted")))
-        return a.isChecked(member(key, 0)) == b.isChecked(member(key, 0));
-    for (const Field& field : map) {
-        if (field.control != key) continue;
-        if (field.encoding == Encoding::AccessLevel) return a.selectedIndex(key) == b.selectedIndex(key);
-        return encodeFrom(a, field) == encodeFrom(b, field);
+bool sameStored(const Form& a, const Form& b, const ProfileKey& key) {
+    switch (key.kind) {
+        case KeyKind::Pair:
+            return a.isChecked(member(key.name, 0)) == b.isChecked(member(key.name, 0));
+        case KeyKind::Level:
+            return a.selectedIndex(key.name) == b.selectedIndex(key.name);
+        case KeyKind::Text:
+            break;
     }
-    return false;
+    return encodeFrom(a, *key.field) == encodeFrom(b, *key.field);
 }
 
 }  // namespace
@@ -29,10 +30,10 @@ std::vector<Difference> differences(const QJsonObject& wanted, const QJsonObject
     applyBlock(wanted, a, map);
     applyBlock(held, b, map);
     std::vector<Difference> out;
-    for (const QString& key : profileKeys(map)) {
-        if (!wanted.contains(key)) continue;
-        if (!held.contains(key) || !sameStored(a, b, key, map))
-            out.push_back({key, wanted.value(key), held.value(key)});
+    for (const ProfileKey& key : profileKeysOf(map)) {
+        if (!wanted.contains(key.name)) continue;
+        if (!held.contains(key.name) || !sameStored(a, b, key))
+            out.push_back({key.name, wanted.value(key.name), held.value(key.name)});
     }
     return out;
 }

@@ -68,13 +68,9 @@ void decodeInto(Form& form, const Field& field, const std::vector<int>& bytes) {
         case Encoding::AccessLevel:
             if (b >= 49 && b <= 51) form.setSelectedIndex(field.control, b - 49);
             break;
-        case Encoding::PasswordFlag:
-            choose(form, QStringLiteral("EnablePW"), (b & 2) != 0);
-            break;
-        case Encoding::TrustFlags:
-            form.setText(QStringLiteral("PLCconfig"), integerToSignedText(b));
-            choose(form, QStringLiteral("Tarvelintrusted"), (b & 4) != 0);
-            choose(form, QStringLiteral("MBtrusted"), (b & 16) != 0);
+        case Encoding::FlagByte:
+            if (!field.control.isEmpty()) form.setText(field.control, integerToSignedText(b));
+            for (const FlagBit& bit : field.bits) choose(form, bit.pair, (b & bit.value) != 0);
             break;
         case Encoding::Text16: {
             Text16 text{};
@@ -122,12 +118,19 @@ std::optional<std::vector<int>> encodeFrom(const Form& form, const Field& field)
             if (!bytes) return std::nullopt;
             return std::vector<int>(bytes->begin(), bytes->end());
         }
-        case Encoding::PasswordFlag:
-        case Encoding::TrustFlags:
+        case Encoding::FlagByte:
         case Encoding::MacOctet:
             break;
     }
     return std::nullopt;
+}
+
+int composeFlagByte(const MemoryMap& map, const Form& form, int held) {
+    int flags = held;
+    for (const Field& field : map)
+        for (const FlagBit& bit : field.bits)
+            flags = form.isChecked(member(bit.pair, 0)) ? flags | bit.value : flags & ~bit.value;
+    return flags & 0xFF;
 }
 
 std::optional<QString> validate(const Form& form, const MemoryMap& map) {
@@ -183,9 +186,7 @@ bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::in
             bytes.push_back(value);
         }
         decodeInto(form, field, bytes);
-        if (onFlagByte &&
-            (field.encoding == Encoding::PasswordFlag || field.encoding == Encoding::TrustFlags))
-            onFlagByte(field, bytes.front());
+        if (onFlagByte && field.encoding == Encoding::FlagByte) onFlagByte(field, bytes.front());
     }
     return true;
 }
@@ -195,7 +196,7 @@ bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std:
     for (const Field& field : map) {
         if (!field.writable()) continue;
         std::vector<int> bytes;
-        if (field.encoding == Encoding::PasswordFlag || field.encoding == Encoding::TrustFlags) {
+        if (field.encoding == Encoding::FlagByte) {
             bytes.push_back(flagByte());
         } else {
             auto encoded = encodeFrom(form, field);

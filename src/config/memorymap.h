@@ -18,26 +18,37 @@ class Form;
 class MemoryAccess;
 
 enum class Encoding {
-    Octet,         // one byte, plain decimal ("192"); 0..255
-    Port,          // two bytes, high first; decimal with a leading blank (" 9080"); 0..65535
-    Count,         // one byte, plain decimal; 0..255
-    AccessLevel,   // one byte: list position + 49 ("1" is 49); other bytes leave the list alone
-    ZeroByte,      // one byte written 0, never read
-    PasswordFlag,  // the flag byte 566 as the basic window sees it: bit value 2 <-> EnablePW
-    Text16,        // sixteen bytes of single-byte characters, zero-padded
-    TrustFlags,    // the flag byte 566 as the advanced window sees it: PLCconfig and the two pairs
-    Word,          // two bytes, high first; shown w, or w - 65536 when w > 32768, with a leading blank
-    SignedByte,    // one byte, decimal with a leading blank (" 3")
-    MacOctet,      // one byte shown as upper-case hex without leading zero; never written
+    Octet,        // one byte, plain decimal ("192"); 0..255
+    Port,         // two bytes, high first; decimal with a leading blank (" 9080"); 0..65535
+    Count,        // one byte, plain decimal; 0..255
+    AccessLevel,  // one byte: list position + 49 ("1" is 49); other bytes leave the list alone
+    ZeroByte,     // one byte written 0, never read
+    FlagByte,     // the flag byte 566: its bits in the row's option pairs (see FlagBit)
+    Text16,       // sixteen bytes of single-byte characters, zero-padded
+    Word,         // two bytes, high first; shown w, or w - 65536 when w > 32768, with a leading blank
+    SignedByte,   // one byte, decimal with a leading blank (" 3")
+    MacOctet,     // one byte shown as upper-case hex without leading zero; never written
+};
+
+// One bit of the flag byte at 566 and the option pair that shows it: the
+// pair's "Yes" (member 0) sets the bit, its "No" clears it. The byte is shared
+// by both windows; each block's row names the bits that block owns (EnablePW 2
+// in the basic block, Tarvelintrusted 4 and MBtrusted 16 in the advanced), and
+// the bits nobody owns are kept as the program holds them.
+struct FlagBit {
+    QString pair;  // "EnablePW"
+    int value;     // 2
 };
 
 struct Field {
-    QString label;     // how messages name the field: "Gateway", "Trusted IP #3"
-    QString control;   // the control: "gateway(3)", "svrport"
+    QString label;    // how messages name the field: "Gateway", "Trusted IP #3"
+    QString control;  // the control: "gateway(3)", "svrport"; the flag byte's row names the
+                      // box that shows the whole byte, or nothing (the basic window has none)
     Encoding encoding;
-    std::int16_t address;        // the first byte
-    std::int64_t low = 0;        // what a store accepts (numeric encodings)
+    std::int16_t address;  // the first byte
+    std::int64_t low = 0;  // what a store accepts (numeric encodings)
     std::int64_t high = 255;
+    std::vector<FlagBit> bits = {};  // the flag byte's row: the bits this block owns
 
     int width() const;
     bool readable() const { return encoding != Encoding::ZeroByte; }
@@ -54,9 +65,14 @@ void addOctets(MemoryMap& map, const QString& label, const QString& array, std::
 // Puts the bytes of one row into its control.
 void decodeInto(Form& form, const Field& field, const std::vector<int>& bytes);
 
-// The bytes a store writes for one row; the flag-byte rows are built by the
-// window's own store and are not handled here. Empty when the box's value
-// does not fit (validate() reports that first).
+// The flag byte a store of the block writes: `held` (the byte as the program
+// holds it) with each bit the map's flag-byte row owns set or cleared by its
+// option pair, and anything above the lowest eight bits cleared.
+int composeFlagByte(const MemoryMap& map, const Form& form, int held);
+
+// The bytes a store writes for one row; the flag-byte row is built by the
+// window's own store (composeFlagByte) and is not handled here. Empty when
+// the box's value does not fit (validate() reports that first).
 std::optional<std::vector<int>> encodeFrom(const Form& form, const Field& field);
 
 // The first value of the form that the map cannot store, as a message naming

@@ -14,47 +14,6 @@ namespace tarvelin {
 
 namespace {
 
-enum class KeyKind { Text, Level, Pair };
-
-struct Key {
-    QString name;
-    KeyKind kind;
-    const Field* field;  // for text keys
-};
-
-// The profile's keys follow the memory map: every row the store writes,
-// except the flag byte, whose owned bits are the option pairs.
-std::vector<Key> keysOf(const MemoryMap& map) {
-    std::vector<Key> keys;
-    for (const Field& field : map) {
-        switch (field.encoding) {
-            case Encoding::AccessLevel:
-                keys.push_back({field.control, KeyKind::Level, &field});
-                break;
-            case Encoding::PasswordFlag:
-                keys.push_back({QStringLiteral("EnablePW"), KeyKind::Pair, &field});
-                break;
-            case Encoding::TrustFlags:
-                keys.push_back({QStringLiteral("Tarvelintrusted"), KeyKind::Pair, &field});
-                keys.push_back({QStringLiteral("MBtrusted"), KeyKind::Pair, &field});
-                break;
-            case Encoding::ZeroByte:
-            case Encoding::MacOctet:
-                break;
-            default:
-                keys.push_back({field.control, KeyKind::Text, &field});
-                break;
-        }
-    }
-    return keys;
-}
-
-const Key* findKey(const std::vector<Key>& keys, const QString& name) {
-    for (const Key& k : keys)
-        if (k.name == name) return &k;
-    return nullptr;
-}
-
 bool numeric(const Field& field) {
     return field.encoding != Encoding::Text16;
 }
@@ -127,15 +86,42 @@ QString typeName(const QJsonValue& v) {
 
 }  // namespace
 
+std::vector<ProfileKey> profileKeysOf(const MemoryMap& map) {
+    std::vector<ProfileKey> keys;
+    for (const Field& field : map) {
+        switch (field.encoding) {
+            case Encoding::AccessLevel:
+                keys.push_back({field.control, KeyKind::Level, &field});
+                break;
+            case Encoding::FlagByte:
+                for (const FlagBit& bit : field.bits) keys.push_back({bit.pair, KeyKind::Pair, &field});
+                break;
+            case Encoding::ZeroByte:
+            case Encoding::MacOctet:
+                break;
+            default:
+                keys.push_back({field.control, KeyKind::Text, &field});
+                break;
+        }
+    }
+    return keys;
+}
+
 QStringList profileKeys(const MemoryMap& map) {
     QStringList names;
-    for (const Key& key : keysOf(map)) names << key.name;
+    for (const ProfileKey& key : profileKeysOf(map)) names << key.name;
     return names;
+}
+
+std::optional<ProfileKey> findProfileKey(const MemoryMap& map, const QString& name) {
+    for (const ProfileKey& key : profileKeysOf(map))
+        if (key.name == name) return key;
+    return std::nullopt;
 }
 
 QJsonObject blockToJson(const Form& form, const MemoryMap& map) {
     QJsonObject out;
-    for (const Key& key : keysOf(map)) {
+    for (const ProfileKey& key : profileKeysOf(map)) {
         switch (key.kind) {
             case KeyKind::Text:
                 out.insert(key.name, savedText(form.text(key.name), *key.field));
@@ -158,73 +144,80 @@ QJsonObject blockToJson(const Form& form, const MemoryMap& map) {
     return out;
 }
 
+namespace {
+
+Failure unreadableAt(const QString& where, const QString& what) {
+    return Failure{Outcome::Unreadable, where + what};
+}
+
+Failure doesNotFitAt(const QString& where, const QString& what) {
+    return Failure{Outcome::Refused, where + what};
+}
+
+// What is wrong with the value of a text key (`where` names it); empty when
+// it is what the box holds and fits.
+std::optional<Failure> checkText(const QJsonValue& value, const Field& field, const QString& where) {
+    const auto text = textOf(value, field);
+    if (!text)
+        return unreadableAt(
+            where, QStringLiteral(" must be %1, not %2")
+                       .arg(numeric(field) ? QStringLiteral("a text or a number") : QStringLiteral("a text"),
+                            typeName(value)));
+    if (field.encoding == Encoding::Text16) {
+        if (const qsizetype at = firstControlCharacter(*text); at >= 0)
+            return unreadableAt(
+                where, QStringLiteral(" holds a control character (code %1)").arg(text->at(at).unicode()));
+        if (text->size() > 16) return doesNotFitAt(where, QStringLiteral(" is longer than 16 characters"));
+        if (const int at = firstCharacterWithoutByte(*text); at >= 0)
+            return doesNotFitAt(
+                where, QStringLiteral(": the character '%1' cannot be stored (single-byte characters only)")
+                           .arg(text->mid(at, 1)));
+        return std::nullopt;
+    }
+    if (value.isDouble() ? value.toDouble() != std::trunc(value.toDouble())
+                         : !wholeDecimal(*text, showsBlank(field)))
+        return unreadableAt(where, QStringLiteral(" must be a whole decimal number, not \"%1\"")
+                                       .arg(value.isDouble() ? *text : text->left(24)));
+    HeadlessForm scratch;
+    scratch.setText(field.control, *text);
+    if (encodeFrom(scratch, field)) return std::nullopt;
+    const std::int64_t high = field.encoding == Encoding::Port ? 65535 : field.high;
+    return doesNotFitAt(where, QStringLiteral(": %1 is not between %2 and %3")
+                                   .arg(text->trimmed().left(24))
+                                   .arg(field.low)
+                                   .arg(high));
+}
+
+}  // namespace
+
 std::optional<Failure> checkBlock(const QJsonObject& values, const MemoryMap& map, const QString& block) {
-    const auto keys = keysOf(map);
     for (auto it = values.begin(); it != values.end(); ++it) {
         const QString where = QStringLiteral("key \"%1.%2\"").arg(block, it.key());
-        const auto unreadable = [&](const QString& what) {
-            return Failure{Outcome::Unreadable, where + what};
-        };
-        const auto doesNotFit = [&](const QString& what) { return Failure{Outcome::Refused, where + what}; };
-        const Key* key = findKey(keys, it.key());
-        if (!key) return unreadable(QStringLiteral(" is not a setting of the %1 window").arg(block));
+        const auto key = findProfileKey(map, it.key());
+        if (!key) return unreadableAt(where, QStringLiteral(" is not a setting of the %1 window").arg(block));
         const QJsonValue value = it.value();
         switch (key->kind) {
             case KeyKind::Level:
-                if (value.isNull()) break;
-                if (!value.isDouble() ||
-                    (value.toDouble() != 1 && value.toDouble() != 2 && value.toDouble() != 3))
-                    return unreadable(QStringLiteral(" must be 1, 2, 3 or null"));
+                if (!value.isNull() &&
+                    (!value.isDouble() ||
+                     (value.toDouble() != 1 && value.toDouble() != 2 && value.toDouble() != 3)))
+                    return unreadableAt(where, QStringLiteral(" must be 1, 2, 3 or null"));
                 break;
             case KeyKind::Pair:
-                if (value.isNull()) break;
-                if (!value.isString() ||
-                    (value.toString() != QLatin1String("Yes") && value.toString() != QLatin1String("No")))
-                    return unreadable(QStringLiteral(" must be \"Yes\", \"No\" or null"));
+                if (!value.isNull() && (!value.isString() || (value.toString() != QLatin1String("Yes") &&
+                                                              value.toString() != QLatin1String("No"))))
+                    return unreadableAt(where, QStringLiteral(" must be \"Yes\", \"No\" or null"));
                 break;
-            case KeyKind::Text: {
-                const Field& field = *key->field;
-                const auto text = textOf(value, field);
-                if (!text)
-                    return unreadable(QStringLiteral(" must be %1, not %2")
-                                          .arg(numeric(field) ? QStringLiteral("a text or a number")
-                                                              : QStringLiteral("a text"),
-                                               typeName(value)));
-                if (field.encoding == Encoding::Text16) {
-                    if (const qsizetype at = firstControlCharacter(*text); at >= 0)
-                        return unreadable(QStringLiteral(" holds a control character (code %1)")
-                                              .arg(text->at(at).unicode()));
-                    if (text->size() > 16) return doesNotFit(QStringLiteral(" is longer than 16 characters"));
-                    const int at = firstCharacterWithoutByte(*text);
-                    if (at >= 0)
-                        return doesNotFit(
-                            QStringLiteral(
-                                ": the character '%1' cannot be stored (single-byte characters only)")
-                                .arg(text->mid(at, 1)));
-                    break;
-                }
-                if (value.isDouble() ? value.toDouble() != std::trunc(value.toDouble())
-                                     : !wholeDecimal(*text, showsBlank(field)))
-                    return unreadable(QStringLiteral(" must be a whole decimal number, not \"%1\"")
-                                          .arg(value.isDouble() ? *text : text->left(24)));
-                HeadlessForm scratch;
-                scratch.setText(key->name, *text);
-                if (!encodeFrom(scratch, field)) {
-                    const std::int64_t high = field.encoding == Encoding::Port ? 65535 : field.high;
-                    return doesNotFit(QStringLiteral(": %1 is not between %2 and %3")
-                                          .arg(text->trimmed().left(24))
-                                          .arg(field.low)
-                                          .arg(high));
-                }
+            case KeyKind::Text:
+                if (auto wrong = checkText(value, *key->field, where)) return wrong;
                 break;
-            }
         }
     }
     return std::nullopt;
 }
 
 void applyBlock(const QJsonObject& values, Form& form, const MemoryMap& map) {
-    for (const Key& key : keysOf(map)) {
+    for (const ProfileKey& key : profileKeysOf(map)) {
         if (!values.contains(key.name)) continue;
         const QJsonValue value = values.value(key.name);
         switch (key.kind) {

@@ -30,8 +30,23 @@ class Form;
 inline constexpr const char* kProfileFormat = "tarvelin-configuration-profile";
 inline constexpr int kProfileVersion = 1;
 
-// The keys of a block's profile, in the order the block travels.
+// What a profile key holds: a box's text, the access level's list position,
+// or the choice of an option pair (one bit of the flag byte).
+enum class KeyKind { Text, Level, Pair };
+
+struct ProfileKey {
+    QString name;  // the control ("IP(3)", "AccessLevel") or the option pair ("EnablePW")
+    KeyKind kind;
+    const Field* field;  // the row behind it (for a pair, the flag byte's)
+};
+
+// The keys of a block's profile, in the order the block travels: every row
+// the store writes, except the flag byte, for which the option pairs of its
+// bits stand.
+std::vector<ProfileKey> profileKeysOf(const MemoryMap& map);
 QStringList profileKeys(const MemoryMap& map);
+// The key `name` of the block; empty when the block has none.
+std::optional<ProfileKey> findProfileKey(const MemoryMap& map, const QString& name);
 
 // The block's values as the form holds them.
 QJsonObject blockToJson(const Form& form, const MemoryMap& map);

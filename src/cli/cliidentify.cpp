@@ -1,0 +1,26 @@
+// tarvelin-cli identify.
+#include "clicommands.h"
+#include "clisupport.h"
+#include "serial/hostlink.h"
+
+namespace tarvelin::cli {
+
+int identifyCommand(Session& session) {
+    if (!session.terminal().openCommPort()) return kPortNotOpen;
+    StreamMessageLine messages(session.err(), 1);
+    MemoryAccess access(messages);
+    access.setTerminal(session.terminal());
+    const auto id = access.identifyStation();
+    const auto version = id ? access.sendUnjudged("VM*") : std::nullopt;
+    if (!version) {
+        messages.finish();
+        explainLine(session.err(), access);
+        return kNoResponse;
+    }
+    print(session.out(), QStringLiteral("Station: %1\nFirmware: %2\n")
+                             .arg(*id)
+                             .arg(QString::fromLatin1(hostlink::firmwareOf(*version))));
+    return kSuccess;
+}
+
+}  // namespace tarvelin::cli
