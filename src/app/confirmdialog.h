@@ -6,14 +6,14 @@
 #include <cstdint>
 #include <functional>
 
+#include "config/operations.h"
+
 class QCloseEvent;
 class QPushButton;
 
 namespace tarvelin {
 
 inline constexpr const char* kConfirmCaption = "Confirmation";
-inline constexpr const char* kConfirmQuestion =
-    "Are you sure you want to overwrite existing Tarvelin configurations?";
 
 class ConfirmDialog : public QWidget {
     Q_OBJECT

@@ -67,7 +67,7 @@ bool confirmed(std::FILE* in, std::FILE* err) {
         print(err, QStringLiteral("Not confirmed: give --yes to store without the question\n"));
         return false;
     }
-    print(err, QStringLiteral("Are you sure you want to overwrite existing Tarvelin configurations? [y/N] "));
+    print(err, QString::fromLatin1(kConfirmQuestion) + QStringLiteral(" [y/N] "));
     char answer[16] = {};
     if (!std::fgets(answer, sizeof answer, in) || (answer[0] != 'y' && answer[0] != 'Y')) {
         print(err, QStringLiteral("Nothing stored.\n"));

@@ -19,6 +19,9 @@ class Terminal;
 
 inline constexpr const char* kVerifyControl = "VerifyAfterSave";
 inline constexpr const char* kResetControl = "ResetPLC";
+// The question every store is confirmed with, in the windows and on the command line.
+inline constexpr const char* kConfirmQuestion =
+    "Are you sure you want to overwrite existing Tarvelin configurations?";
 
 // Opens the port, clears the message line, lets events through once and
 // identifies the controller: its station ID, or empty when the operation ends
