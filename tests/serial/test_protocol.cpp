@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cfloat>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <tuple>
 
 #include "base/hexdigits.h"
@@ -532,8 +534,16 @@ private slots:
         QCOMPARE(resolvePort(dir.filePath("plc").toStdString(), lookupIn({})).device, real);
         QCOMPARE(resolvePort(dir.filePath("plc").toStdString(), lookupIn({})).label,
                  dir.filePath("plc").toStdString());
-        qputenv("KORVEX_COM6", QFile::encodeName(dir.filePath("korvex")));  // the environment by default
-        QCOMPARE(resolvePort("COM6").device, real);
+        {
+            // The environment by default; whatever it held before comes back.
+            const std::optional<QByteArray> before = qEnvironmentVariableIsSet("KORVEX_COM6")
+                                                         ? std::optional(qgetenv("KORVEX_COM6"))
+                                                         : std::nullopt;
+            const auto restore =
+                qScopeGuard([&] { before ? qputenv("KORVEX_COM6", *before) : qunsetenv("KORVEX_COM6"); });
+            qputenv("KORVEX_COM6", QFile::encodeName(dir.filePath("korvex")));
+            QCOMPARE(resolvePort("COM6").device, real);
+        }
         QCOMPARE(
             resolvePort("COM2", lookupIn({{"KORVEX_COM2", dir.filePath("korvex").toStdString()}})).device,
             real);
