@@ -239,8 +239,8 @@ private slots:
             << QStringList{"--profile", "@all", "--set", "IP=10.0.0.7", "--verify", "--reboot"} << 0 << 0
             << kStoredText << 524 << QByteArray("\x0A\x00\x00\x07", 4) << false;
         QTest::newRow("loopback plug: nothing written")
-            << QStringList{"--set", "IP(0)=9", "--timeout", "30"} << 1 << 4
-            << "Invalid response from Device!\nThe line echoes" << 0 << QByteArray() << false;
+            << QStringList{"--set", "IP(0)=9"} << 1 << 4 << "Invalid response from Device!\nThe line echoes"
+            << 0 << QByteArray() << false;
         QTest::newRow("verify mismatch")
             << QStringList{"--set", "hostName=Press 8", "--verify", "--reboot"} << 2 << 6
             << "Verify failed: Node Name reads 'Press i', wrote 'Press 8'" << 666

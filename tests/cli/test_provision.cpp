@@ -229,7 +229,8 @@ private slots:
     // adapter at first; a controller; the cable moved to the next one (the
     // adapter stays, the first falls silent); the adapter pulled and the first
     // controller back on another; one not in the plan; then Ctrl-C. The trace
-    // holds every exchange, and the exit code is the first failure's.
+    // holds every exchange, and the exit code is the first failure's. Each
+    // step waits for what the program says or sends, never for a fixed time.
     void aLineOfControllers() {
         QTemporaryDir dir;
         const QString port = dir.filePath(QStringLiteral("port"));
@@ -241,18 +242,35 @@ private slots:
                   {"--port", port, "--timeout", "100", "--trace", trace, "provision", "--plan",
                    dir.filePath(QStringLiteral("plan.csv")), "--report", report, "--loop", "--yes"});
         QVERIFY(cli.waitForStarted());
+        QByteArray said;  // standard error so far
+        const auto waitFor = [&](const std::function<bool()>& done) {
+            for (QDeadlineTimer t(10000); !done() && cli.state() == QProcess::Running && !t.hasExpired();) {
+                cli.waitForReadyRead(50);
+                said += cli.readAllStandardError();
+            }
+            return done();
+        };
+        const auto calls = [&] { return readAll(trace).count(" sent <ENQ>"); };
         std::unique_ptr<korvex::PtySimulator> sim;
         QStringList summaries;
+        int departures = 0, missingAdapters = 0;
         const std::tuple<int, int, bool> visits[] = {
             {0x12, 0x34, false}, {0xC3, 0x06, true}, {0x12, 0x34, false}, {0x99, 0x99, true}};
         for (const auto& [mac4, mac5, sameAdapter] : visits) {
-            if (sim) QTest::qWait(600);  // the last one stays a while, still answering: no new arrival
-            if (sim && sameAdapter)
-                sim->setFaults({.silent = true, .silentCommands = {}});
-            else
-                sim.reset();
-            QTest::qWait(700);  // nothing answers for a few looks
+            if (sim) {
+                // The last one answers two more calls: no new arrival. Then it goes.
+                const qsizetype before = calls();
+                QVERIFY(waitFor([&] { return calls() >= before + 2; }));
+                if (sameAdapter)
+                    sim->setFaults({.silent = true, .silentCommands = {}});
+                else
+                    sim.reset();
+                ++departures;
+                QVERIFY(waitFor([&] { return said.count("Waiting for the next controller") == departures; }));
+            }
             if (!sim) {
+                ++missingAdapters;  // said before the adapter (re)appears
+                QVERIFY(waitFor([&] { return said.count(kOpenFailedText) == missingAdapters; }));
                 sim = std::make_unique<korvex::PtySimulator>();
                 QVERIFY(sim->start() && sim->makeLink(port.toStdString()));
             }
@@ -277,7 +295,7 @@ private slots:
                               "02:4B:58:00:99:99 station 1: not in plan"}));
         QCOMPARE(readAll(report).count('\n'), 5);
         // No adapter at first, and again once it was pulled: said once each time.
-        QCOMPARE(cli.readAllStandardError().count(kOpenFailedText), 2);
+        QCOMPARE((said + cli.readAllStandardError()).count(kOpenFailedText), 2);
         QVERIFY(readAll(trace).contains(" sent @01MW029A50"));  // "P" of "Press 7" at 666
     }
 };

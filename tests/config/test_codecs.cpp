@@ -177,42 +177,49 @@ private slots:
     }
 
     // Every hostile text in every kind of box: what a store refuses (naming the
-    // field), and otherwise exactly the bytes it sends.
+    // field and the value as the message shows it), and otherwise exactly the
+    // bytes it sends.
     void hostileBoxes_data() {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("number");  // how a numeric box reads it; kNoFit beyond any range
-        QTest::addColumn<bool>("textFits");  // a text box takes it (its first sixteen characters)
+        QTest::addColumn<qint64>("number");    // how a numeric box reads it; kNoFit beyond any range
+        QTest::addColumn<QString>("shown");    // the value in a numeric box's refusal
+        QTest::addColumn<QString>("refused");  // the character a text box refuses; empty: it takes the
+                                               // text (its first sixteen characters)
         QString digits;
         while (digits.size() < 5000) digits += "1234567890";
-        const auto row = [](const char* name, const QString& text, qint64 number, bool fits = true) {
-            QTest::newRow(name) << text << number << fits;
+        const auto row = [](const char* name, const QString& text, qint64 number, const QString& shown,
+                            const QString& refused = {}) {
+            QTest::newRow(name) << text << number << shown << refused;
         };
-        row("empty", "", 0);
-        row("blanks only", "      ", 0);
-        row("text after the number", "12abc", 12);
-        row("-0", "-0", 0);
-        row("-1", "-1", -1);
-        row("-100", "-100", -100);
-        row("-101", "-101", -101);
-        row("101", "101", 101);
-        row("256", "256", 256);
-        row("65536", "65536", 65536);
-        row("-32769", "-32769", -32769);
-        row("blanks inside an exponent", " 1 D 2", 100);
-        row("NaN", "NaN", 0);
-        row("hex beyond every range", "&HFFFFFFFF", 4294967295LL);
-        row("1e309", "1e309", kNoFit);
-        row("5000 pasted digits", digits, kNoFit);
-        row("6000 pasted letters", QString(6000, 'x'), 0);
-        row("Latin-1", QStringLiteral("\u00D6l-Pumpe"), 0);
-        row("outside the single bytes", QStringLiteral("\u03A9\u0436\U0001F642\u00BD"), 0, false);
-        row("Arabic-Indic digits after a number", QStringLiteral("12\u0660\u0663"), 12, false);
+        row("empty", "", 0, "(empty)");
+        row("blanks only", "      ", 0, "(empty)");
+        row("text after the number", "12abc", 12, "12abc");
+        row("-0", "-0", 0, "-0");
+        row("-1", "-1", -1, "-1");
+        row("-100", "-100", -100, "-100");
+        row("-101", "-101", -101, "-101");
+        row("101", "101", 101, "101");
+        row("256", "256", 256, "256");
+        row("65536", "65536", 65536, "65536");
+        row("-32769", "-32769", -32769, "-32769");
+        row("blanks inside an exponent", " 1 D 2", 100, "1 D 2");
+        row("NaN", "NaN", 0, "NaN");
+        row("hex beyond every range", "&HFFFFFFFF", 4294967295LL, "&HFFFFFFFF");
+        row("1e309", "1e309", kNoFit, "1e309");
+        row("5000 pasted digits", digits, kNoFit, "123456789012345678901...");
+        row("6000 pasted letters", QString(6000, 'x'), 0, "xxxxxxxxxxxxxxxxxxxxx...");
+        row("Latin-1", QStringLiteral("\u00D6l-Pumpe"), 0, QStringLiteral("\u00D6l-Pumpe"));
+        row("outside the single bytes", QStringLiteral("\u03A9\u0436\U0001F642\u00BD"), 0,
+            QStringLiteral("\u03A9\u0436\U0001F642\u00BD"), QStringLiteral("\u03A9"));
+        row("Arabic-Indic digits after a number", QStringLiteral("12\u0660\u0663"), 12,
+            QStringLiteral("12\u0660\u0663"), QStringLiteral("\u0660"));
     }
 
     void hostileBoxes() {
         QFETCH(QString, text);
         QFETCH(qint64, number);
-        QFETCH(bool, textFits);
+        QFETCH(QString, shown);
+        QFETCH(QString, refused);
         const struct {
             const char* control;
             qint64 low, high;  // -1, -1: a text box
@@ -232,14 +239,12 @@ private slots:
             const auto refusal = validate(form, map);
             const auto bytes = encodeFrom(form, field);
             std::vector<int> want;
-            QString shown = text.trimmed().isEmpty() ? "(empty)" : text.trimmed();
-            if (shown.size() > 24) shown = shown.left(21) + "...";
             QString why =
                 QString("%1: %2 is not between %3 and %4").arg(field.label, shown).arg(box.low).arg(box.high);
-            if (box.low == -1 && textFits)
+            if (box.low == -1 && refused.isEmpty())
                 for (int i = 0; i < 16; ++i) want.push_back(i < text.size() ? text[i].unicode() : 0);
-            if (box.low == -1 && !textFits)
-                why = field.label + ": the character '" + text[firstCharacterWithoutByte(text)];
+            if (box.low == -1 && !refused.isEmpty())
+                why = field.label + ": the character '" + refused + "' cannot be stored";
             const qint64 w = number < 0 ? number + 65536 : number;
             if (box.low != -1 && number != kNoFit && number >= box.low && number <= box.high)
                 want = field.width() == 1 ? std::vector<int>{int(w)}

@@ -107,8 +107,10 @@ private slots:
     }
 
     // The adapter pulled: the exchange ends at once, the line says so (lost())
-    // and later exchanges give up without waiting. (The terminal's watch, which
-    // looks at an idle port without sending, is proven end to end.)
+    // and later exchanges give up without waiting. "At once" is well within a
+    // time-out of 20 s, so that a slow machine does not fail it. (The
+    // terminal's watch, which looks at an idle port without sending, is proven
+    // end to end.)
     void hangUp_data() {
         QTest::addColumn<QString>("when");  // pulled once this is sent; empty: while idle
         QTest::newRow("while waiting for the ENQ answer") << "\x05";
@@ -121,16 +123,17 @@ private slots:
         config.faults.silent = true;
         Rig rig(config);
         QVERIFY(rig.opened);
+        rig.timeout = "20000";
         test::Pull pull(rig.sim, when.toStdString());
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(rig.exchange.sendCommand("IR*"), std::string());
-        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(rig.exchange.linkLost());
         QVERIFY(rig.line.lost());
         timer.restart();
         QCOMPARE(rig.exchange.sendCommand("@01MR020C2F*"), std::string());
-        QVERIFY(timer.elapsed() < 100);
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
 
     // Every refusal names its reason under the one first line, and nothing is sent.

@@ -44,9 +44,9 @@ struct Case {
     Far far{};
     QList<int> bauds{9600};
     int enqWait = 0;
-    QString tries{};      // "kind@baud" of each report (a found one must be the controller)
-    QString detailHas{};  // in the description of the last report
-    QByteArray wire{};    // all that was written; not checked when null
+    QString tries{};    // "kind@baud" of each report (a found one must be the controller)
+    QString shown{};    // the last report as the user reads it; none: not checked
+    QByteArray wire{};  // all that was written; not checked when null
     qint64 elapsed = -1;
     QString found = "31 KRVX-E1.07";  // station and firmware of a find
 };
@@ -115,15 +115,21 @@ private slots:
         add("--enq-wait overrides the wait",
             {.far = {.onEnq = ""}, .enqWait = 40, .tries = "Silent@9600", .elapsed = 40});
         add("wrong speed: noise is no controller",
-            {.far = {.onlyAt = 19200}, .tries = "Garbled@9600", .detailHas = "<85>", .wire = "\x05"});
+            {.far = {.onlyAt = 19200},
+             .tries = "Garbled@9600",
+             .shown = "COM3 (/dev/ttyS2) at 9600: no controller at this speed (unreadable bytes: <85>)",
+             .wire = "\x05"});
         add("loopback plug", {.far = {.onEnq = "", .echo = true}, .tries = "Echo@9600", .wire = "\x05IR*\r"});
         add("echoing converter in front of a controller",
             {.far = {.echo = true}, .tries = "Echo@9600", .wire = "\x05IR*\r"});
         add("ENQ answered, IR* not as a controller does",
-            {.far = {.onIr = "XYZ\r"}, .tries = "Invalid@9600", .detailHas = "XYZ"});
+            {.far = {.onIr = "XYZ\r"},
+             .tries = "Invalid@9600",
+             .shown = "COM3 (/dev/ttyS2) at 9600: answers ENQ, but not \"IR*\" as a controller does (XYZ)"});
         add("ENQ answered, IR* never", {.far = {.ignoreIr = 3},
                                         .tries = "Invalid@9600",
-                                        .detailHas = "no reply",
+                                        .shown = "COM3 (/dev/ttyS2) at 9600: answers ENQ, but not \"IR*\" as "
+                                                 "a controller does (no reply to \"IR*\")",
                                         .wire = "\x05IR*\r\x05IR*\r\x05IR*\r"});
         add("port lost during the ENQ wait", {.far = {.onEnq = "", .loseOnEnq = true}, .tries = "Lost@9600"});
         add("stopped during the ENQ wait: no report", {.far = {.onEnq = "", .stopOnEnq = true}});
@@ -136,7 +142,7 @@ private slots:
             {.far = {.openError = OpenError::Busy},
              .bauds = {9600, 19200},
              .tries = "Unopened@9600",
-             .detailHas = "in use by another program",
+             .shown = "COM3 (/dev/ttyS2): skipped: The port /dev/ttyS2 is in use by another program.",
              .wire = ""});
         add("a rate the port refuses: the next one is tried", {.far = {.openError = OpenError::BadSettings},
                                                                .bauds = {19200, 9600},
@@ -172,7 +178,7 @@ private slots:
         QCOMPARE(tries.join(' '), c.tries);
         if (last.kind == TryResult::Kind::Found)
             QCOMPARE(QString::number(last.station) + ' ' + QString::fromStdString(last.firmware), c.found);
-        QVERIFY2(QString::fromStdString(describeTry(last)).contains(c.detailHas), describeTry(last).c_str());
+        if (!c.shown.isEmpty()) QCOMPARE(QString::fromStdString(describeTry(last)), c.shown);
         if (!c.wire.isNull()) QCOMPARE(QByteArray::fromStdString(line.wire()), c.wire);
         if (c.elapsed >= 0) QCOMPARE(line.clock().nowMs() - start, c.elapsed);
         // All a try may send: ENQ, "IR*" and "VM*", each with CR.

@@ -1,7 +1,11 @@
 // The oracle of the operation table and the soak run: what a retrieve or a
-// store must do on the bench, worked out from the blocks' layout as the
-// controller's memory documents it (addresses, travel order, encodings) and
-// not from the program's own memory maps, so that it can judge them.
+// store must do on the bench. It is independent of the program's memory maps
+// only: the fields' addresses, travel order, labels, ranges and encodings are
+// worked out here from the controller's memory layout, so that it can judge
+// the maps and the codecs. Everything else it takes from the program as it
+// is: the message and command texts, the control names, the outcome kinds,
+// the progress counters of memory access, and the forms of the bench with
+// the windows' change rules. A fault in those is for other tests to find.
 #pragma once
 
 #include <QMap>

@@ -3,31 +3,23 @@
 // byte (its hidden `PLCconfig`).
 #pragma once
 
-#include <QWidget>
-#include <memory>
-
 #include "config/directory.h"
-#include "config/ui/widgetform.h"
+#include "config/ui/configwindow.h"
+
+class QFrame;
+class QGridLayout;
+class QHBoxLayout;
 
 namespace tarvelin {
 
-class LabelMessageLine;
-class MemoryAccess;
-
 inline constexpr const char* kAdvancedWindowTitle = "Korvex-Series Ethernet  Advanced Configuration";
 
-class AdvancedWindow : public QWidget, public FlagByteHolder {
+class AdvancedWindow : public ConfigWindow, public FlagByteHolder {
     Q_OBJECT
 public:
     explicit AdvancedWindow(Directory& directory, QWidget* parent = nullptr);
-    ~AdvancedWindow() override;
 
-    Form& form() { return form_; }
-    WidgetForm& widgets() { return form_; }
-    MemoryAccess& access() { return *access_; }
-
-    // The store, after the overwrite confirmation's "Yes".
-    void updateParameters();
+    void updateParameters() override;
 
     // FlagByteHolder
     double getPLCconfig() override;
@@ -36,22 +28,25 @@ public:
     void setFlagByteFromController(bool fromController) override { flagByteFromController_ = fromController; }
 
 public slots:
-    void retrieveButton_Click();
-    void updateButton_Click();
-    void SerialSetup_Click();
     void closeButton_Click();
-    void DefaultButton_Click();
+
+protected:
+    void retrieveParameters() override;
+    void loadFactoryDefaults() override;
 
 private:
     void build();
+    void macRow(QGridLayout* addresses, QFrame* frame);
+    void trustedRows(QGridLayout* addresses, QFrame* frame);
+    void trustSwitches(QGridLayout* trust, QFrame* frame);
+    QHBoxLayout* rowHead(bool gain, QFrame* frame);
+    void calibrationRow(QGridLayout* calibration, int row, const char* array, int channels,
+                        const QString& spoken, QFrame* frame);
+    void calibrationRows(QGridLayout* calibration, QFrame* frame);
+    void actionRows();
     void connectRules();
     void setFocusOrder();
-    void followBusy(bool busy);
 
-    Directory& directory_;
-    WidgetForm form_;
-    std::unique_ptr<LabelMessageLine> line_;
-    std::unique_ptr<MemoryAccess> access_;
     bool flagByteFromController_ = false;
 };
 

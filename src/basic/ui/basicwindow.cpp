@@ -22,9 +22,6 @@
 #include "basic/basicrules.h"
 #include "config/busy.h"
 #include "config/directory.h"
-#include "config/memoryaccess.h"
-#include "config/ui/labelmessageline.h"
-#include "config/ui/profileactions.h"
 #include "serial/terminal.h"
 #include "serial/ui/notifier.h"
 
@@ -92,89 +89,89 @@ protected:
 
 }  // namespace
 
-BasicWindow::BasicWindow(Directory& directory, QWidget* parent) : QWidget(parent), directory_(directory) {
+BasicWindow::BasicWindow(Directory& directory, QWidget* parent)
+    : ConfigWindow(directory, Block::Basic, parent) {
     build();
-    line_ = std::make_unique<LabelMessageLine>(*form_.get<QLabel>(QStringLiteral("messageLabel")));
-    access_ = std::make_unique<MemoryAccess>(*line_);
+    attach();
     connectRules();
     setFocusOrder();
 
-    // One operation at a time: nothing may start an exchange while one runs.
-    connect(&Busy::instance(), &Busy::changed, this, &BasicWindow::followBusy);
-    followBusy(Busy::instance().active());
-
     // Form_Load
     displayCommport();
-}
-
-BasicWindow::~BasicWindow() {
-    disconnect(&Busy::instance(), nullptr, this, nullptr);
-    form_.silence();
 }
 
 void BasicWindow::build() {
     setWindowTitle(QString::fromLatin1(kBasicWindowTitle));
     resize(402, 461);
 
-    auto* outer = new QVBoxLayout(this);
-    look::tighten(outer);
-
-    // Network block.
-    auto* frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setFrameShape(QFrame::StyledPanel);
-    auto* frameLayout = new QVBoxLayout(frame);
-    look::tighten(frameLayout);
+    QFrame* frame = nullptr;
+    QVBoxLayout* panel = startColumn(frame);
     auto* addresses = new QGridLayout;
     addresses->setHorizontalSpacing(2);
-    frameLayout->addLayout(addresses);
+    panel->addLayout(addresses);
+    addressRows(addresses, frame);
+    auto* ports = new QGridLayout;
+    ports->setHorizontalSpacing(4);
+    panel->addLayout(ports);
+    portRows(ports, frame);
 
-    auto textBox = [this](const QString& name, int limit, const QString& spoken, QWidget* parent) {
-        auto* box = new LimitedLineEdit(limit, parent);
-        form_.add(name, box);
-        box->setAccessibleName(spoken);
-        return box;
-    };
-    auto button = [this](const QString& name, const QString& caption, QWidget* parent) {
-        auto* b = new QPushButton(caption, parent);
-        form_.add(name, b);
-        return b;
-    };
+    auto* middle = new QGridLayout;
+    column_->addLayout(middle);
+    credentialRows(middle);
+    portAndFirmware(middle);
 
-    int dotIndex = 0;
+    auto* actions = new QGridLayout;
+    column_->addLayout(actions);
+    actions->addWidget(retrieveButton(), 0, 0);
+    actions->addWidget(saveButton(), 1, 0);
+    actions->addWidget(rebootBox(), 1, 1);
+    auto* exit = button(QStringLiteral("exitButton"), QStringLiteral("Exit"), this);
+    exit->setFont(look::boldFont(exit->font()));
+    connect(exit, &QPushButton::clicked, this, &BasicWindow::exitButton_Click);
+    actions->addWidget(exit, 0, 1);
+
+    finishColumn(basicMap());
+}
+
+// The five address rows, "Factory Default" beside the first and "Advanced
+// Configuration" beside the last two.
+void BasicWindow::addressRows(QGridLayout* addresses, QFrame* frame) {
     int row = 0;
     for (const AddressRow& r : kAddressRows) {
-        addresses->addWidget(new QLabel(QString::fromLatin1(r.label), frame), row, 0);
-        for (int index = 3; index >= 0; --index) {
-            const QString array = QString::fromLatin1(r.array);
-            auto* box = textBox(
-                member(array, index), r.octetLimit ? 3 : 0,
-                QString::fromLatin1(r.spoken) + QStringLiteral(", ") + look::addressNumberWord(index), frame);
-            box->setText(QString::fromLatin1(r.initial[3 - index]));
-            look::fitDigits(box, 3);
-            if (r.octetLimit) box->setToolTip(QStringLiteral("0-255"));
-            const int column = 1 + 2 * (3 - index);
-            addresses->addWidget(box, row, column);
-            if (index > 0) {
-                auto* dot = look::dotLabel(frame, box->sizeHint().height());
-                dot->setObjectName(member(QStringLiteral("dotlabel"), dotIndex++));
-                addresses->addWidget(dot, row, column + 1);
-            }
+        const QList<LimitedLineEdit*> boxes =
+            addressRow(addresses, row++, QString::fromLatin1(r.label), QString::fromLatin1(r.array),
+                       QString::fromLatin1(r.spoken), r.octetLimit ? 3 : 0, frame);
+        for (int i = 0; i < 4; ++i) {
+            boxes[i]->setText(QString::fromLatin1(r.initial[i]));
+            if (r.octetLimit) boxes[i]->setToolTip(QStringLiteral("0-255"));
         }
-        ++row;
     }
     addresses->setColumnStretch(8, 1);
-    addresses->addWidget(button(QStringLiteral("DefaultButton"), QStringLiteral("Factory Default"), frame), 0,
-                         9);
+    auto* defaults = button(QStringLiteral("DefaultButton"), QStringLiteral("Factory Default"), frame);
+    connect(defaults, &QPushButton::clicked, this, &BasicWindow::DefaultButton_Click);
+    addresses->addWidget(defaults, 0, 9);
     auto* advConfig = new WrappingButton(QStringLiteral("Advanced Configuration"), frame);
     form_.add(QStringLiteral("AdvConfig"), advConfig);
     look::colourButton(advConfig, QColor(192, 255, 255));
     advConfig->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    connect(advConfig, &QPushButton::clicked, this, &BasicWindow::AdvConfig_Click);
     addresses->addWidget(advConfig, 3, 9, 2, 1);
+}
 
-    auto* ports = new QGridLayout;
-    ports->setHorizontalSpacing(4);
-    frameLayout->addLayout(ports);
+// A one-digit count of connections, centred.
+LimitedLineEdit* BasicWindow::countBox(const QString& name, const QString& spoken, const QString& tip,
+                                       QWidget* parent) {
+    auto* box = textBox(name, 1, spoken, parent);
+    box->setText(QStringLiteral("3"));
+    box->setToolTip(tip);
+    look::fitDigits(box, 1);
+    box->setAlignment(Qt::AlignCenter);
+    return box;
+}
+
+// The server's port and the node name; the Modbus/TCP port and the split of
+// the six connections.
+void BasicWindow::portRows(QGridLayout* ports, QFrame* frame) {
     ports->addWidget(new QLabel(QStringLiteral("Tarvelin Port #"), frame), 0, 0);
     auto* svrport = textBox(QStringLiteral("svrport"), 0, QStringLiteral("Tarvelin Port number"), frame);
     svrport->setText(QStringLiteral("9080"));
@@ -199,30 +196,22 @@ void BasicWindow::build() {
     connections->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     connections->setToolTip(QStringLiteral("Total = 6"));
     ports->addWidget(connections, 1, 2, Qt::AlignRight);
-    auto* tarvelinCount =
-        textBox(QStringLiteral("No_of_Tarvelin"), 1, QStringLiteral("Number of Tarvelin connections"), frame);
-    tarvelinCount->setText(QStringLiteral("3"));
-    tarvelinCount->setToolTip(QStringLiteral("Max=4"));
-    look::fitDigits(tarvelinCount, 1);
-    tarvelinCount->setAlignment(Qt::AlignCenter);
-    ports->addWidget(tarvelinCount, 1, 3, Qt::AlignHCenter);
+    ports->addWidget(
+        countBox(QStringLiteral("No_of_Tarvelin"), QStringLiteral("Number of Tarvelin connections"),
+                 QStringLiteral("Max=4"), frame),
+        1, 3, Qt::AlignHCenter);
     ports->addWidget(new QLabel(QStringLiteral("/"), frame), 1, 4);
-    auto* mbtcpCount =
-        textBox(QStringLiteral("No_of_MBtcp"), 1, QStringLiteral("Number of Modbus/TCP connections"), frame);
-    mbtcpCount->setText(QStringLiteral("3"));
-    mbtcpCount->setToolTip(QStringLiteral("Max=5"));
-    look::fitDigits(mbtcpCount, 1);
-    mbtcpCount->setAlignment(Qt::AlignCenter);
-    ports->addWidget(mbtcpCount, 1, 5, Qt::AlignHCenter);
+    ports->addWidget(
+        countBox(QStringLiteral("No_of_MBtcp"), QStringLiteral("Number of Modbus/TCP connections"),
+                 QStringLiteral("Max=5"), frame),
+        1, 5, Qt::AlignHCenter);
     ports->addWidget(new QLabel(QStringLiteral("Tarvelin"), frame), 2, 3, Qt::AlignHCenter);
     ports->addWidget(new QLabel(QStringLiteral("MBTCP"), frame), 2, 5, Qt::AlignHCenter);
     ports->setColumnStretch(6, 1);
-    outer->addWidget(frame);
+}
 
-    // User name, password, protection and access level; the port and the
-    // firmware at the right.
-    auto* middle = new QGridLayout;
-    outer->addLayout(middle);
+// User name, password, protection and access level.
+void BasicWindow::credentialRows(QGridLayout* middle) {
     middle->addWidget(new QLabel(QStringLiteral("Username:"), this), 0, 0);
     auto* username =
         textBox(QStringLiteral("username"), kMaxCredentialLength, QStringLiteral("Username"), this);
@@ -241,12 +230,8 @@ void BasicWindow::build() {
     middle->addWidget(new QLabel(QStringLiteral("Use Username/Password?"), this), 2, 0);
     auto* protection = new QButtonGroup(this);
     protection->setObjectName(QStringLiteral("EnablePW"));
-    for (int index = 0; index <= 1; ++index) {
-        auto* option = new QRadioButton(index == 0 ? QStringLiteral("Yes") : QStringLiteral("No"), this);
-        form_.add(member(QStringLiteral("EnablePW"), index), option);
-        protection->addButton(option, index);
-        middle->addWidget(option, 2, 1 + index);
-    }
+    for (int index = 0; index <= 1; ++index)
+        middle->addWidget(option(QStringLiteral("EnablePW"), index, protection, this), 2, 1 + index);
 
     middle->addWidget(new QLabel(QStringLiteral("Access Level:"), this), 3, 0);
     auto* access = new QComboBox(this);
@@ -257,12 +242,16 @@ void BasicWindow::build() {
         {QStringLiteral("1 - Programmer"), QStringLiteral("2 - User"), QStringLiteral("3 - Visitor")});
     access->setCurrentIndex(-1);
     middle->addWidget(access, 3, 1, 1, 2);
+}
 
-    auto* command1 = button(QStringLiteral("Command1"), QStringLiteral("Serial Setup"), this);
-    middle->addWidget(command1, 0, 3);
+// "Serial Setup" over the chosen port, and the firmware.
+void BasicWindow::portAndFirmware(QGridLayout* middle) {
+    auto* serialSetup = button(QStringLiteral("Command1"), QStringLiteral("Serial Setup"), this);
+    connect(serialSetup, &QPushButton::clicked, this, &BasicWindow::SerialSetup_Click);
+    middle->addWidget(serialSetup, 0, 3);
     auto* commport = textBox(QStringLiteral("commport"), 0, QStringLiteral("Serial port"), this);
     commport->setReadOnly(true);
-    commport->setFixedWidth(command1->sizeHint().width());
+    commport->setFixedWidth(serialSetup->sizeHint().width());
     middle->addWidget(commport, 1, 3);
     auto* firmware = new QHBoxLayout;
     firmware->addWidget(new QLabel(QStringLiteral("Firmware:"), this));
@@ -273,40 +262,6 @@ void BasicWindow::build() {
     firmware->addWidget(version, 1);
     middle->addLayout(firmware, 3, 3);
     middle->setColumnStretch(2, 1);
-
-    // Actions.
-    auto* actions = new QGridLayout;
-    outer->addLayout(actions);
-    actions->addWidget(
-        button(QStringLiteral("retrieveButton"), QStringLiteral("Retrieve Parameters from Korvex-PLC"), this),
-        0, 0);
-    auto* update =
-        button(QStringLiteral("updateButton"), QStringLiteral("Save Parameters  to Korvex-PLC"), this);
-    look::colourButton(update, QColor(255, 255, 0));
-    actions->addWidget(update, 1, 0);
-    auto* reset = new QCheckBox(QStringLiteral("Reboot PLC After Save."), this);
-    form_.add(QStringLiteral("ResetPLC"), reset);
-    actions->addWidget(reset, 1, 1);
-    auto* exit = button(QStringLiteral("exitButton"), QStringLiteral("Exit"), this);
-    exit->setFont(look::boldFont(exit->font()));
-    actions->addWidget(exit, 0, 1);
-
-    outer->addLayout(makeProfileRow(this, form_, Block::Basic, basicMap()));
-
-    auto* message = new QLabel(this);
-    form_.add(QStringLiteral("messageLabel"), message);
-    look::styleMessageLabel(message);
-    outer->addWidget(message);
-    outer->addStretch(1);
-
-    connect(form_.get<QPushButton>(QStringLiteral("retrieveButton")), &QPushButton::clicked, this,
-            &BasicWindow::retrieveButton_Click);
-    connect(update, &QPushButton::clicked, this, &BasicWindow::updateButton_Click);
-    connect(command1, &QPushButton::clicked, this, &BasicWindow::Command1_Click);
-    connect(advConfig, &QPushButton::clicked, this, &BasicWindow::AdvConfig_Click);
-    connect(form_.get<QPushButton>(QStringLiteral("DefaultButton")), &QPushButton::clicked, this,
-            &BasicWindow::DefaultButton_Click);
-    connect(exit, &QPushButton::clicked, this, &BasicWindow::exitButton_Click);
 }
 
 void BasicWindow::connectRules() {
@@ -331,15 +286,8 @@ void BasicWindow::setFocusOrder() {
           << QStringLiteral("exitButton") << QStringLiteral("DefaultButton") << QStringLiteral("svrport")
           << QStringLiteral("hostName") << QStringLiteral("MBtcpPort") << QStringLiteral("No_of_Tarvelin")
           << QStringLiteral("No_of_MBtcp") << QStringLiteral("ResetPLC") << QStringLiteral("AdvConfig")
-          << QStringLiteral("commport") << QStringLiteral("LoadProfile") << QStringLiteral("SaveProfile")
-          << QStringLiteral("VerifyAfterSave");
-    for (qsizetype i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(form_.widget(order.at(i - 1)), form_.widget(order.at(i)));
-}
-
-void BasicWindow::followBusy(bool busy) {
-    for (const char* name : {"retrieveButton", "updateButton", "DefaultButton", "LoadProfile"})
-        form_.widget(QString::fromLatin1(name))->setEnabled(!busy);
+          << QStringLiteral("commport");
+    ConfigWindow::setFocusOrder(order);
 }
 
 void BasicWindow::displayCommport() {
@@ -347,28 +295,19 @@ void BasicWindow::displayCommport() {
 }
 
 void BasicWindow::updateParameters() {
-    updateBasicParameters(form_, *access_, directory_);
+    updateBasicParameters(form_, access(), directory_);
 }
 
-void BasicWindow::retrieveButton_Click() {
-    retrieveBasicParameters(form_, *access_, directory_);
+void BasicWindow::retrieveParameters() {
+    retrieveBasicParameters(form_, access(), directory_);
 }
 
-void BasicWindow::updateButton_Click() {
-    Notifier::current().beep();
-    directory_.askOverwrite(0);
-}
-
-void BasicWindow::Command1_Click() {
-    directory_.showTerminal();
+void BasicWindow::loadFactoryDefaults() {
+    loadBasicFactoryDefaults(form_);
 }
 
 void BasicWindow::AdvConfig_Click() {
     directory_.showAdvanced();
-}
-
-void BasicWindow::DefaultButton_Click() {
-    loadBasicFactoryDefaults(form_);
 }
 
 void BasicWindow::exitButton_Click() {

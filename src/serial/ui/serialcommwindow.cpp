@@ -164,8 +164,12 @@ void SerialCommWindow::buildControls() {
     lblTimeOut_ = makeLabel("Timeout (ms) :", "lblTimeOut", this);
     timeOutBox_ = named(new QLineEdit(QString::fromLatin1(kInitialTimeoutText), this), "timeOutBox");
     timeOutBox_->setAccessibleName(QStringLiteral("Timeout (ms)"));
+    buildAids();
+    finishControls();
+}
 
-    // Conveniences of the command line and the reply list, in a row of their own.
+// Conveniences of the command line and the reply list, in a row of their own.
+void SerialCommWindow::buildAids() {
     addFrame_ = named(new QCheckBox(QString::fromLatin1(kAddFrameCaption), this), "addFrame");
     addFrame_->setToolTip(
         QStringLiteral("Enter sends the typed command framed for this station: \"@\", "
@@ -180,7 +184,10 @@ void SerialCommWindow::buildControls() {
     showTime_->setToolTip(QStringLiteral("Lines listed from now on begin with the time of day"));
     saveLog_ = makeButton(kSaveLogCaption, "saveLog", this);
     saveLog_->setToolTip(QStringLiteral("Writes the response strings to a file"));
+}
 
+// The labels' buddies, the controls never shown, the focus order and the wiring.
+void SerialCommWindow::finishControls() {
     lblPortName_->setBuddy(portChoice_);
     lblBaudRate_->setBuddy(baudChoice_);
     lblDataBits_->setBuddy(dataBitChoice_);

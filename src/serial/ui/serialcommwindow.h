@@ -108,6 +108,8 @@ protected:
 
 private:
     void buildControls();
+    void buildAids();
+    void finishControls();
     void arrangeControls();
     void commandString_KeyPress();
     void appendResponse(const QString& line);

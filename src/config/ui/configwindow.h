@@ -1,0 +1,100 @@
+// What the basic and the advanced window share: the makers that create a
+// control and register it in the window's form under its name, the framed
+// panel, the dotted-address rows, the action buttons, the profile row and
+// message line, the focus order, the one-operation lock and the click slots
+// that differ only in what they run.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "config/ui/profileactions.h"
+#include "config/ui/widgetform.h"
+
+class QCheckBox;
+class QButtonGroup;
+class QFrame;
+class QGridLayout;
+class QRadioButton;
+class QVBoxLayout;
+
+namespace tarvelin {
+
+class Directory;
+class LabelMessageLine;
+class MemoryAccess;
+
+class ConfigWindow : public QWidget {
+    Q_OBJECT
+public:
+    ~ConfigWindow() override;
+
+    // The controls by name, for retrieve and store.
+    Form& form() { return form_; }
+    WidgetForm& widgets() { return form_; }
+    MemoryAccess& access() { return *access_; }
+
+    // The store, after the overwrite confirmation's "Yes".
+    virtual void updateParameters() = 0;
+
+public slots:
+    void retrieveButton_Click();
+    // Asks for the overwrite confirmation, which calls updateParameters().
+    void updateButton_Click();
+    void SerialSetup_Click();
+    void DefaultButton_Click();
+
+protected:
+    // `block` says which window asks for the confirmation.
+    ConfigWindow(Directory& directory, Block block, QWidget* parent);
+
+    virtual void retrieveParameters() = 0;
+    virtual void loadFactoryDefaults() = 0;
+
+    // Once every control is built: the message line over "messageLabel",
+    // memory access through it, and the lock that holds the buttons which
+    // start an exchange while one runs.
+    void attach();
+
+    // A text box of at most `limit` typed characters (0: no limit of ours),
+    // spoken as `spoken`.
+    LimitedLineEdit* textBox(const QString& name, int limit, const QString& spoken, QWidget* parent);
+    QPushButton* button(const QString& name, const QString& caption, QWidget* parent);
+    // Member `index` of the option pair `pair`: "Yes" (0) or "No" (1).
+    QRadioButton* option(const QString& pair, int index, QButtonGroup* group, QWidget* parent);
+    // "Retrieve Parameters from Korvex-PLC", the yellow "Save Parameters  to
+    // Korvex-PLC" and "Reboot PLC After Save.", wired to the slots above
+    // (the check box is read by the store).
+    QPushButton* retrieveButton();
+    QPushButton* saveButton();
+    QCheckBox* rebootBox();
+
+    // The window's column, with the framed panel "Frame1" at its top; returns
+    // the panel's own column.
+    QVBoxLayout* startColumn(QFrame*& frame);
+    // A row of four boxes of a dotted address, "array(3)" first, with a dot
+    // between two boxes, in columns 1 to 7 of `grid` after `label` in column 0.
+    // Returns the boxes, "array(3)" first.
+    QList<LimitedLineEdit*> addressRow(QGridLayout* grid, int row, const QString& label, const QString& array,
+                                       const QString& spoken, int limit, QWidget* parent);
+    // Below the rest: the profile row and the message line.
+    void finishColumn(const MemoryMap& map);
+    // Tab walks `order`, then the profile row.
+    void setFocusOrder(QStringList order);
+
+    Directory& directory_;
+    WidgetForm form_;
+    // The window's column (startColumn() makes it).
+    QVBoxLayout* column_ = nullptr;
+
+private:
+    void followBusy(bool busy);
+
+    Block block_;
+    int dots_ = 0;
+    std::unique_ptr<LabelMessageLine> line_;
+    std::unique_ptr<MemoryAccess> access_;
+};
+
+}  // namespace tarvelin
