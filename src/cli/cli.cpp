@@ -22,10 +22,9 @@
 #include "config/memoryaccess.h"
 #include "config/messageline.h"
 #include "config/profile.h"
+#include "serial/linefactory.h"
 #include "serial/lineterminal.h"
-#include "serial/qtserialline.h"
 #include "serial/replytext.h"
-#include "serial/traceline.h"
 #include "tarvelin_version.h"
 
 namespace tarvelin::cli {
@@ -294,18 +293,10 @@ std::optional<QJsonObject> overrides(const QStringList& sets, QString* error) {
 
 class Session {
 public:
-    Session(const Options& o, std::FILE* out, std::FILE* err, std::FILE* in)
-        : options_(o), out_(out), err_(err), in_(in) {
-        if (!o.trace.isEmpty()) {
-            auto trace = TraceLine::open(line_, o.trace);
-            if (trace)
-                trace_ = std::move(*trace);
-            else
-                traceFailure_ = trace.failure().message;
-        }
+    Session(const Options& o, const LineFactory& lines, std::FILE* out, std::FILE* err, std::FILE* in)
+        : options_(o), out_(out), err_(err), in_(in), line_(lines.make().line) {
         terminal_ = std::make_unique<LineTerminal>(
-            trace_ ? static_cast<SerialLine&>(*trace_) : line_, clock_,
-            PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
+            *line_, clock_, PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
         terminal_->timeoutText() = o.timeout.toStdString();
         terminal_->onOpenFailure(
             [this](const std::string& message) { print(err_, QString::fromStdString(message) + "\n"); });
@@ -326,11 +317,6 @@ public:
         return compareCommand(
             *terminal_, what, options_.profile, options_.json,
             [this](const QByteArray& bytes) { return writeResult(bytes); }, err_);
-    }
-    // Why the trace cannot be written: at the start, or at some line since.
-    std::optional<QString> traceFailure() const {
-        if (traceFailure_) return traceFailure_;
-        return trace_ ? trace_->writeFailure() : std::nullopt;
     }
 
 private:
@@ -355,10 +341,8 @@ private:
     std::FILE* out_;
     std::FILE* err_;
     std::FILE* in_;
-    QtSerialLine line_;
+    std::unique_ptr<SerialLine> line_;
     SteadyClock clock_;
-    std::unique_ptr<TraceLine> trace_;
-    std::optional<QString> traceFailure_;
     std::unique_ptr<LineTerminal> terminal_;
     std::unique_ptr<HeadlessDirectory> directory_;
 };
@@ -555,22 +539,24 @@ int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std
         print(err, QStringLiteral("tarvelin-cli: provision takes its values from the plan, not --set\n"));
         return kUsage;
     }
-    if (command == QLatin1String("scan")) {
-        if (!wants(1)) return kUsage;
-        return scan(
-            {options->ports, options->bauds, options->enqWait, options->timeout.toInt(), options->json}, out,
-            err);
-    }
-    Session session(*options, out, err, in);
+    LineFactory lines;
+    if (!options->trace.isEmpty()) lines.traceInto(options->trace);
     const auto traced = [&](int code) {
         // A trace that could not be written is a result that was not written.
-        if (const auto failure = session.traceFailure()) {
+        if (const auto failure = lines.traceFailure()) {
             print(err, QStringLiteral("Cannot write the trace %1: %2\n").arg(options->trace, *failure));
             return code == kSuccess ? kOutputFailed : code;
         }
         return code;
     };
-    if (session.traceFailure()) return traced(kOutputFailed);
+    if (lines.traceFailure()) return traced(kOutputFailed);
+    if (command == QLatin1String("scan")) {
+        if (!wants(1)) return kUsage;
+        return traced(
+            scan({options->ports, options->bauds, options->enqWait, options->timeout.toInt(), options->json},
+                 lines, out, err));
+    }
+    Session session(*options, lines, out, err, in);
     if (command == QLatin1String("identify")) return traced(wants(1) ? session.identify() : kUsage);
     if (command == QLatin1String("retrieve")) return traced(wants(2) ? session.retrieve(p.at(1)) : kUsage);
     if (command == QLatin1String("store")) return traced(wants(2) ? session.store(p.at(1)) : kUsage);
