@@ -39,7 +39,7 @@ std::vector<tarvelin::ScanPort> portsOf(const std::vector<std::unique_ptr<korvex
 
 // A whole scan with the default baud rates and waits, in seconds.
 double timeScan(const std::vector<tarvelin::ScanPort>& ports) {
-    tarvelin::PortScan scan(ports, tarvelin::defaultScanBauds(), {});
+    tarvelin::PortScan scan(ports, tarvelin::defaultScanBauds(), {}, tarvelin::LineFactory());
     const auto start = Clock::now();
     scan.run({});
     return secondsSince(start);
@@ -66,7 +66,7 @@ void printScanFigure() {
     // start of the scan to its find.
     auto mixed = simulators(6, 3);
     if (mixed.size() != 6) return;
-    tarvelin::PortScan scan(portsOf(mixed), tarvelin::defaultScanBauds(), {});
+    tarvelin::PortScan scan(portsOf(mixed), tarvelin::defaultScanBauds(), {}, tarvelin::LineFactory());
     const auto start = Clock::now();
     double foundAfter = -1;
     scan.start([&](const tarvelin::TryResult& r) {

@@ -1,8 +1,7 @@
 // The few calls that differ between the systems the tool is built for.
 // CMake compiles one of platform_posix.cpp and platform_windows.cpp; no other
-// file of the tool (outside the serial line's descriptor path and the
-// simulated controller, which exist on POSIX systems only) calls the system
-// directly.
+// file of the tool (outside the simulated controller, which exists on POSIX
+// systems only) calls the system directly.
 #pragma once
 
 #include <QByteArray>

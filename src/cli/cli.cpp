@@ -112,6 +112,7 @@ struct Call {
     const QStringList& words;  // the command and its words
     std::FILE* out;
     std::FILE* err;
+    const LineFactory& lines;
     Session* session;  // null for scan, which opens lines of its own
 };
 
@@ -157,7 +158,7 @@ const Command kCommands[] = {
     {"scan", 1, false,
      [](const Call& c) {
          const Options& o = c.options;
-         return scan({o.ports, o.bauds, o.enqWait, o.timeout.toInt(), o.json}, c.out, c.err);
+         return scan({o.ports, o.bauds, o.enqWait, o.timeout.toInt(), o.json}, c.lines, c.out, c.err);
      }},
 };
 
@@ -176,24 +177,26 @@ int runOn(const Command* command, const Options& options, std::FILE* out, std::F
                        .arg(p.first()));
         return false;
     };
-    if (command && !command->onTheLine)
-        return wants(command->words) ? command->run({options, p, out, err, nullptr}) : kUsage;
-    Session session(options, out, err, in);
+    LineFactory lines;
+    if (!options.trace.isEmpty()) lines.traceInto(options.trace);
     const auto traced = [&](int code) {
         // A trace that could not be written is a result that was not written.
-        if (const auto failure = session.traceFailure()) {
+        if (const auto failure = lines.traceFailure()) {
             print(err, QStringLiteral("Cannot write the trace %1: %2\n").arg(options.trace, *failure));
             return code == kSuccess ? kOutputFailed : code;
         }
         return code;
     };
-    if (session.traceFailure()) return traced(kOutputFailed);
+    if (lines.traceFailure()) return traced(kOutputFailed);
+    if (command && !command->onTheLine)
+        return traced(wants(command->words) ? command->run({options, p, out, err, lines, nullptr}) : kUsage);
+    Session session(options, lines, out, err, in);
     if (!command) {
         print(err,
               QStringLiteral("tarvelin-cli: unknown command %1\nTry tarvelin-cli --help\n").arg(p.first()));
         return kUsage;
     }
-    return traced(wants(command->words) ? command->run({options, p, out, err, &session}) : kUsage);
+    return traced(wants(command->words) ? command->run({options, p, out, err, lines, &session}) : kUsage);
 }
 
 int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std::FILE* in) {

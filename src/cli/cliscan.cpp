@@ -79,7 +79,7 @@ QByteArray foundText(const std::vector<TryResult>& found, bool json) {
 
 }  // namespace
 
-int scan(const ScanRequest& request, std::FILE* out, std::FILE* err) {
+int scan(const ScanRequest& request, const LineFactory& lines, std::FILE* out, std::FILE* err) {
     std::vector<std::string> names;
     if (request.ports.isEmpty()) {
         SystemPortEnumerator system;
@@ -91,7 +91,7 @@ int scan(const ScanRequest& request, std::FILE* out, std::FILE* err) {
     std::vector<int> bauds(request.bauds.begin(), request.bauds.end());
     if (bauds.empty()) bauds = defaultScanBauds();
 
-    PortScan scan(ports, bauds, ProbeTimes{request.enqWaitMs, request.replyWaitMs});
+    PortScan scan(ports, bauds, ProbeTimes{request.enqWaitMs, request.replyWaitMs}, lines);
     ScanProgress progress(err, scan.tries());
     std::map<std::string, std::size_t> triesOf;  // by device
     std::vector<TryResult> found;

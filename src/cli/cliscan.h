@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "serial/linefactory.h"
+
 namespace tarvelin::cli {
 
 struct ScanRequest {
@@ -15,8 +17,9 @@ struct ScanRequest {
 };
 
 // Prints one line (or one JSON object) per controller found on `out`, each
-// try on `err` (under a progress bar when it is a terminal). The exit code:
-// 0 when a controller was found, 4 when none was, 1 when `out` failed.
-int scan(const ScanRequest& request, std::FILE* out, std::FILE* err);
+// try on `err` (under a progress bar when it is a terminal); the ports are
+// opened through `lines`. The exit code: 0 when a controller was found, 4
+// when none was, 1 when `out` failed.
+int scan(const ScanRequest& request, const LineFactory& lines, std::FILE* out, std::FILE* err);
 
 }  // namespace tarvelin::cli

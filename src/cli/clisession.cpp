@@ -7,18 +7,10 @@
 
 namespace tarvelin::cli {
 
-Session::Session(const Options& o, std::FILE* out, std::FILE* err, std::FILE* in)
-    : out_(out), err_(err), in_(in) {
-    if (!o.trace.isEmpty()) {
-        auto trace = TraceLine::open(line_, o.trace);
-        if (trace)
-            trace_ = std::move(*trace);
-        else
-            traceFailure_ = trace.failure().message;
-    }
+Session::Session(const Options& o, const LineFactory& lines, std::FILE* out, std::FILE* err, std::FILE* in)
+    : out_(out), err_(err), in_(in), line_(lines.make().line) {
     terminal_ = std::make_unique<LineTerminal>(
-        trace_ ? static_cast<SerialLine&>(*trace_) : line_, clock_,
-        PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
+        *line_, clock_, PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
     terminal_->timeoutText() = o.timeout.toStdString();
     terminal_->onOpenFailure(
         [this](const std::string& message) { print(err_, QString::fromStdString(message) + "\n"); });
@@ -37,11 +29,6 @@ int Session::writeResult(const QByteArray& bytes, const QString& output) {
         return exitCodeOf(written.failure().outcome);
     }
     return kSuccess;
-}
-
-std::optional<QString> Session::traceFailure() const {
-    if (traceFailure_) return traceFailure_;
-    return trace_ ? trace_->writeFailure() : std::nullopt;
 }
 
 }  // namespace tarvelin::cli

@@ -10,16 +10,15 @@
 
 #include "clioptions.h"
 #include "commissioning/headlessdirectory.h"
+#include "serial/linefactory.h"
 #include "serial/lineterminal.h"
-#include "serial/qtserialline.h"
-#include "serial/traceline.h"
 
 namespace tarvelin::cli {
 
 class Session {
 public:
-    // The port, baud rate, time-out and trace of the options.
-    Session(const Options& options, std::FILE* out, std::FILE* err, std::FILE* in);
+    // The port, baud rate and time-out of the options, on a line of `lines`.
+    Session(const Options& options, const LineFactory& lines, std::FILE* out, std::FILE* err, std::FILE* in);
 
     LineTerminal& terminal() { return *terminal_; }
     const Clock& clock() const { return clock_; }
@@ -33,17 +32,12 @@ public:
     // result is written. The exit code.
     int writeResult(const QByteArray& bytes, const QString& output);
 
-    // Why the trace cannot be written: at the start, or at some line since.
-    std::optional<QString> traceFailure() const;
-
 private:
     std::FILE* out_;
     std::FILE* err_;
     std::FILE* in_;
-    QtSerialLine line_;
+    std::unique_ptr<SerialLine> line_;
     SteadyClock clock_;
-    std::unique_ptr<TraceLine> trace_;
-    std::optional<QString> traceFailure_;
     std::unique_ptr<LineTerminal> terminal_;
     std::unique_ptr<HeadlessDirectory> directory_;
 };

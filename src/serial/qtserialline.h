@@ -1,6 +1,10 @@
-// The real line: a QSerialPort, used without an event loop. Its reads, writes
-// and waits live in qtserialline_descriptor.cpp (POSIX: on the descriptor) or
-// qtserialline_portable.cpp (through QSerialPort alone); CMake picks one.
+// The real line: a QSerialPort, used without an event loop, the same way on
+// every system.
+//
+// Nothing runs an event loop during an exchange, so the port is driven by its
+// waits. A wait is kept short and whatever has come is taken with readAll()
+// whether or not the wait said so: under Wine a port never reports readyRead
+// and a long waitForReadyRead() returns with nothing, though the bytes arrive.
 #pragma once
 
 #include <QSerialPort>
@@ -28,8 +32,7 @@ public:
     bool lost() const override;
 
 private:
-    // Marks the line lost on the port's read, write and resource errors (the
-    // path through QSerialPort alone).
+    // Marks the line lost on the port's read, write and resource errors.
     void noteError();
 
     std::unique_ptr<QSerialPort> port_;

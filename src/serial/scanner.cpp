@@ -6,7 +6,6 @@
 #include "base/readablebytes.h"
 #include "exchange.h"
 #include "hostlink.h"
-#include "qtserialline.h"
 
 namespace tarvelin {
 
@@ -257,9 +256,8 @@ void PortScan::start(Report report, Done done) {
 void PortScan::work(const ScanPort& port) {
     {
         // Made, used and closed on this thread.
-        std::unique_ptr<SerialLine> line = lines_ ? lines_() : std::make_unique<QtSerialLine>();
-        SteadyClock clock;
-        Prober prober(*line, clock, times_, &stop_);
+        const MadeLine made = lines_.make(port.name);
+        Prober prober(*made.line, *made.clock, times_, &stop_);
         prober.probe(port, bauds_, [this](const TryResult& r) {
             std::lock_guard lock(reportMutex_);
             if (report_) report_(r);

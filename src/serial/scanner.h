@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "linefactory.h"
 #include "portconnection.h"
 #include "portenumerator.h"
 #include "serialline.h"
@@ -122,19 +123,18 @@ private:
 };
 
 // The tries of several ports at once: a worker thread per port, each with a
-// line of its own (made on that thread: a QSerialPort lives in its thread);
-// the baud rates of one port one after another.
+// line of its own from the factory (made on that thread: a QSerialPort lives
+// in its thread, and named by its port in a trace); the baud rates of one
+// port one after another.
 class PortScan {
 public:
-    using LineFactory = std::function<std::unique_ptr<SerialLine>()>;
     // Called on the workers' threads, one call at a time.
     using Report = std::function<void(const TryResult&)>;
     // Called once after the last report (on the last worker's thread, or on
     // the caller's when there is no port), with whether stop() ended it.
     using Done = std::function<void(bool stopped)>;
 
-    // Without a factory each worker opens a QtSerialLine.
-    PortScan(std::vector<ScanPort> ports, std::vector<int> bauds, ProbeTimes times, LineFactory lines = {});
+    PortScan(std::vector<ScanPort> ports, std::vector<int> bauds, ProbeTimes times, LineFactory lines);
     ~PortScan();  // stops and waits
     PortScan(const PortScan&) = delete;
     PortScan& operator=(const PortScan&) = delete;

@@ -2,39 +2,56 @@
 
 #include <cstdio>
 
-#include "base/platform.h"
 #include "base/readablebytes.h"
 #include "base/safefile.h"
 
 namespace tarvelin {
 
-Result<std::unique_ptr<TraceLine>> TraceLine::open(SerialLine& inner, const QString& path) {
+Result<std::shared_ptr<TraceFile>> TraceFile::open(const QString& path) {
     // Nothing that could block an open (a pipe) or is no file at all.
     if (auto refused = refuseAsWriteTarget(path)) return *refused;
-    std::unique_ptr<TraceLine> trace(new TraceLine(inner));
+    std::shared_ptr<TraceFile> trace(new TraceFile);
     trace->file_.setFileName(path);
     if (!trace->file_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return Failure{Outcome::WriteFailed, trace->file_.errorString()};
-    trace->note("trace begins", std::string());
-    if (trace->failure_) return Failure{Outcome::WriteFailed, *trace->failure_};
+    std::string line;
+    trace->note(line, std::string(), "trace begins", std::string());
+    if (auto failure = trace->writeFailure()) return Failure{Outcome::WriteFailed, *failure};
     return trace;
 }
 
-void TraceLine::note(const char* what, const std::string& text) {
+void TraceFile::note(std::string& buffer, const std::string& label, const char* what,
+                     const std::string& text) {
+    // Held from the time stamp on, so that the file's times never go back.
+    std::lock_guard lock(mutex_);
     const long long us =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_)
             .count();
-    // The line is put together in one buffer kept from line to line: no
-    // allocation and no floating point on the way of an exchange.
+    // No allocation and no floating point on the way of an exchange.
     char stamp[32];
     const int n = std::snprintf(stamp, sizeof stamp, "%6lld.%03lld ", us / 1000, us % 1000);
-    line_.assign(stamp, static_cast<std::size_t>(n));
-    line_ += what;
-    if (!text.empty()) line_.append(1, ' ').append(text);
-    line_ += '\n';
+    buffer.assign(stamp, static_cast<std::size_t>(n));
+    if (!label.empty()) buffer.append(label).append(": ");
+    buffer += what;
+    if (!text.empty()) buffer.append(1, ' ').append(text);
+    buffer += '\n';
+    const auto size = static_cast<qint64>(buffer.size());
     // Unbuffered: one write straight to the file, before the call returns.
-    const auto size = static_cast<qint64>(line_.size());
-    if (file_.write(line_.data(), size) != size && !failure_) failure_ = file_.errorString();
+    if (file_.write(buffer.data(), size) != size && !failure_) failure_ = file_.errorString();
+}
+
+std::optional<QString> TraceFile::writeFailure() const {
+    std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+TraceLine::TraceLine(SerialLine& inner, std::shared_ptr<TraceFile> file, std::string label)
+    : inner_(inner), file_(std::move(file)), label_(std::move(label)) {}
+
+Result<std::unique_ptr<TraceLine>> TraceLine::open(SerialLine& inner, const QString& path) {
+    auto file = TraceFile::open(path);
+    if (!file) return file.failure();
+    return std::make_unique<TraceLine>(inner, std::move(*file));
 }
 
 OpenResult TraceLine::open() {
@@ -61,19 +78,6 @@ std::string TraceLine::takeAll() {
     std::string bytes = inner_.takeAll();
     if (!bytes.empty()) note("read", readableBytes(bytes));
     return bytes;
-}
-
-std::unique_ptr<SerialLine> traceFromEnvironment(std::unique_ptr<SerialLine> line) {
-    const QString path = qEnvironmentVariable("TARVELIN_TRACE");
-    if (path.isEmpty()) return line;
-    auto trace = TraceLine::open(*line, path);
-    if (!trace) {
-        std::fprintf(stderr, "Cannot write the trace %s: %s\n", qPrintable(path),
-                     qPrintable(trace.failure().message));
-        return line;
-    }
-    (*trace)->adopt(std::move(line));
-    return std::move(*trace);
 }
 
 }  // namespace tarvelin

@@ -10,15 +10,18 @@
 //      21.337 read IR01<CR>
 //
 // milliseconds since the trace began (monotonic), what happened, and the
-// bytes as the terminal shows them. Each line reaches the file before the
-// call returns (a crash leaves everything before it); the file is appended
-// to, never replaced.
+// bytes as the terminal shows them. Several lines may trace into one file at
+// once (the workers of a scan); each then names its port before what
+// happened ("COM3: sent <ENQ>"). Each line reaches the file before the call
+// returns (a crash leaves everything before it); the file is appended to,
+// never replaced.
 #pragma once
 
 #include <QFile>
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -27,18 +30,41 @@
 
 namespace tarvelin {
 
+// The file a trace goes to; its lines may come from any thread.
+class TraceFile {
+public:
+    // The file at `path`: a regular file, made when missing. The failure
+    // (WriteFailed) gives the reason, without the path.
+    static Result<std::shared_ptr<TraceFile>> open(const QString& path);
+
+    // Writes one line of the trace, put together in `buffer` (kept by the
+    // caller from line to line): the time, `label` and a colon when there is
+    // one, `what`, and `text` when there is some.
+    void note(std::string& buffer, const std::string& label, const char* what, const std::string& text);
+    // Why a line could not be written (the first time); empty while every
+    // line was.
+    std::optional<QString> writeFailure() const;
+
+private:
+    TraceFile() = default;
+
+    mutable std::mutex mutex_;
+    QFile file_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::optional<QString> failure_;
+};
+
 class TraceLine final : public SerialLine {
 public:
-    // Traces `inner` (which must outlive the trace, unless adopted) into the
-    // file at `path`: a regular file, made when missing. The failure
-    // (WriteFailed) gives the reason, without the path.
+    // Traces `inner` (which must outlive the trace, unless adopted) into
+    // `file`; `label`, when given, goes in front of each line of the trace.
+    TraceLine(SerialLine& inner, std::shared_ptr<TraceFile> file, std::string label = {});
+    // Traces `inner` into a trace file of its own at `path` (see TraceFile::open).
     static Result<std::unique_ptr<TraceLine>> open(SerialLine& inner, const QString& path);
     // The trace owns the line it traces from now on.
     void adopt(std::unique_ptr<SerialLine> inner) { owned_ = std::move(inner); }
 
-    // Why a line of the trace could not be written (the first time); empty
-    // while every line was.
-    const std::optional<QString>& writeFailure() const { return failure_; }
+    std::optional<QString> writeFailure() const { return file_->writeFailure(); }
 
     void setDevice(const std::string& device) override { inner_.setDevice(device); }
     std::string device() const override { return inner_.device(); }
@@ -53,20 +79,13 @@ public:
     bool lost() const override { return inner_.lost(); }
 
 private:
-    explicit TraceLine(SerialLine& inner) : inner_(inner) {}
-    void note(const char* what, const std::string& text);
+    void note(const char* what, const std::string& text) { file_->note(line_, label_, what, text); }
 
     SerialLine& inner_;
     std::unique_ptr<SerialLine> owned_;
-    QFile file_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::optional<QString> failure_;
+    std::shared_ptr<TraceFile> file_;
+    std::string label_;
     std::string line_;  // the line being written
 };
-
-// The line of the windows: traced into the file TARVELIN_TRACE names, when
-// it names one; a trace that cannot be written is said on standard error and
-// the line is used untraced.
-std::unique_ptr<SerialLine> traceFromEnvironment(std::unique_ptr<SerialLine> line);
 
 }  // namespace tarvelin

@@ -1,5 +1,6 @@
-// Finding a controller: a try on a scripted line and a fake clock; the
-// parallel scan, the command line and the terminal window on pseudo-terminals.
+// Finding a controller: a try, and the parallel scan with its workers, on
+// scripted lines and fake clocks; the command line and the terminal window on
+// pseudo-terminals.
 #include <QComboBox>
 #include <QFile>
 #include <QJsonDocument>
@@ -7,7 +8,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
+#include <map>
+#include <mutex>
 
 #include "app/windowregistry.h"
 #include "cli/cli.h"
@@ -51,6 +55,30 @@ struct Case {
     QString found = "31 KRVX-E1.07";  // station and firmware of a find
 };
 
+// Plays `far` on `line`; `stop` is called where the far side says so.
+void play(ScriptedLine& line, const Far& far, std::function<void()> stop) {
+    if (far.openError != OpenError::None) line.failNextOpen({far.openError, {}});
+    if (!far.waiting.isEmpty()) line.deliverIn(0, far.waiting.toStdString());
+    line.onWrite([&far, stop, irSeen = std::make_shared<int>(0)](ScriptedLine& l, const std::string& w) {
+        if (far.echo) l.deliverIn(1, w);
+        if (far.onlyAt && l.settings() != std::to_string(far.onlyAt) + ",N,8,1")
+            return l.deliverIn(1, std::string(w.size(), '\x85'));
+        if (w == "\x05" && far.loseOnEnq) l.loseAt(l.clock().nowMs() + 5);
+        if (w == "\x05" && far.stopOnEnq) stop();
+        if (w == "\x05") l.deliverIn(2, far.onEnq.toStdString());
+        if (w == "IR*\r" && ++*irSeen > far.ignoreIr) l.deliverIn(2, far.onIr.toStdString());
+        if (w == "VM*\r") l.deliverIn(2, far.onVm.toStdString());
+    });
+}
+
+// A port of a scan: its name (the device is "/dev/" and the name), its far
+// side, and the tries it should report.
+struct PortCase {
+    std::string name;
+    Far far{};
+    QString tries{};
+};
+
 const QStringList kKindNames{"Found", "Silent", "Garbled", "Echo", "Invalid", "Unopened", "Refused", "Lost"};
 
 struct FixedPorts final : PortEnumerator {
@@ -60,14 +88,14 @@ struct FixedPorts final : PortEnumerator {
 };
 
 // Five ports: missing, held by another program, silent, a loopback plug, and
-// a controller (station 31) that talks at 19200 only.
+// a controller (station 31) that talks at `speed` only (0: at any).
 struct Lineup {
     korvex::PtySimulator controller, silent, loopback, held;
     QSerialPort holder;
 
-    Lineup() {
+    explicit Lineup(int speed = 19200) {
         controller.setStation(31);
-        controller.setLineSpeed(19200);
+        controller.setLineSpeed(speed);
         korvex::Faults faults;
         faults.silent = true;
         silent.setFaults(faults);
@@ -78,14 +106,21 @@ struct Lineup {
         holder.open(QIODevice::ReadWrite);
     }
     static QString path(const korvex::PtySimulator& sim) { return QString::fromStdString(sim.devicePath()); }
-    QStringList ports() const {
-        return {"/dev/korvex-missing", path(held), path(silent), path(loopback), path(controller)};
+    QStringList ports() const { return pick("MHSLC"); }
+    // The ports of these letters: Missing, Held, Silent, Loopback, Controller.
+    QStringList pick(const QString& letters) const {
+        const QStringList all{"/dev/korvex-missing", path(held), path(silent), path(loopback),
+                              path(controller)};
+        QStringList chosen;
+        for (QChar letter : letters) chosen << all.value(QStringLiteral("MHSLC").indexOf(letter));
+        return chosen;
     }
 };
 
 }  // namespace
 
 Q_DECLARE_METATYPE(Case)
+Q_DECLARE_METATYPE(QList<PortCase>)
 
 class TestScan : public QObject {
     Q_OBJECT
@@ -153,19 +188,7 @@ private slots:
         QFETCH(Case, c);
         ScriptedLine line;
         std::atomic<bool> stop{false};
-        int irSeen = 0;
-        if (c.far.openError != OpenError::None) line.failNextOpen({c.far.openError, {}});
-        if (!c.far.waiting.isEmpty()) line.deliverIn(0, c.far.waiting.toStdString());
-        line.onWrite([&](ScriptedLine& l, const std::string& w) {
-            if (c.far.echo) l.deliverIn(1, w);
-            if (c.far.onlyAt && l.settings() != std::to_string(c.far.onlyAt) + ",N,8,1")
-                return l.deliverIn(1, std::string(w.size(), '\x85'));
-            if (w == "\x05" && c.far.loseOnEnq) l.loseAt(l.clock().nowMs() + 5);
-            if (w == "\x05" && c.far.stopOnEnq) stop = true;
-            if (w == "\x05") l.deliverIn(2, c.far.onEnq.toStdString());
-            if (w == "IR*\r" && ++irSeen > c.far.ignoreIr) l.deliverIn(2, c.far.onIr.toStdString());
-            if (w == "VM*\r") l.deliverIn(2, c.far.onVm.toStdString());
-        });
+        play(line, c.far, [&] { stop = true; });
         Prober prober(line, line.clock(), {c.enqWait, 500}, &stop);
         QStringList tries;
         TryResult last;
@@ -187,6 +210,69 @@ private slots:
                     .hasMatch());
     }
 
+    // The workers of a scan, each on a scripted line of its own from the
+    // factory, on that line's fake clock: each port's tries in order whatever
+    // the threads do, one end call, and every line traced under its port's name.
+    void portScan_data() {
+        QTest::addColumn<QList<PortCase>>("ports");
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("every port to its end at once, the default rates in order")
+            << QList<PortCase>{{"COM1", {.openError = OpenError::NoSuchDevice}, "Unopened@9600"},
+                               {"COM2", {.openError = OpenError::Busy}, "Unopened@9600"},
+                               {"COM3",
+                                {.onEnq = ""},
+                                "Silent@9600 Silent@115200 Silent@57600 Silent@38400 Silent@19200 "
+                                "Silent@4800 Silent@2400 "
+                                "Silent@1200"},
+                               {"COM4", {.onEnq = "", .echo = true}, "Echo@9600"},
+                               {"COM5",
+                                {.onlyAt = 19200},
+                                "Garbled@9600 Garbled@115200 Garbled@57600 Garbled@38400 Found@19200"}}
+            << false;
+        QTest::newRow("stopped: each worker ends at its next wait, unreported")
+            << QList<PortCase>{{"COM1", {.onEnq = "", .stopOnEnq = true}}, {"COM2", {.stopOnEnq = true}}}
+            << true;
+        QTest::newRow("no port: ended at once") << QList<PortCase>{} << false;
+    }
+
+    void portScan() {
+        QFETCH(QList<PortCase>, ports);
+        QFETCH(bool, stopped);
+        PortScan* running = nullptr;
+        LineFactory lines([&](const std::string& name) {
+            auto line = std::make_unique<ScriptedLine>();
+            const auto port =
+                std::find_if(ports.begin(), ports.end(), [&](auto& p) { return p.name == name; });
+            play(*line, port->far, [&running] { running->stop(); });
+            const Clock* clock = &line->clock();
+            return MadeLine{std::move(line), clock};
+        });
+        QTemporaryDir dir;
+        const QString trace = dir.filePath("trace.txt");
+        QVERIFY(lines.traceInto(trace));
+        std::vector<ScanPort> scanned;
+        for (const PortCase& p : ports) scanned.push_back({p.name, "/dev/" + p.name});
+        PortScan scan(scanned, defaultScanBauds(), {0, 500}, lines);
+        running = &scan;
+        std::map<std::string, QStringList> tries;
+        std::vector<bool> ends;
+        scan.start(
+            [&](const TryResult& r) {
+                tries[r.port.name] << QStringLiteral("%1@%2").arg(kKindNames[int(r.kind)]).arg(r.baud);
+            },
+            [&](bool wasStopped) { ends.push_back(wasStopped); });
+        scan.wait();
+        QCOMPARE(ends, std::vector<bool>{stopped});
+        const QByteArray traced = readAll(trace);
+        for (const PortCase& p : ports) {
+            QCOMPARE(tries[p.name].join(' '), p.tries);
+            if (p.tries.isEmpty()) continue;  // maybe stopped before its port was opened
+            const QByteArray open =
+                QByteArray::fromStdString(p.name + ": open /dev/" + p.name + " at 9600,N,8,1");
+            QVERIFY2(traced.contains(open), traced.constData());
+        }
+    }
+
     void defaults() {
         // COM1..COM6 as mapped, then the system's ports; a device under two names once.
         const auto env = [](const std::string& name) {
@@ -200,36 +286,41 @@ private slots:
         QCOMPARE(ports[6], (ScanPort{"/dev/ttyACM0", "/dev/ttyACM0"}));
     }
 
+    // With a wide ENQ wait that no try here waits out (the controller
+    // answers at any speed, the loopback plug at once): a loaded machine
+    // cannot make the controller look silent.
     void commandLine_data() {
         QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("ports");  // the lineup's letters
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("out");      // "C": the controller's port; a found one in JSON: compact
         QTest::addColumn<QString>("perPort");  // tries of each port, in the order given
         QTest::addColumn<QString>("errHas");
-        const auto row = [](const char* name, const QStringList& args, int code, const char* out,
-                            const char* perPort, const char* errHas) {
-            QTest::newRow(name) << args << code << out << perPort << errHas;
+        const auto row = [](const char* name, const QStringList& args, const char* ports, int code,
+                            const char* out, const char* perPort, const char* errHas) {
+            QTest::newRow(name) << args << QString(ports) << code << out << perPort << errHas;
         };
-        row("all ports at once, each to its end", {}, 0, "C: 19200 baud, station 31, firmware KRVX-E1.07\n",
-            "1 1 8 1 5", "is in use by another program");
-        row("json", {"--json"}, 0,
-            R"([{"baud":19200,"device":"C","firmware":"KRVX-E1.07","port":"C","station":31}])", "1 1 8 1 5",
+        row("all ports at once, each to its end; 9600 first", {}, "MHLC", 0,
+            "C: 9600 baud, station 31, firmware KRVX-E1.07\n", "1 1 1 1", "is in use by another program");
+        row("json", {"--json"}, "MHLC", 0,
+            R"([{"baud":9600,"device":"C","firmware":"KRVX-E1.07","port":"C","station":31}])", "1 1 1 1",
             "1 controller(s) found");
-        row("none at the rates given: exit 4, empty array", {"--json", "--baud", "9600", "--baud", "4800"}, 4,
-            "[\n]\n", "1 1 2 1 2", "No controller found");
-        row("--enq-wait out of range", {"--enq-wait", "0"}, 2, "", "0 0 0 0 0", "--enq-wait takes");
-        row("scan takes no words", {"all"}, 2, "", "0 0 0 0 0", "wrong number of words");
+        row("none at the rates given: exit 4, empty array", {"--json", "--baud", "9600", "--baud", "4800"},
+            "MHL", 4, "[\n]\n", "1 1 1", "No controller found on 3 port(s) at 2 baud rate(s)");
+        row("--enq-wait out of range", {"--enq-wait", "0"}, "MHLC", 2, "", "0 0 0 0", "--enq-wait takes");
+        row("scan takes no words", {"all"}, "MHLC", 2, "", "0 0 0 0", "wrong number of words");
     }
 
     void commandLine() {
         QFETCH(QStringList, args);
+        QFETCH(QString, ports);
         QFETCH(int, code);
         QFETCH(QString, out);
         QFETCH(QString, perPort);
         QFETCH(QString, errHas);
-        Lineup lineup;
-        QStringList command{"scan", "--enq-wait", "20"};
-        for (const QString& port : lineup.ports()) command << "--port" << port;
+        Lineup lineup(0);
+        QStringList command{"scan", "--enq-wait", "2000"};
+        for (const QString& port : lineup.pick(ports)) command << "--port" << port;
         std::FILE* files[3] = {std::tmpfile(), std::tmpfile(), std::tmpfile()};
         QCOMPARE(cli::run(command + args, files[0], files[1], files[2]), code);
         std::fclose(files[2]);
@@ -237,7 +328,7 @@ private slots:
         const QString err = QString::fromUtf8(drain(files[1]));
         QVERIFY2(err.contains(errHas), qPrintable(err));
         QStringList tries;
-        for (const QString& port : lineup.ports())
+        for (const QString& port : lineup.pick(ports))
             tries << QString::number(err.count(QRegularExpression(
                 "^" + QRegularExpression::escape(port) + "[ :]", QRegularExpression::MultilineOption)));
         QCOMPARE(tries.join(' '), perPort);

@@ -24,9 +24,7 @@
 #include "base/safefile.h"
 #include "named.h"
 #include "notifier.h"
-#include "serial/qtserialline.h"
 #include "serial/replytext.h"
-#include "serial/traceline.h"
 
 namespace tarvelin {
 
@@ -104,7 +102,8 @@ protected:
 SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock* clock, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
       // TARVELIN_TRACE=FILE: a wire trace of everything on the line.
-      line_(traceFromEnvironment(line ? std::move(line) : std::make_unique<QtSerialLine>())),
+      lines_(LineFactory::fromEnvironment()),
+      line_(line ? lines_.traced(std::move(line)) : lines_.make().line),
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()),
       clock_(clock ? clock : ownClock_.get()),
       connection_(*line_),
@@ -562,7 +561,7 @@ void SerialCommWindow::startScan() {
     scanning_ = true;
     scanFinds_ = 0;
     const unsigned generation = ++scanGeneration_;
-    scan_ = std::make_unique<PortScan>(ports, bauds, times);
+    scan_ = std::make_unique<PortScan>(ports, bauds, times, lines_);
     appendResponse(QStringLiteral("Find Controller: %1 port(s) at %2 baud rate(s), 9600 first")
                        .arg(ports.size())
                        .arg(bauds.size()));

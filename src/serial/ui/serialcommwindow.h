@@ -12,6 +12,7 @@
 
 #include "commandhistory.h"
 #include "serial/exchange.h"
+#include "serial/linefactory.h"
 #include "serial/portconnection.h"
 #include "serial/portenumerator.h"
 #include "serial/scanner.h"
@@ -136,6 +137,8 @@ private:
     // Stops the scan and waits for its workers (the window goes away).
     void finishScanNow();
 
+    // Where the window's line and each line of Find Controller come from.
+    LineFactory lines_;
     std::unique_ptr<SerialLine> line_;
     std::unique_ptr<Clock> ownClock_;
     const Clock* clock_;
