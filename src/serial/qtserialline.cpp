@@ -163,7 +163,9 @@ bool QtSerialLine::write(const std::string& bytes) {
          waited += kPollSliceMs)
         port_->waitForBytesWritten(kPollSliceMs);
     noteError();
-    return written == static_cast<qint64>(bytes.size()) && !lost_;
+    // Bytes still waiting after the wait did not go out (flow control held,
+    // a device that takes nothing): a write that failed, not one that worked.
+    return written == static_cast<qint64>(bytes.size()) && port_->bytesToWrite() == 0 && !lost_;
 }
 
 std::string QtSerialLine::takeAll() {
