@@ -306,7 +306,7 @@ public:
         terminal_ = std::make_unique<LineTerminal>(
             trace_ ? static_cast<SerialLine&>(*trace_) : line_, clock_,
             PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
-        terminal_->timeoutText() = o.timeout.toStdString();
+        terminal_->setTimeoutMs(o.timeout.toInt());
         terminal_->onOpenFailure(
             [this](const std::string& message) { print(err_, QString::fromStdString(message) + "\n"); });
         directory_ = std::make_unique<HeadlessDirectory>(*terminal_);

@@ -1,21 +1,11 @@
 #include "exchange.h"
 
-#include <cmath>
-
-#include "base/leadingnumber.h"
 #include "hostlink.h"
 
 namespace tarvelin {
 
-Exchange::Exchange(SerialLine& line, const Clock& clock, std::function<std::string()> timeoutText)
-    : line_(line), clock_(clock), timeoutText_(std::move(timeoutText)) {}
-
-int Exchange::timeoutMs(const std::string& text, int fallbackMs) {
-    double value = std::nearbyint(leadingNumber(text));  // whole milliseconds, half to even
-    if (!(value >= 1)) return fallbackMs;                // also catches NaN
-    constexpr double kLongest = 24.0 * 3600 * 1000;      // a day is more than anyone means
-    return static_cast<int>(value > kLongest ? kLongest : value);
-}
+Exchange::Exchange(SerialLine& line, const Clock& clock, ExchangeTimes times)
+    : line_(line), clock_(clock), times_(times) {}
 
 std::string Exchange::sendCommand(const std::string& cmd) {
     linkLost_ = false;
@@ -58,8 +48,7 @@ bool Exchange::waitUntil(std::int64_t deadline) {
 }
 
 bool Exchange::waitForENQ() {
-    const int timeout = timeoutMs(timeoutText_ ? timeoutText_() : std::string(), kEnqDefaultMs);
-    const std::int64_t deadline = clock_.nowMs() + timeout;
+    const std::int64_t deadline = clock_.nowMs() + times_.enqMs;
     for (;;) {
         const std::string got = line_.takeAll();
         // Only a read of ENQ alone counts; anything else is thrown away.
@@ -70,8 +59,7 @@ bool Exchange::waitForENQ() {
 }
 
 void Exchange::readResponse() {
-    const int timeout = timeoutMs(timeoutText_ ? timeoutText_() : std::string(), kReplyDefaultMs);
-    const std::int64_t deadline = clock_.nowMs() + timeout;
+    const std::int64_t deadline = clock_.nowMs() + times_.replyMs;
     rxBuffer_.clear();
     for (;;) {
         std::string got = line_.takeAll();

@@ -1,7 +1,6 @@
 // One command sent and one reply collected on the open line.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "hostlink.h"
@@ -9,11 +8,21 @@
 
 namespace tarvelin {
 
+// How long an exchange waits, in milliseconds: for the controller's ENQ
+// after the ENQ call, and for the reply after the command.
+struct ExchangeTimes {
+    int enqMs = 500;
+    int replyMs = 500;
+    bool operator==(const ExchangeTimes&) const = default;
+};
+
 class Exchange {
 public:
-    // `timeoutText` gives the text of the time-out box; it is read afresh at
-    // the start of every wait.
-    Exchange(SerialLine& line, const Clock& clock, std::function<std::string()> timeoutText);
+    Exchange(SerialLine& line, const Clock& clock, ExchangeTimes times = {});
+
+    // The waits of the exchanges from now on.
+    void setTimes(ExchangeTimes times) { times_ = times; }
+    const ExchangeTimes& times() const { return times_; }
 
     // Sends `cmd` (after the ENQ call unless it starts with "@" or ":"),
     // followed by CR, and returns the reply without its line end, or the empty
@@ -28,13 +37,6 @@ public:
     // True when the last exchange ended because the device went away.
     bool linkLost() const { return linkLost_; }
 
-    // The time-out box text read as milliseconds; values below 1 (and texts
-    // that are not a number) select `fallbackMs`.
-    static int timeoutMs(const std::string& text, int fallbackMs);
-
-    static constexpr int kEnqDefaultMs = 1000;
-    static constexpr int kReplyDefaultMs = 500;
-
 private:
     bool waitForENQ();
     void readResponse();
@@ -44,7 +46,7 @@ private:
 
     SerialLine& line_;
     const Clock& clock_;
-    std::function<std::string()> timeoutText_;
+    ExchangeTimes times_;
     std::string lastResponse_;
     std::string rxBuffer_;
     bool linkLost_ = false;

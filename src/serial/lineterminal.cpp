@@ -3,9 +3,7 @@
 namespace tarvelin {
 
 LineTerminal::LineTerminal(SerialLine& line, const Clock& clock, PortChoice choice, EnvLookup env)
-    : choice_(std::move(choice)),
-      connection_(line, std::move(env)),
-      exchange_(line, clock, [this] { return timeoutText_; }) {}
+    : choice_(std::move(choice)), connection_(line, std::move(env)), exchange_(line, clock) {}
 
 bool LineTerminal::openCommPort() {
     const auto outcome = connection_.open(choice_);

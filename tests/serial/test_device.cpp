@@ -40,8 +40,7 @@ struct Rig {
     korvex::PtySimulator sim;
     QtSerialLine line;
     SteadyClock clock;
-    std::string timeout = "2000";
-    Exchange exchange{line, clock, [this] { return timeout; }};
+    Exchange exchange{line, clock, {2000, 2000}};
     bool opened = false;
 };
 

@@ -21,6 +21,7 @@
 #include "serial/hostlink.h"
 #include "serial/portconnection.h"
 #include "serial/qtserialline.h"
+#include "serial/timeoutbox.h"
 #include "support/scriptedline.h"
 
 using namespace tarvelin;
@@ -182,7 +183,7 @@ private slots:
             for (auto [it, end] = chunks.equal_range(written == "\x05" ? 'e' : 'c'); it != end; ++it)
                 l.deliverIn(it->second.first, it->second.second);
         });
-        Exchange exchange(line, line.clock(), [&timeout] { return timeout; });
+        Exchange exchange(line, line.clock(), timesFromBox(timeout));
 
         QCOMPARE(bytes(exchange.sendCommand(str(cmd))), reply);
         QCOMPARE(bytes(exchange.lastResponse()), reply);
@@ -201,7 +202,6 @@ private slots:
         QVERIFY(!exchange.linkLost());  // the next exchange starts afresh
     }
 
-    // The time-out box is read afresh for every wait.
     // The reply rules, one table for each question asked of a reply: does
     // this read answer the ENQ call ("enq"), does this reply answer this frame
     // and which byte does it carry ("confirm"), which station answered "IR*"
@@ -310,20 +310,23 @@ private slots:
         }
     }
 
-    void timeoutReadAfresh() {
+    // The ENQ wait and the reply wait each take their own time; a frame
+    // waits for the reply only.
+    void waits() {
         ScriptedLine line;
         QVERIFY(line.open().ok());
         line.onWrite([](ScriptedLine& l, const std::string& w) {
             if (w == "\x05") l.deliverIn(50, "\x05");
         });
-        std::vector<std::string> texts{"100", "300", "0", "0", "abc"};
-        std::size_t reads = 0;
-        Exchange exchange(line, line.clock(), [&] { return texts.at(reads++); });
-        for (const auto& [cmd, waits, elapsed] :
-             {std::tuple{"IR*", 2, 50 + 300}, std::tuple{"IR*", 4, 50 + 500}, std::tuple{"@", 5, 500}}) {
+        Exchange exchange(line, line.clock());
+        for (const auto& [cmd, times, elapsed] : {std::tuple{"IR*", ExchangeTimes{40, 300}, 40},
+                                                  std::tuple{"IR*", ExchangeTimes{100, 300}, 50 + 300},
+                                                  std::tuple{"@", ExchangeTimes{1000, 200}, 200}}) {
+            exchange.setTimes(times);
+            line.clock().advance(1000);
+            line.takeAll();
             const qint64 start = line.clock().nowMs();
             QCOMPARE(bytes(exchange.sendCommand(cmd)), QByteArray());
-            QCOMPARE(int(reads), waits);
             QCOMPARE(line.clock().nowMs() - start, qint64(elapsed));
         }
     }
@@ -344,7 +347,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, fallback);
         QFETCH(int, ms);
-        QCOMPARE(Exchange::timeoutMs(text.toStdString(), fallback), ms);
+        QCOMPARE(timeoutBoxMs(text.toStdString(), fallback), ms);
     }
 
     // The number at the start of a box's text: blanks, tabs and LFs skipped

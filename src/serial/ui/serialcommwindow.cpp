@@ -26,6 +26,7 @@
 #include "notifier.h"
 #include "serial/qtserialline.h"
 #include "serial/replytext.h"
+#include "serial/timeoutbox.h"
 #include "serial/traceline.h"
 
 namespace tarvelin {
@@ -108,7 +109,7 @@ SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()),
       clock_(clock ? clock : ownClock_.get()),
       connection_(*line_),
-      exchange_(*line_, *clock_, [this] { return toBytes(timeOutBox_->text()); }),
+      exchange_(*line_, *clock_),
       enumerator_(std::make_unique<SystemPortEnumerator>()),
       timeOfDay_([] { return QTime::currentTime(); }),
       history_(CommandHistory::ofThisRun()) {
@@ -348,6 +349,8 @@ std::string SerialCommWindow::sendCommand(const std::string& cmd) {
     // The port watch stays out of an exchange: the exchange notices a lost
     // port itself.
     exchanging_ = true;
+    // The box as it reads now; edited meanwhile, it counts from the next command.
+    exchange_.setTimes(timesFromBox(toBytes(timeOutBox_->text())));
     std::string reply = exchange_.sendCommand(cmd);
     exchanging_ = false;
     if (exchange_.linkLost() && connection_.isOpen()) dropLostPort();
@@ -550,7 +553,7 @@ void SerialCommWindow::startScan() {
     names.push_back(toBytes(portChoice_->currentText().trimmed()));
     const std::vector<ScanPort> ports = scanPorts(names);
     const std::vector<int> bauds = defaultScanBauds();
-    const ProbeTimes times{0, Exchange::timeoutMs(toBytes(timeOutBox_->text()), Exchange::kReplyDefaultMs)};
+    const ProbeTimes times{0, timesFromBox(toBytes(timeOutBox_->text())).replyMs};
 
     scanning_ = true;
     scanFinds_ = 0;
