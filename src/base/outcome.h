@@ -16,6 +16,7 @@ enum class Outcome {
     PortNotOpened,    // the port could not be opened; nothing was sent
     NoResponse,       // no reply within the time-out
     LineLost,         // the port went away (adapter pulled, cable cut)
+    SendFailed,       // the line did not take a command (its driver refused or timed out the write)
     InvalidResponse,  // a reply that does not answer the command
     OutOfStep,        // replies that belong to no command wait on the line
     Echo,             // the reply is the command itself: a loopback plug or an echoing converter

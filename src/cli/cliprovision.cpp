@@ -38,12 +38,11 @@ public:
     StoppableTerminal(LineTerminal& inner, const std::function<bool()>& stop) : inner_(inner), stop_(stop) {}
     bool openCommPort() override { return inner_.openCommPort(); }
     std::string getCommport() override { return inner_.getCommport(); }
-    std::string sendCommand(const std::string& cmd) override {
-        std::string reply = inner_.sendCommand(cmd);
+    Result<std::string> send(const std::string& cmd) override {
+        auto reply = inner_.send(cmd);
         if (stop_ && stop_()) Busy::instance().requestAbort();
         return reply;
     }
-    bool linkLost() const override { return inner_.linkLost(); }
     std::string takePending() override { return inner_.takePending(); }
 
 private:

@@ -35,6 +35,7 @@ int exitCodeOf(Outcome outcome) {
         case Outcome::Busy:
         case Outcome::NoResponse:
         case Outcome::LineLost:
+        case Outcome::SendFailed:
         case Outcome::InvalidResponse:
         case Outcome::OutOfStep:
         case Outcome::Echo:

@@ -12,7 +12,9 @@ MemoryAccess::MemoryAccess(MessageLine& line) : line_(line) {}
 
 void MemoryAccess::showNoResponse() {
     line_.setColor(kRed);
-    line_.setCaption(QString::fromLatin1(outcome_ == Outcome::LineLost ? kLinkLostText : kNoResponseText));
+    line_.setCaption(QString::fromLatin1(outcome_ == Outcome::LineLost     ? kLinkLostText
+                                         : outcome_ == Outcome::SendFailed ? kSendFailedText
+                                                                           : kNoResponseText));
     line_.beep();
 }
 
@@ -67,13 +69,15 @@ std::optional<std::int16_t> MemoryAccess::identifyStation() {
     terminal_->takePending();
     Outcome answered = Outcome::NoResponse;
     for (int attempt = 1; attempt <= 3; ++attempt) {
-        const hostlink::Identification ir = hostlink::identify(terminal_->sendCommand("IR*"));
+        const auto reply = terminal_->send("IR*");
+        const hostlink::Identification ir = hostlink::identify(reply ? *reply : std::string());
         if (ir.outcome == Outcome::Success) return static_cast<std::int16_t>(ir.station);
         // An echo says more than a reply that is merely wrong.
         if (ir.outcome == Outcome::Echo || answered == Outcome::NoResponse) answered = ir.outcome;
-        if (terminal_->linkLost()) {
-            // A vanished port will not come back by asking again.
-            outcome_ = Outcome::LineLost;
+        if (!reply && reply.failure().outcome != Outcome::NoResponse) {
+            // A vanished port, or one that takes no command, will not come
+            // back by asking again.
+            outcome_ = reply.failure().outcome;
             showNoResponse();
             return std::nullopt;
         }
@@ -91,18 +95,18 @@ std::optional<std::int16_t> MemoryAccess::identifyStation() {
 std::string MemoryAccess::checkResponse(const std::string& frame) {
     outcome_ = Outcome::Success;
     if (!lineInStep()) return {};
-    const std::string reply = terminal_->sendCommand(frame);
-    if (reply.empty()) {
-        outcome_ = terminal_->linkLost() ? Outcome::LineLost : Outcome::NoResponse;
+    auto reply = terminal_->send(frame);
+    if (!reply || reply->empty()) {
+        outcome_ = reply ? Outcome::NoResponse : reply.failure().outcome;
         showNoResponse();
         return {};
     }
-    const Outcome judged = hostlink::confirm(frame, reply);
+    const Outcome judged = hostlink::confirm(frame, *reply);
     if (judged != Outcome::Success) {
         showInvalid(judged);
         return {};
     }
-    return reply;
+    return std::move(*reply);
 }
 
 std::optional<std::string> MemoryAccess::sendUnjudged(const std::string& command) {

@@ -23,6 +23,8 @@ inline constexpr const char* kRetrievedText = "Successfully Retrieved Setup Data
 inline constexpr const char* kStoredText = "Setup Data Stored to Device";
 inline constexpr const char* kLinkLostText =
     "No Response from Device! The serial port went away (cable or adapter unplugged?)";
+inline constexpr const char* kSendFailedText =
+    "The command could not be sent: the serial port refused the write";
 inline constexpr const char* kMemoryEnableCommand = "MENABLE";
 inline constexpr const char* kRebootCommand = "Mw4011000080";
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/outcome.h"
 #include "hostlink.h"
 #include "serialline.h"
 
@@ -25,8 +26,14 @@ public:
     const ExchangeTimes& times() const { return times_; }
 
     // Sends `cmd` (after the ENQ call unless it starts with "@" or ":"),
-    // followed by CR, and returns the reply without its line end, or the empty
-    // text when none came. Frames nothing.
+    // followed by CR, and returns the reply without its line end. Frames
+    // nothing. Without a reply, why: NoResponse (nothing, or an empty line,
+    // within the wait; also on a closed port), LineLost (the device went
+    // away before or during the exchange), SendFailed (the line did not take
+    // a write: the exchange ends there, without waiting for a reply).
+    Result<std::string> send(const std::string& cmd);
+    // The same as the terminal lists it: the reply, or the empty text when
+    // none came.
     std::string sendCommand(const std::string& cmd);
 
     // Whatever has arrived and was not read, taken without waiting; empty
@@ -34,22 +41,24 @@ public:
     std::string takePending();
 
     const std::string& lastResponse() const { return lastResponse_; }
-    // True when the last exchange ended because the device went away.
-    bool linkLost() const { return linkLost_; }
 
 private:
-    bool waitForENQ();
-    void readResponse();
+    // Writes `bytes`: the failure when the line did not take them or went
+    // away meanwhile.
+    Result<void> put(const std::string& bytes);
+    Result<void> waitForENQ();
+    Result<std::string> readResponse();
     // Blocks until data may have arrived or the deadline; false when the
     // line went away meanwhile.
     bool waitUntil(std::int64_t deadline);
+    // Ends the exchange without a reply.
+    Failure ended(Outcome why);
 
     SerialLine& line_;
     const Clock& clock_;
     ExchangeTimes times_;
     std::string lastResponse_;
     std::string rxBuffer_;
-    bool linkLost_ = false;
 };
 
 }  // namespace tarvelin

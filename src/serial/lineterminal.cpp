@@ -15,10 +15,10 @@ bool LineTerminal::openCommPort() {
     return connection_.isOpen();
 }
 
-std::string LineTerminal::sendCommand(const std::string& cmd) {
-    std::string reply = exchange_.sendCommand(cmd);
+Result<std::string> LineTerminal::send(const std::string& cmd) {
+    auto reply = exchange_.send(cmd);
     // A vanished device is closed, so that the next open starts afresh.
-    if (exchange_.linkLost()) connection_.close();
+    if (!reply && reply.failure().outcome == Outcome::LineLost) connection_.close();
     return reply;
 }
 

@@ -17,8 +17,7 @@ public:
 
     bool openCommPort() override;
     std::string getCommport() override { return choice_.portText; }
-    std::string sendCommand(const std::string& cmd) override;
-    bool linkLost() const override { return exchange_.linkLost(); }
+    Result<std::string> send(const std::string& cmd) override;
     std::string takePending() override { return exchange_.takePending(); }
 
     PortChoice& choice() { return choice_; }

@@ -154,6 +154,11 @@ private slots:
         row("goes during the reply wait", "IR*", "l350|e300:\x05|c100:IR01\r", "\x05IR*\r", "", 350,
             "IR01\r");
         row("goes during a frame's wait", "@01MR020854*", "l40|c100:X\r", "@01MR020854*\r", "", 40, "X\r");
+        row("goes as the ENQ goes out", "IR*", "d|e1:\x05", "\x05", "", 0, "\x05");
+        // A write the line does not take ends the exchange there: no wait for a reply to it.
+        row("the ENQ call not taken", "IR*", "w0|e1:\x05", "", "", 0);
+        row("the command not taken after the ENQ", "IR*", "w1|e1:\x05|c1:IR01\r", "\x05", "", 1);
+        row("a frame not taken", "@01XYZ1A*", "w0|c1:X\r", "", "", 0);
     }
 
     void exchange() {
@@ -179,27 +184,33 @@ private slots:
         }
         for (auto [it, end] = chunks.equal_range('b'); it != end; ++it)
             line.deliverAt(start + it->second.first, it->second.second);
-        line.onWrite([&chunks](ScriptedLine& l, const std::string& written) {
+        const bool goes = parts.contains("d");
+        line.onWrite([&chunks, goes](ScriptedLine& l, const std::string& written) {
             for (auto [it, end] = chunks.equal_range(written == "\x05" ? 'e' : 'c'); it != end; ++it)
                 l.deliverIn(it->second.first, it->second.second);
+            if (goes) l.setLost(true);
         });
+        const bool refused = script.startsWith('w');
+        if (refused) line.refuseWritesAfter(script.mid(1, 1).toUInt());
         Exchange exchange(line, line.clock(), timesFromBox(timeout));
 
-        QCOMPARE(bytes(exchange.sendCommand(str(cmd))), reply);
+        const Result<std::string> got = exchange.send(str(cmd));
+        QCOMPARE(bytes(got ? *got : std::string()), reply);
         QCOMPARE(bytes(exchange.lastResponse()), reply);
         if (!wire.isEmpty()) QCOMPARE(bytes(line.wire()), wire);
         QCOMPARE(line.clock().nowMs() - start, qint64(elapsed));
-        const bool lost = parts.contains("g") || script.startsWith('l');
-        QCOMPARE(exchange.linkLost(), lost);
-        if (lost || parts.contains("x")) QCOMPARE(bytes(line.wire()), wire);
+        const bool lost = parts.contains("g") || script.startsWith('l') || goes;
+        const Outcome why = lost              ? Outcome::LineLost
+                            : refused         ? Outcome::SendFailed
+                            : reply.isEmpty() ? Outcome::NoResponse
+                                              : Outcome::Success;
+        QCOMPARE(got ? Outcome::Success : got.failure().outcome, why);
+        if (lost || refused || parts.contains("x")) QCOMPARE(bytes(line.wire()), wire);
         // No spinning: each wait brings a read or ends a wait.
         QVERIFY2(line.waitCalls() <= int(chunks.size()) + 2, qPrintable(QString::number(line.waitCalls())));
         QVERIFY(line.takeCalls() <= line.waitCalls() + 2);
         line.clock().advance(1'000'000);
         QCOMPARE(bytes(line.takeAll()), leftover);
-        line.setLost(false);
-        exchange.sendCommand("@");
-        QVERIFY(!exchange.linkLost());  // the next exchange starts afresh
     }
 
     // The reply rules, one table for each question asked of a reply: does

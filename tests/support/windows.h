@@ -21,8 +21,7 @@ class StubTerminal final : public Terminal {
 public:
     bool openCommPort() override { return ++opens, false; }
     std::string getCommport() override { return "COM5"; }
-    std::string sendCommand(const std::string&) override { return {}; }
-    bool linkLost() const override { return false; }
+    Result<std::string> send(const std::string&) override { return Failure{Outcome::NoResponse, {}}; }
     std::string takePending() override { return {}; }
 
     int opens = 0;

@@ -345,15 +345,15 @@ void SerialCommWindow::presetPort(const QString& portText, const QString& baudTe
     }
 }
 
-std::string SerialCommWindow::sendCommand(const std::string& cmd) {
+Result<std::string> SerialCommWindow::send(const std::string& cmd) {
     // The port watch stays out of an exchange: the exchange notices a lost
     // port itself.
     exchanging_ = true;
     // The box as it reads now; edited meanwhile, it counts from the next command.
     exchange_.setTimes(timesFromBox(toBytes(timeOutBox_->text())));
-    std::string reply = exchange_.sendCommand(cmd);
+    auto reply = exchange_.send(cmd);
     exchanging_ = false;
-    if (exchange_.linkLost() && connection_.isOpen()) dropLostPort();
+    if (!reply && reply.failure().outcome == Outcome::LineLost && connection_.isOpen()) dropLostPort();
     return reply;
 }
 

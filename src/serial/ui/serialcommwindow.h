@@ -55,8 +55,7 @@ public:
     // Terminal
     bool openCommPort() override;
     std::string getCommport() override;
-    std::string sendCommand(const std::string& cmd) override;
-    bool linkLost() const override { return exchange_.linkLost(); }
+    Result<std::string> send(const std::string& cmd) override;
     std::string takePending() override { return exchange_.takePending(); }
 
     // Puts a device name into the port list and chooses a baud rate (the
