@@ -33,12 +33,13 @@ Outcome retrieveAdvancedParameters(Form& form, MemoryAccess& access, Directory& 
     if (Busy::instance().active()) return Outcome::Busy;
     BusyScope busy;
     const auto id = beginOperation(access, directory.terminal());
-    if (!id) return access.lastOutcome();
+    if (!id) return id.failure().outcome;
 
     FlagByteHolder& holder = directory.flagByteHolder();
     const auto fromController = [&](const Field&, int) { holder.setFlagByteFromController(true); };
-    if (!retrieveMap(advancedMap(), form, access, *id, fromController)) return access.lastOutcome();
-    access.showMessage(QString::fromLatin1(kRetrievedText));
+    if (auto read = retrieveMap(advancedMap(), form, access, *id, fromController); !read)
+        return read.failure().outcome;
+    access.show(Outcome::Success, QString::fromLatin1(kRetrievedText));
     return Outcome::Success;
 }
 

@@ -17,15 +17,15 @@ Outcome retrieveBasicParameters(Form& form, MemoryAccess& access, Directory& dir
     if (Busy::instance().active()) return Outcome::Busy;
     BusyScope busy;
     const auto id = beginOperation(access, directory.terminal());
-    if (!id) return access.lastOutcome();
+    if (!id) return id.failure().outcome;
 
     // The "VM*" reply is not judged.
     const auto version = access.sendUnjudged("VM*");
-    if (!version) return access.lastOutcome();
+    if (!version) return version.failure().outcome;
     form.setText(QStringLiteral("version"), QString::fromLatin1(hostlink::firmwareOf(*version)));
 
-    if (!retrieveMap(basicMap(), form, access, *id)) return access.lastOutcome();
-    access.showMessage(QString::fromLatin1(kRetrievedText));
+    if (auto read = retrieveMap(basicMap(), form, access, *id); !read) return read.failure().outcome;
+    access.show(Outcome::Success, QString::fromLatin1(kRetrievedText));
     return Outcome::Success;
 }
 

@@ -369,10 +369,10 @@ int Session::identify() {
     MemoryAccess access(messages);
     access.setTerminal(*terminal_);
     const auto id = access.identifyStation();
-    const auto version = id ? access.sendUnjudged("VM*") : std::nullopt;
+    const auto version = id ? access.sendUnjudged("VM*") : Result<std::string>(id.failure());
     if (!version) {
         messages.finish();
-        explainLine(err_, access);
+        explainLine(err_, version.failure().outcome);
         return kNoResponse;
     }
     print(out_,
@@ -395,7 +395,7 @@ int Session::retrieve(const QString& what) {
         MemoryAccess access(messages);
         const Outcome outcome = retrieveBasicParameters(directory_->basic, access, *directory_);
         messages.finish();
-        explainLine(err_, access);
+        explainLine(err_, outcome);
         if (outcome != Outcome::Success) return exitCodeOf(outcome);
         profile.basic = blockToJson(directory_->basic, basicMap());
         profile.controller.insert(QStringLiteral("version"),
@@ -406,7 +406,7 @@ int Session::retrieve(const QString& what) {
         MemoryAccess access(messages);
         const Outcome outcome = retrieveAdvancedParameters(directory_->advanced, access, *directory_);
         messages.finish();
-        explainLine(err_, access);
+        explainLine(err_, outcome);
         if (outcome != Outcome::Success) return exitCodeOf(outcome);
         profile.advanced = blockToJson(directory_->advanced, advancedMap());
         QStringList mac;
@@ -493,7 +493,7 @@ int Session::store(const QString& what) {
         const Outcome outcome = basic ? retrieveBasicParameters(form, access, *directory_)
                                       : retrieveAdvancedParameters(form, access, *directory_);
         messages.finish();
-        explainLine(err_, access);
+        explainLine(err_, outcome);
         if (outcome != Outcome::Success) return exitCodeOf(outcome);
     }
     applyBlock(values, form, map);
@@ -506,7 +506,7 @@ int Session::store(const QString& what) {
     const Outcome outcome = basic ? updateBasicParameters(form, access, *directory_)
                                   : updateAdvancedParameters(form, access, *directory_);
     messages.finish();
-    explainLine(err_, access);
+    explainLine(err_, outcome);
     return exitCodeOf(outcome);
 }
 

@@ -66,21 +66,21 @@ QStringList keysOfField(const Field& field) {
 }
 
 // Reads the rows behind `keys` into the form, in the order the block travels.
-bool readRows(const MemoryMap& map, const QSet<QString>& keys, Form& form, MemoryAccess& access,
-              std::int16_t id) {
+Result<void> readRows(const MemoryMap& map, const QSet<QString>& keys, Form& form, MemoryAccess& access,
+                      std::int16_t id) {
     for (const Field& field : map) {
         bool wanted = false;
         for (const QString& key : keysOfField(field)) wanted = wanted || keys.contains(key);
         if (!wanted) continue;
         std::vector<int> bytes;
         for (std::int16_t address : field.addresses()) {
-            const int value = access.readMemory(id, address);
-            if (value < 0) return false;
-            bytes.push_back(value);
+            const auto value = access.read(id, address);
+            if (!value) return value.failure();
+            bytes.push_back(*value);
         }
         decodeInto(form, field, bytes);
     }
-    return true;
+    return {};
 }
 
 QString resultOf(Outcome outcome, const QString& caption) {
@@ -137,23 +137,24 @@ ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup
         return record;
     };
 
-    std::optional<std::int16_t> id;
+    std::int16_t id = 0;
     MacId mac{};
     {
         StreamMessageLine messages(err, 2);
         MemoryAccess access(messages);
-        id = beginOperation(access, directory.terminal());
-        for (int i = 0; id && i < 6; ++i) {
-            const int byte = access.readMemory(*id, static_cast<std::int16_t>(-240 + i));  // 0xFF10..0xFF15
-            if (byte < 0) id.reset();
-            mac[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(byte);
+        Result<std::int16_t> station = beginOperation(access, directory.terminal());
+        for (int i = 0; station && i < 6; ++i) {
+            const auto byte = access.read(*station, static_cast<std::int16_t>(-240 + i));  // 0xFF10..0xFF15
+            if (!byte) station = byte.failure();
+            mac[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(byte ? *byte : 0);
         }
-        if (!id) {
+        if (!station) {
             messages.finish();
-            explainLine(err, access);
-            return fail(access.lastOutcome());
+            explainLine(err, station.failure().outcome);
+            return fail(station.failure().outcome);
         }
-        record.station = *id;
+        id = *station;
+        record.station = id;
         record.mac = mac;
     }
     if (setup.skip) {
@@ -194,10 +195,10 @@ ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup
         MemoryAccess access(messages);
         access.setTerminal(directory.terminal());
         for (const Block& block : blocks) {
-            if (!readRows(block.map, block.keys, block.form, access, *id)) {
+            if (auto read = readRows(block.map, block.keys, block.form, access, id); !read) {
                 messages.finish();
-                explainLine(err, access);
-                return fail(access.lastOutcome());
+                explainLine(err, read.failure().outcome);
+                return fail(read.failure().outcome);
             }
         }
     }
@@ -235,7 +236,7 @@ ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup
         const Outcome outcome = block.basic ? updateBasicParameters(block.form, access, directory)
                                             : updateAdvancedParameters(block.form, access, directory);
         messages.finish();
-        explainLine(err, access);
+        explainLine(err, outcome);
         if (outcome != Outcome::Success) return fail(outcome, messages.caption());
     }
     record.after = columnTexts();
@@ -535,7 +536,7 @@ int compareCommand(LineTerminal& terminal, const QString& what, const QString& p
         const Outcome outcome = isBasic ? retrieveBasicParameters(form, access, directory)
                                         : retrieveAdvancedParameters(form, access, directory);
         messages.finish();
-        explainLine(err, access);
+        explainLine(err, outcome);
         if (outcome != Outcome::Success) return exitCodeOf(outcome);
         const QString block = isBasic ? QStringLiteral("basic") : QStringLiteral("advanced");
         for (const Difference& d :

@@ -45,13 +45,13 @@ int exitCodeOf(Outcome outcome) {
     return kNoResponse;
 }
 
-void explainLine(std::FILE* err, const MemoryAccess& access) {
-    if (access.lastOutcome() == Outcome::Echo)
+void explainLine(std::FILE* err, Outcome outcome) {
+    if (outcome == Outcome::Echo)
         print(err,
               QStringLiteral("The line echoes: the reply was the command itself, not an answer. A loopback "
                              "plug on the port, or a converter that echoes what it sends, is a common "
                              "cause.\n"));
-    if (access.lastOutcome() == Outcome::OutOfStep)
+    if (outcome == Outcome::OutOfStep)
         print(err,
               QStringLiteral("The line is out of step: replies came that answer no command (a controller "
                              "that answered twice or late). A loopback plug on the port, or a converter "

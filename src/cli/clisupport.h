@@ -33,7 +33,7 @@ int exitCodeOf(Outcome outcome);
 // Where the line itself is at fault (it echoes, or is out of step), the
 // message line's "Invalid response from Device!" alone would send the user
 // looking at the controller: says what is wrong on `err`.
-void explainLine(std::FILE* err, const MemoryAccess& access);
+void explainLine(std::FILE* err, Outcome outcome);
 
 // The message line on standard error: the progress marks as a bar when it is
 // a terminal, and every final message as a line.

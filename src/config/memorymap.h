@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/outcome.h"
+
 namespace tarvelin {
 
 class Form;
@@ -32,11 +34,11 @@ enum class Encoding {
 };
 
 struct Field {
-    QString label;     // how messages name the field: "Gateway", "Trusted IP #3"
-    QString control;   // the control: "gateway(3)", "svrport"
+    QString label;    // how messages name the field: "Gateway", "Trusted IP #3"
+    QString control;  // the control: "gateway(3)", "svrport"
     Encoding encoding;
-    std::int16_t address;        // the first byte
-    std::int64_t low = 0;        // what a store accepts (numeric encodings)
+    std::int16_t address;  // the first byte
+    std::int64_t low = 0;  // what a store accepts (numeric encodings)
     std::int64_t high = 255;
 
     int width() const;
@@ -65,9 +67,9 @@ std::optional<std::vector<int>> encodeFrom(const Form& form, const Field& field)
 std::optional<QString> validate(const Form& form, const MemoryMap& map);
 
 // Reads every readable row in order into the form. Stops at the first failed
-// read (false); the failure is on the message line already.
-bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
-                 const std::function<void(const Field&, int byte)>& onFlagByte = {});
+// read; its failure is on the message line already.
+Result<void> retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
+                         const std::function<void(const Field&, int byte)>& onFlagByte = {});
 
 // What one written row holds, for the read-back.
 struct WrittenRow {
@@ -76,10 +78,10 @@ struct WrittenRow {
 };
 
 // Writes every writable row in order. `flagByte` gives the byte for the
-// flag-byte row when its turn comes. Stops at the first failed write (false).
-// Each row fully written is added to `written` when given.
-bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
-              const std::function<int()>& flagByte, std::vector<WrittenRow>* written = nullptr);
+// flag-byte row when its turn comes. Stops at the first failed write. Each row
+// fully written is added to `written` when given.
+Result<void> storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
+                      const std::function<int()>& flagByte, std::vector<WrittenRow>* written = nullptr);
 
 // The value of a row's bytes as a person reads it ("Press 8", "9080", "-1").
 QString describeBytes(const Field& field, const std::vector<int>& bytes);

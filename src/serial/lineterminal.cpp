@@ -6,11 +6,11 @@ LineTerminal::LineTerminal(SerialLine& line, const Clock& clock, PortChoice choi
     : choice_(std::move(choice)), connection_(line, std::move(env)), exchange_(line, clock) {}
 
 bool LineTerminal::openCommPort() {
-    const auto outcome = connection_.open(choice_);
-    if (outcome.kind == PortConnection::Outcome::Opened) lastStatusLine_ = outcome.statusLine;
-    if (outcome.kind == PortConnection::Outcome::Refused) {
-        lastOpenMessage_ = outcome.message;
-        if (onOpenFailure_) onOpenFailure_(outcome.message);
+    const auto attempt = connection_.open(choice_);
+    if (attempt.kind == PortConnection::OpenAttempt::Opened) lastStatusLine_ = attempt.statusLine;
+    if (attempt.kind == PortConnection::OpenAttempt::Refused) {
+        lastOpenMessage_ = attempt.message;
+        if (onOpenFailure_) onOpenFailure_(attempt.message);
     }
     return connection_.isOpen();
 }

@@ -261,11 +261,24 @@ private slots:
         for (const QByteArray& read : waiting.split('|'))  // each in a read of its own
             if (!read.isEmpty() && read != "!") line.deliverApartIn(0, read.toStdString());
         access.clearMessage();
-        if (command == "MR") QCOMPARE(access.readMemory(1, 524), value);
-        if (command == "MW") QCOMPARE(access.writeMemory(1, 524, 0xC0), value);
-        if (command == "IR") QCOMPARE(int(access.identifyStation().value_or(-1)), value);
-        if (command == "VM") QCOMPARE(access.sendUnjudged("VM*") ? 1 : -1, value);
-        QCOMPARE(access.lastOutcome(), why);
+        const auto [got, outcome] = [&]() -> std::pair<int, Outcome> {
+            if (command == "MR") {
+                const auto byte = access.read(1, 524);
+                return {byte ? *byte : -1, outcomeOf(byte)};
+            }
+            if (command == "MW") {
+                const auto done = access.write(1, 524, 0xC0);
+                return {done ? 1 : 0, outcomeOf(done)};
+            }
+            if (command == "IR") {
+                const auto station = access.identifyStation();
+                return {station ? int(*station) : -1, outcomeOf(station)};
+            }
+            const auto version = access.sendUnjudged("VM*");
+            return {version ? 1 : -1, outcomeOf(version)};
+        }();
+        QCOMPARE(got, value);
+        QCOMPARE(outcome, why);
         const bool silent = why == Outcome::NoResponse || why == Outcome::SendFailed;
         const char* shown = why == Outcome::Success      ? "        "
                             : why == Outcome::SendFailed ? kSendFailedText

@@ -49,7 +49,7 @@ std::string refusal(const std::string& device) {
     QtSerialLine line;
     PortConnection connection(line);
     const auto outcome = connection.open({device, "9600", "None", "8", "1"});
-    return outcome.kind == PortConnection::Outcome::Refused ? outcome.message : "opened";
+    return outcome.kind == PortConnection::OpenAttempt::Refused ? outcome.message : "opened";
 }
 
 // ... as an ordinary user: when root, from a copy running as "nobody".

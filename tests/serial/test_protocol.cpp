@@ -204,7 +204,7 @@ private slots:
                             : refused         ? Outcome::SendFailed
                             : reply.isEmpty() ? Outcome::NoResponse
                                               : Outcome::Success;
-        QCOMPARE(got ? Outcome::Success : got.failure().outcome, why);
+        QCOMPARE(outcomeOf(got), why);
         if (lost || refused || parts.contains("x")) QCOMPARE(bytes(line.wire()), wire);
         // No spinning: each wait brings a read or ends a wait.
         QVERIFY2(line.waitCalls() <= int(chunks.size()) + 2, qPrintable(QString::number(line.waitCalls())));
@@ -499,7 +499,8 @@ private slots:
         const auto outcome =
             connection.open({port.toStdString(), baud.toStdString(), parity.toStdString(), "8", "1"});
         const bool opened = result.contains(": Open at ");
-        QCOMPARE(outcome.kind, opened ? PortConnection::Outcome::Opened : PortConnection::Outcome::Refused);
+        QCOMPARE(outcome.kind,
+                 opened ? PortConnection::OpenAttempt::Opened : PortConnection::OpenAttempt::Refused);
         QCOMPARE(QString::fromStdString(opened ? outcome.statusLine : outcome.message), result);
         QCOMPARE(QString::fromStdString(line.device()), device);
         QCOMPARE(line.isOpen(), opened);
@@ -525,12 +526,12 @@ private slots:
         PortConnection connection(line, lookupIn({}));
         const PortChoice com5{"COM5", "9600", "None", "8", "1"};
         QVERIFY(!connection.close());
-        QCOMPARE(connection.open(com5).kind, PortConnection::Outcome::Opened);
+        QCOMPARE(connection.open(com5).kind, PortConnection::OpenAttempt::Opened);
         QCOMPARE(connection.open({"COM1", "19200", "None", "8", "1"}).kind,
-                 PortConnection::Outcome::AlreadyOpen);
+                 PortConnection::OpenAttempt::AlreadyOpen);
         QCOMPARE(QString::fromStdString(line.settings() + line.device()), QString("9600,N,8,1/dev/ttyS4"));
         line.setLost(true);
-        QCOMPARE(connection.open(com5).kind, PortConnection::Outcome::Opened);
+        QCOMPARE(connection.open(com5).kind, PortConnection::OpenAttempt::Opened);
         QCOMPARE(line.closeCalls(), 1);
         QVERIFY(!line.lost());
         QVERIFY(connection.close());

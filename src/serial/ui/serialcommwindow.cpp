@@ -282,20 +282,20 @@ PortChoice SerialCommWindow::currentChoice() const {
 }
 
 void SerialCommWindow::performOpen() {
-    const PortConnection::Outcome outcome = connection_.open(currentChoice());
-    switch (outcome.kind) {
-        case PortConnection::Outcome::AlreadyOpen:
+    const PortConnection::OpenAttempt attempt = connection_.open(currentChoice());
+    switch (attempt.kind) {
+        case PortConnection::OpenAttempt::AlreadyOpen:
             return;
-        case PortConnection::Outcome::Refused: {
+        case PortConnection::OpenAttempt::Refused: {
             // A hidden terminal (a configuration window asked) lends the box no parent.
             QWidget* parent = isVisible() ? this : QApplication::activeWindow();
             Notifier::current().message(parent, QString::fromLatin1(kProgramTitle),
-                                        fromBytes(outcome.message), Notifier::Icon::Critical);
+                                        fromBytes(attempt.message), Notifier::Icon::Critical);
             refreshStates();
             return;
         }
-        case PortConnection::Outcome::Opened:
-            appendResponse(fromBytes(outcome.statusLine));
+        case PortConnection::OpenAttempt::Opened:
+            appendResponse(fromBytes(attempt.statusLine));
             refreshStates();
             return;
     }

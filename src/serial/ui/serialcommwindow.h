@@ -113,7 +113,7 @@ private:
     void enablePortSettings(bool enable);
     // What the lists hold now.
     PortChoice currentChoice() const;
-    // Performs Open; the outcome's message box is shown here.
+    // Performs Open; a refusal's message box is shown here.
     void performOpen();
     // The port went away (under an exchange, or while idle): back to the
     // closed state, with one line saying so.
