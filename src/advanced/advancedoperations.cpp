@@ -30,22 +30,23 @@ void applyPair(Form& form, const QString& pair, int bit) {
 }  // namespace
 
 Outcome retrieveAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return Outcome::Busy;
-    BusyScope busy;
+    OperationContext& context = directory.context();
+    if (context.busy().active()) return Outcome::Busy;
+    BusyScope busy(context);
     const auto id = beginOperation(access, directory.terminal());
     if (!id) return id.failure().outcome;
 
     FlagByteHolder& holder = directory.flagByteHolder();
     const auto fromController = [&](const Field&, int) { holder.setFlagByteFromController(true); };
-    if (auto read = retrieveMap(advancedMap(), form, access, *id, fromController); !read)
+    if (auto read = retrieveMap(advancedMap(), form, access, *id, context, fromController); !read)
         return read.failure().outcome;
     access.show(Outcome::Success, QString::fromLatin1(kRetrievedText));
     return Outcome::Success;
 }
 
 Outcome updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return Outcome::Busy;
-    BusyScope busy;
+    if (directory.context().busy().active()) return Outcome::Busy;
+    BusyScope busy(directory.context());
     FlagByteHolder& holder = directory.flagByteHolder();
 
     StoreSteps steps;
@@ -58,7 +59,7 @@ Outcome updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& di
         applyPair(form, QStringLiteral("MBtrusted"), 16);
         return static_cast<int>(textToInteger(form.text(kPLCconfig)).value_or(0));
     };
-    return storeBlock(form, access, directory.terminal(), advancedMap(), steps);
+    return storeBlock(form, access, directory, advancedMap(), steps);
 }
 
 }  // namespace tarvelin

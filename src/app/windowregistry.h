@@ -43,6 +43,9 @@ public:
 
     // Directory
     Terminal& terminal() override;
+    // The windows' one context: the busy gate every window follows, and the
+    // stop request of a program that is ending.
+    OperationContext& context() override { return context_; }
     void showTerminal() override;
     void showAdvanced() override;
     FlagByteHolder& flagByteHolder() override;
@@ -84,6 +87,7 @@ private:
     void runStore(std::int16_t source);
     void aboutClosed();
 
+    OperationContext context_;
     TerminalFactory terminalFactory_;
     QString presetPort_;
     QString presetBaud_;

@@ -17,7 +17,6 @@
 #include "basic/basicoperations.h"
 #include "cli.h"
 #include "clisupport.h"
-#include "config/busy.h"
 #include "config/form.h"
 #include "serial/hostlink.h"
 
@@ -30,25 +29,6 @@ constexpr qint64 kLargestReport = 64 * 1024 * 1024;
 // How often --loop looks for a controller coming or going.
 constexpr int kPollMs = 250;
 constexpr const char* kBackAfterReboot = "back after its reboot";
-
-// The terminal of one provisioning: after every command it asks whether to
-// stop, and if so makes the running store end after that command.
-class StoppableTerminal final : public Terminal {
-public:
-    StoppableTerminal(LineTerminal& inner, const std::function<bool()>& stop) : inner_(inner), stop_(stop) {}
-    bool openCommPort() override { return inner_.openCommPort(); }
-    std::string getCommport() override { return inner_.getCommport(); }
-    Result<std::string> send(const std::string& cmd) override {
-        auto reply = inner_.send(cmd);
-        if (stop_ && stop_()) Busy::instance().requestAbort();
-        return reply;
-    }
-    std::string takePending() override { return inner_.takePending(); }
-
-private:
-    LineTerminal& inner_;
-    const std::function<bool()>& stop_;
-};
 
 // The profile keys a map row stands for.
 QStringList keysOfField(const Field& field) {
@@ -127,9 +107,9 @@ QString shown(const QJsonValue& value) {
 ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup, std::FILE* err) {
     ProvisionRecord record;
     // The window objects of this controller: nothing carries over from the
-    // one before (above all not the flag byte).
-    StoppableTerminal stoppable(terminal, setup.stopRequested);
-    HeadlessDirectory directory(stoppable);
+    // one before (above all not the flag byte). A store asks after every
+    // command whether to stop.
+    HeadlessDirectory directory(terminal, setup.stopRequested);
     const auto stopped = [&] { return setup.stopRequested && setup.stopRequested(); };
     const auto fail = [&](Outcome outcome, const QString& caption = QString()) {
         record.result = resultOf(outcome, caption);

@@ -164,14 +164,12 @@ std::optional<QString> validate(const Form& form, const MemoryMap& map) {
 }
 
 namespace {
-// Asked to stop (the program is quitting): the step just done is the last.
-bool aborted() {
-    return Busy::instance().abortRequested();
-}
+// Asked to stop: the step just done is the last.
 const Failure kInterrupted{Outcome::Interrupted, {}};
 }  // namespace
 
 Result<void> retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
+                         const OperationContext& context,
                          const std::function<void(const Field&, int)>& onFlagByte) {
     for (const Field& field : map) {
         if (!field.readable()) continue;
@@ -179,7 +177,7 @@ Result<void> retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access,
         for (std::int16_t address : field.addresses()) {
             const auto value = access.read(id, address);
             if (!value) return value.failure();
-            if (aborted()) return kInterrupted;
+            if (context.stopRequested()) return kInterrupted;
             bytes.push_back(*value);
         }
         decodeInto(form, field, bytes);
@@ -191,7 +189,8 @@ Result<void> retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access,
 }
 
 Result<void> storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
-                      const std::function<int()>& flagByte, std::vector<WrittenRow>* written) {
+                      const OperationContext& context, const std::function<int()>& flagByte,
+                      std::vector<WrittenRow>* written) {
     for (const Field& field : map) {
         if (!field.writable()) continue;
         std::vector<int> bytes;
@@ -207,7 +206,7 @@ Result<void> storeMap(const MemoryMap& map, const Form& form, MemoryAccess& acce
         for (std::size_t i = 0; i < addresses.size(); ++i) {
             if (auto done = access.write(id, addresses[i], static_cast<std::int16_t>(bytes[i])); !done)
                 return done;
-            if (aborted()) return kInterrupted;
+            if (context.stopRequested()) return kInterrupted;
         }
         if (written) written->push_back({&field, std::move(bytes)});
     }

@@ -27,13 +27,14 @@ Result<void> preReadFlagByte(FlagByteHolder& holder, MemoryAccess& access, std::
     return {};
 }
 
-Result<void> verifyRows(const std::vector<WrittenRow>& rows, MemoryAccess& access, std::int16_t id) {
+Result<void> verifyRows(const std::vector<WrittenRow>& rows, MemoryAccess& access, std::int16_t id,
+                        const OperationContext& context) {
     for (const WrittenRow& row : rows) {
         std::vector<int> read;
         for (std::int16_t address : row.field->addresses()) {
             const auto value = access.read(id, address);
             if (!value) return value.failure();
-            if (Busy::instance().abortRequested()) return Failure{Outcome::Interrupted, {}};
+            if (context.stopRequested()) return Failure{Outcome::Interrupted, {}};
             read.push_back(*value);
         }
         if (read != row.bytes) {
@@ -47,8 +48,10 @@ Result<void> verifyRows(const std::vector<WrittenRow>& rows, MemoryAccess& acces
     return {};
 }
 
-Outcome storeBlock(Form& form, MemoryAccess& access, Terminal& terminal, const MemoryMap& map,
+Outcome storeBlock(Form& form, MemoryAccess& access, Directory& directory, const MemoryMap& map,
                    const StoreSteps& steps) {
+    Terminal& terminal = directory.terminal();
+    const OperationContext& context = directory.context();
     if (auto refusal = validate(form, map)) {
         access.show(Outcome::Refused, *refusal);
         return Outcome::Refused;
@@ -63,12 +66,13 @@ Outcome storeBlock(Form& form, MemoryAccess& access, Terminal& terminal, const M
         return enabled.failure().outcome;
 
     std::vector<WrittenRow> written;
-    if (auto stored = storeMap(map, form, access, *id, steps.flagByte, &written); !stored)
+    if (auto stored = storeMap(map, form, access, *id, context, steps.flagByte, &written); !stored)
         return stored.failure().outcome;
 
     if (form.isChecked(QString::fromLatin1(kVerifyControl))) {
         // No reboot into settings that are not what was meant.
-        if (auto verified = verifyRows(written, access, *id); !verified) return verified.failure().outcome;
+        if (auto verified = verifyRows(written, access, *id, context); !verified)
+            return verified.failure().outcome;
     }
     if (form.isChecked(QString::fromLatin1(kResetControl))) {
         std::string reboot = kRebootCommand;

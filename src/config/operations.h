@@ -11,9 +11,11 @@
 
 namespace tarvelin {
 
+class Directory;
 class FlagByteHolder;
 class Form;
 class MemoryAccess;
+class OperationContext;
 class Terminal;
 
 inline constexpr const char* kVerifyControl = "VerifyAfterSave";
@@ -31,13 +33,12 @@ struct StoreSteps {
     std::function<int()> flagByte;
 };
 
-// The whole store of one block. Values that do not fit are refused before
-// the port is opened. Reads the block back after the last write when the
-// form's "Verify after save" box is ticked, and reboots the controller when
-// "Reboot PLC After Save." is ticked (after a good verify only). The reboot's
-// reply does not stop the store, but a line out of step at the reboot ends it
-// as out of step: the reboot did not go out, or into replies of no command.
-Outcome storeBlock(Form& form, MemoryAccess& access, Terminal& terminal, const MemoryMap& map,
+// The whole store of one block, on the directory's terminal and in its
+// context. Values that do not fit are refused before the port is opened. Reads the block back after the last
+// write when the form's "Verify after save" box is ticked, and reboots the controller when "Reboot PLC After
+// Save." is ticked (after a good verify only). The reboot's reply does not stop the store, but a line out of
+// step at the reboot ends it as out of step: the reboot did not go out, or into replies of no command.
+Outcome storeBlock(Form& form, MemoryAccess& access, Directory& directory, const MemoryMap& map,
                    const StoreSteps& steps);
 
 // The flag byte at 566 is shared by both windows, and each store writes all
@@ -50,7 +51,9 @@ Result<void> preReadFlagByte(FlagByteHolder& holder, MemoryAccess& access, std::
 
 // Reads every written row back: done when all match; VerifyMismatch with the
 // difference on the message line ("Verify failed: Node Name reads 'Press 7',
-// wrote 'Press 8'"); or the failure of a read.
-Result<void> verifyRows(const std::vector<WrittenRow>& rows, MemoryAccess& access, std::int16_t id);
+// wrote 'Press 8'"); or the failure of a read; Interrupted after the read at
+// which the context asks to stop.
+Result<void> verifyRows(const std::vector<WrittenRow>& rows, MemoryAccess& access, std::int16_t id,
+                        const OperationContext& context);
 
 }  // namespace tarvelin

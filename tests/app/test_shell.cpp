@@ -136,7 +136,7 @@ private slots:
         s.registry.terminalWindow()->findChild<QComboBox*>("portChoice")->setEditText("COM1");
         {
             std::optional<BusyScope> operation;
-            if (running) operation.emplace();
+            if (running) operation.emplace(s.registry.context());
             if (how.isEmpty())
                 first->close();
             else
@@ -192,7 +192,7 @@ private slots:
         QVERIFY(s.registry.confirm()->isVisible());
         {
             std::optional<BusyScope> operation;
-            if (running) operation.emplace();
+            if (running) operation.emplace(s.registry.context());
             click(s.registry.confirm(), qPrintable(answer));
         }
         QCOMPARE(s.registry.confirm()->isVisible(), running);
@@ -217,7 +217,7 @@ private slots:
         s.notes->answerYes();
         {
             std::optional<BusyScope> operation;
-            if (running) operation.emplace();
+            if (running) operation.emplace(s.registry.context());
             QVERIFY(s.registry.basic()->close());
         }
         flushDeletes();

@@ -62,7 +62,7 @@ struct WindowRig {
     void checkBusy() {
         const QStringList held{"retrieveButton", "updateButton", "DefaultButton", "LoadProfile"};
         {
-            BusyScope running;
+            BusyScope running(directory.context());
             W other(directory);
             for (const QString& name : w().names())
                 if (auto* button = w().template get<QAbstractButton>(name);

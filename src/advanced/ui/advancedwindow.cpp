@@ -43,12 +43,12 @@ AdvancedWindow::AdvancedWindow(Directory& directory, QWidget* parent)
     access_ = std::make_unique<MemoryAccess>(*line_);
     connectRules();
     setFocusOrder();
-    connect(&Busy::instance(), &Busy::changed, this, &AdvancedWindow::followBusy);
-    followBusy(Busy::instance().active());
+    connect(&directory_.context().busy(), &Busy::changed, this, &AdvancedWindow::followBusy);
+    followBusy(directory_.context().busy().active());
 }
 
 AdvancedWindow::~AdvancedWindow() {
-    disconnect(&Busy::instance(), nullptr, this, nullptr);
+    disconnect(&directory_.context().busy(), nullptr, this, nullptr);
     form_.silence();
 }
 

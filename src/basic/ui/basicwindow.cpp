@@ -100,15 +100,15 @@ BasicWindow::BasicWindow(Directory& directory, QWidget* parent) : QWidget(parent
     setFocusOrder();
 
     // One operation at a time: nothing may start an exchange while one runs.
-    connect(&Busy::instance(), &Busy::changed, this, &BasicWindow::followBusy);
-    followBusy(Busy::instance().active());
+    connect(&directory_.context().busy(), &Busy::changed, this, &BasicWindow::followBusy);
+    followBusy(directory_.context().busy().active());
 
     // Form_Load
     displayCommport();
 }
 
 BasicWindow::~BasicWindow() {
-    disconnect(&Busy::instance(), nullptr, this, nullptr);
+    disconnect(&directory_.context().busy(), nullptr, this, nullptr);
     form_.silence();
 }
 
@@ -383,7 +383,7 @@ void BasicWindow::closeEvent(QCloseEvent* event) {
     }
     // A retrieve or store that let this event through stops at its next
     // exchange instead of talking on after the program has ended.
-    if (Busy::instance().active()) Busy::instance().requestAbort();
+    if (directory_.context().busy().active()) directory_.context().requestStop();
     event->accept();
     emit quitRequested();
 }
