@@ -63,31 +63,6 @@ Result<void> readRows(const MemoryMap& map, const QSet<QString>& keys, Form& for
     return {};
 }
 
-QString resultOf(Outcome outcome, const QString& caption) {
-    switch (outcome) {
-        case Outcome::Success:
-            return QStringLiteral("stored");
-        case Outcome::VerifyMismatch:
-            return QStringLiteral("verify failed");
-        case Outcome::Refused:
-            return QStringLiteral("refused: ") + caption.trimmed();
-        case Outcome::Interrupted:
-            return QStringLiteral("interrupted");
-        case Outcome::PortNotOpened:
-            return QStringLiteral("port not opened");
-        case Outcome::InvalidResponse:
-        case Outcome::OutOfStep:
-        case Outcome::Echo:
-            return QStringLiteral("invalid response");
-        default:
-            return QStringLiteral("no response");
-    }
-}
-
-int exitOf(Outcome outcome) {
-    return outcome == Outcome::Interrupted ? kInterrupted : exitCodeOf(outcome);
-}
-
 // The values provisioning wants in one block: the base's, the row's over them.
 QJsonObject wantedValues(const Profile* base, const QJsonObject& row, bool basic) {
     QJsonObject values;
@@ -112,8 +87,8 @@ ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup
     HeadlessDirectory directory(terminal, setup.stopRequested);
     const auto stopped = [&] { return setup.stopRequested && setup.stopRequested(); };
     const auto fail = [&](Outcome outcome, const QString& caption = QString()) {
-        record.result = resultOf(outcome, caption);
-        record.exitCode = exitOf(outcome);
+        record.outcome = outcome;
+        record.reason = caption.trimmed();
         return record;
     };
 
@@ -139,14 +114,14 @@ ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup
     }
     if (setup.skip) {
         if (const QString reason = setup.skip(mac); !reason.isEmpty()) {
-            record.result = QStringLiteral("skipped: ") + reason;
+            record.action = ProvisionRecord::Action::Skipped;
+            record.reason = reason;
             return record;
         }
     }
     const PlanRow* row = setup.plan->find(mac);
     if (!row) {
-        record.result = QStringLiteral("not in plan");
-        record.exitCode = kNotInPlan;
+        record.action = ProvisionRecord::Action::NotInPlan;
         return record;
     }
 
@@ -190,6 +165,7 @@ ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup
         return texts;
     };
     record.before = columnTexts();
+    if (stopped()) return fail(Outcome::Interrupted);
 
     if (setup.check) {
         record.after = record.before;
@@ -198,8 +174,7 @@ ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup
                  differences(block.wanted, blockToJson(block.form, block.map), block.map))
                 record.differences.push_back(
                     {block.basic ? QStringLiteral("basic") : QStringLiteral("advanced"), d});
-        record.result = record.differences.empty() ? QStringLiteral("matches") : QStringLiteral("differs");
-        record.exitCode = record.differences.empty() ? kSuccess : kDifferences;
+        record.action = ProvisionRecord::Action::Compared;
         return record;
     }
 
@@ -220,8 +195,46 @@ ProvisionRecord provisionOne(LineTerminal& terminal, const ProvisionSetup& setup
         if (outcome != Outcome::Success) return fail(outcome, messages.caption());
     }
     record.after = columnTexts();
-    record.result = resultOf(Outcome::Success, QString());
     return record;
+}
+
+QString ProvisionRecord::result() const {
+    switch (outcome) {
+        case Outcome::Success:
+            break;
+        case Outcome::VerifyMismatch:
+            return QStringLiteral("verify failed");
+        case Outcome::Refused:
+            return QStringLiteral("refused: ") + reason;
+        case Outcome::Interrupted:
+            return QStringLiteral("interrupted");
+        case Outcome::PortNotOpened:
+            return QStringLiteral("port not opened");
+        case Outcome::InvalidResponse:
+        case Outcome::OutOfStep:
+        case Outcome::Echo:
+            return QStringLiteral("invalid response");
+        default:
+            return QStringLiteral("no response");
+    }
+    switch (action) {
+        case Action::Stored:
+            break;
+        case Action::Compared:
+            return differences.empty() ? QStringLiteral("matches") : QStringLiteral("differs");
+        case Action::Skipped:
+            return QStringLiteral("skipped: ") + reason;
+        case Action::NotInPlan:
+            return QStringLiteral("not in plan");
+    }
+    return QStringLiteral("stored");
+}
+
+int ProvisionRecord::exitCode() const {
+    if (outcome != Outcome::Success) return exitCodeOf(outcome);
+    if (action == Action::NotInPlan) return kNotInPlan;
+    if (action == Action::Compared && !differences.empty()) return kDifferences;
+    return kSuccess;
 }
 
 QStringList reportHeader(const Plan& plan) {
@@ -236,7 +249,7 @@ QStringList reportFields(const Plan& plan, const ProvisionRecord& record, const 
                        record.station >= 0 ? QString::number(record.station) : QString()};
     for (qsizetype i = 0; i < static_cast<qsizetype>(plan.columns.size()); ++i)
         fields << record.before.value(i) << record.after.value(i);
-    return fields << record.result;
+    return fields << record.result();
 }
 
 namespace {
@@ -352,7 +365,7 @@ Presence controllerAnswers(LineTerminal& terminal, const Clock& clock, int timeo
 QString summaryOf(const ProvisionRecord& record) {
     QString text = record.mac ? macIdText(*record.mac) : QStringLiteral("(MAC ID not read)");
     if (record.station >= 0) text += QStringLiteral(" station %1").arg(record.station);
-    text += QStringLiteral(": ") + record.result;
+    text += QStringLiteral(": ") + record.result();
     for (const auto& found : record.differences)
         text += QStringLiteral("\n  %1: plan %2, controller %3")
                     .arg(found.difference.key, shown(found.difference.wanted), shown(found.difference.held));
@@ -436,9 +449,9 @@ int provisionCommand(LineTerminal& terminal, const Clock& clock, const Provision
 
     if (!options.loop) {
         ProvisionRecord record = provisionOne(terminal, setup, err);
-        if (record.result == QLatin1String("port not opened")) return kPortNotOpen;  // nothing to report
+        if (record.outcome == Outcome::PortNotOpened) return kPortNotOpen;  // nothing to report
         const int reported = handle(record);
-        return reported != kSuccess ? reported : record.exitCode;
+        return reported != kSuccess ? reported : record.exitCode();
     }
 
     const int timeoutMs = options.timeout.toInt() > 0 ? options.timeout.toInt() : 500;
@@ -459,16 +472,19 @@ int provisionCommand(LineTerminal& terminal, const Clock& clock, const Provision
         ProvisionRecord record = provisionOne(terminal, setup, err);
         // The controller just stored and rebooted answers again: the same
         // visit, nothing to do or say.
-        if (record.result != QLatin1String("skipped: ") + QLatin1String(kBackAfterReboot)) {
+        const bool backAfterReboot = record.outcome == Outcome::Success &&
+                                     record.action == ProvisionRecord::Action::Skipped && rebooted &&
+                                     record.mac == rebooted;
+        if (!backAfterReboot) {
             rebooted.reset();
             if (const int reported = handle(record); reported != kSuccess) return reported;
-            if (record.exitCode != kSuccess && firstFailure == kSuccess) firstFailure = record.exitCode;
-            if (record.result == QLatin1String("stored")) {
+            if (record.exitCode() != kSuccess && firstFailure == kSuccess) firstFailure = record.exitCode();
+            if (record.stored()) {
                 stored.insert(*record.mac);
                 if (options.reboot) rebooted = record.mac;
             }
         }
-        if (record.exitCode == kInterrupted) break;
+        if (record.outcome == Outcome::Interrupted) break;
         // Until it goes: the adapter gone, or two calls in a row unanswered.
         for (int unanswered = 0; unanswered < 2 && !interrupted();) {
             pause(kPollMs);

@@ -32,6 +32,8 @@ int exitCodeOf(Outcome outcome) {
             return kRefused;
         case Outcome::VerifyMismatch:
             return kVerifyMismatch;
+        case Outcome::Interrupted:
+            return kInterrupted;
         case Outcome::Busy:
         case Outcome::NoResponse:
         case Outcome::LineLost:
@@ -39,7 +41,6 @@ int exitCodeOf(Outcome outcome) {
         case Outcome::InvalidResponse:
         case Outcome::OutOfStep:
         case Outcome::Echo:
-        case Outcome::Interrupted:
             break;
     }
     return kNoResponse;
