@@ -14,7 +14,8 @@ namespace tarvelin {
 
 WindowRegistry::WindowRegistry(TerminalFactory terminalFactory, QObject* parent)
     : QObject(parent), terminalFactory_(std::move(terminalFactory)) {
-    if (!terminalFactory_) terminalFactory_ = [] { return new SerialCommWindow(); };
+    if (!terminalFactory_)
+        terminalFactory_ = [this] { return new SerialCommWindow(nullptr, nullptr, traceFile_); };
 }
 
 WindowRegistry::~WindowRegistry() {
@@ -101,6 +102,7 @@ SerialCommWindow* WindowRegistry::terminalWindow() {
     if (!alive(terminal_)) {
         SerialCommWindow* window = terminalFactory_();
         if (!presetPort_.isEmpty() || !presetBaud_.isEmpty()) window->presetPort(presetPort_, presetBaud_);
+        window->setHistory(history_);
         terminal_ = window;
         adopt(window);
         connect(window, &SerialCommWindow::portChoiceChanged, this, &WindowRegistry::displayCommport);

@@ -14,6 +14,7 @@
 
 #include "config/busy.h"
 #include "config/directory.h"
+#include "serial/ui/commandhistory.h"
 
 class QWidget;
 
@@ -40,6 +41,9 @@ public:
     // Every terminal object made from now on starts with this port text and
     // baud rate chosen (the simulated controller of a demonstration run).
     void setTerminalPreset(const QString& portText, const QString& baudText);
+    // The real line of every terminal object made from now on by the default
+    // factory is traced into this file (TARVELIN_TRACE); empty: not traced.
+    void setTraceFile(const QString& path) { traceFile_ = path; }
 
     // Directory
     Terminal& terminal() override;
@@ -89,6 +93,9 @@ private:
 
     OperationContext context_;
     TerminalFactory terminalFactory_;
+    QString traceFile_;
+    // The commands typed during this run: every terminal object walks the same.
+    CommandHistory history_;
     QString presetPort_;
     QString presetBaud_;
     QPointer<AboutDialog> about_;

@@ -63,8 +63,7 @@ std::string TraceLine::takeAll() {
     return bytes;
 }
 
-std::unique_ptr<SerialLine> traceFromEnvironment(std::unique_ptr<SerialLine> line) {
-    const QString path = qEnvironmentVariable("TARVELIN_TRACE");
+std::unique_ptr<SerialLine> traceInto(std::unique_ptr<SerialLine> line, const QString& path) {
     if (path.isEmpty()) return line;
     auto trace = TraceLine::open(*line, path);
     if (!trace) {

@@ -64,9 +64,9 @@ private:
     std::string line_;  // the line being written
 };
 
-// The line of the windows: traced into the file TARVELIN_TRACE names, when
-// it names one; a trace that cannot be written is said on standard error and
-// the line is used untraced.
-std::unique_ptr<SerialLine> traceFromEnvironment(std::unique_ptr<SerialLine> line);
+// The line of the windows traced into the file at `path` (the shell reads
+// TARVELIN_TRACE); an empty path leaves it as it is. A trace that cannot be
+// written is said on standard error and the line is used untraced.
+std::unique_ptr<SerialLine> traceInto(std::unique_ptr<SerialLine> line, const QString& path);
 
 }  // namespace tarvelin

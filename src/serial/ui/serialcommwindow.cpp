@@ -102,18 +102,16 @@ protected:
 
 }  // namespace
 
-SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock* clock, QWidget* parent)
+SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock* clock,
+                                   const QString& traceFile, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
-      // TARVELIN_TRACE=FILE: a wire trace of everything on the line.
-      line_(traceFromEnvironment(line ? std::move(line) : std::make_unique<QtSerialLine>())),
+      line_(traceInto(line ? std::move(line) : std::make_unique<QtSerialLine>(), traceFile)),
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()),
       clock_(clock ? clock : ownClock_.get()),
       connection_(*line_),
       exchange_(*line_, *clock_),
       enumerator_(std::make_unique<SystemPortEnumerator>()),
-      timeOfDay_([] { return QTime::currentTime(); }),
-      history_(CommandHistory::ofThisRun()) {
-    history_.stopWalking();
+      timeOfDay_([] { return QTime::currentTime(); }) {
     setObjectName(QStringLiteral("serialComm"));
     setAccessibleDescription(QStringLiteral("serialComm"));
     setWindowTitle(QString::fromLatin1(kTerminalCaption));
@@ -121,6 +119,11 @@ SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock
     arrangeControls();
     refreshStates();
     commandString_->setFocus();
+}
+
+void SerialCommWindow::setHistory(CommandHistory& history) {
+    history_ = &history;
+    history_->stopWalking();  // a new window begins at the newest command
 }
 
 SerialCommWindow::~SerialCommWindow() {
@@ -378,7 +381,7 @@ void SerialCommWindow::watchPort() {
 void SerialCommWindow::commandString_KeyPress() {
     if (running_) return;
     const QString typed = commandString_->text();
-    history_.add(typed);
+    history_->add(typed);
     // The text goes out as typed, unless the user asked for it to be framed
     // for a station.
     std::string cmd = toBytes(typed);
@@ -393,7 +396,7 @@ void SerialCommWindow::commandString_KeyPress() {
 }
 
 void SerialCommWindow::recallCommand(bool older) {
-    const std::optional<QString> text = older ? history_.older(commandString_->text()) : history_.newer();
+    const std::optional<QString> text = older ? history_->older(commandString_->text()) : history_->newer();
     if (!text) return;
     commandString_->setText(*text);
     commandString_->end(false);

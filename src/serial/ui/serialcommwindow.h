@@ -47,9 +47,10 @@ class SerialCommWindow : public QWidget, public Terminal {
 public:
     // Without a line the window drives a real serial port. A test hands in a
     // line of its own and, when that line keeps its own time, its clock (which
-    // must outlive the window; a line's own clock does).
+    // must outlive the window; a line's own clock does). With `traceFile` the
+    // line is traced into that file (the shell's TARVELIN_TRACE).
     explicit SerialCommWindow(std::unique_ptr<SerialLine> line = nullptr, const Clock* clock = nullptr,
-                              QWidget* parent = nullptr);
+                              const QString& traceFile = {}, QWidget* parent = nullptr);
     ~SerialCommWindow() override;
 
     // Terminal
@@ -76,8 +77,10 @@ public:
     void refreshPortList();
     // The clock behind "Show time" (the time of day unless a test says otherwise).
     void setTimeOfDaySource(std::function<QTime()> source) { timeOfDay_ = std::move(source); }
-    // The commands of this run that Up and Down walk through.
-    CommandHistory& history() { return history_; }
+    // The commands that Up and Down walk through: the window's own until it
+    // is handed the run's (which must outlive it).
+    CommandHistory& history() { return *history_; }
+    void setHistory(CommandHistory& history);
 
 public slots:
     void openPort_Click();
@@ -142,7 +145,8 @@ private:
     bool exchanging_ = false;
     std::unique_ptr<PortEnumerator> enumerator_;
     std::function<QTime()> timeOfDay_;
-    CommandHistory& history_;
+    CommandHistory ownHistory_;
+    CommandHistory* history_ = &ownHistory_;
     QTimer* portWatch_ = nullptr;
     std::unique_ptr<PortScan> scan_;
     bool scanning_ = false;
