@@ -164,14 +164,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     tarvelin::SteadyClock steady;
-    tarvelin::Exchange exchange(line, steady, [] { return std::string("500 "); });
+    tarvelin::Exchange exchange(line, steady, {500, 500});
     QTemporaryDir traceDir;
     auto traceLine = tarvelin::TraceLine::open(line, traceDir.filePath(QStringLiteral("trace.txt")));
     if (!traceLine) {
         std::fprintf(stderr, "tarvelin-bench: cannot write a trace\n");
         return 1;
     }
-    tarvelin::Exchange traced(**traceLine, steady, [] { return std::string("500 "); });
+    tarvelin::Exchange traced(**traceLine, steady, {500, 500});
 
     const std::vector<std::string> frames = readFrames(count);
     int failures = 0;
@@ -219,8 +219,8 @@ int main(int argc, char** argv) {
     if (silent.start()) {
         line.setDevice(silent.devicePath());
         if (line.open().ok()) {
-            // A time-out text below 1 selects each wait's own default.
-            tarvelin::Exchange waiting(line, steady, [] { return std::string("0"); });
+            // The time-out box's defaults: 1000 ms for the ENQ, 500 ms for the reply.
+            tarvelin::Exchange waiting(line, steady, {1000, 500});
             const double cpuStart = processCpuSeconds();
             const auto start = Clock::now();
             int answered = 0;

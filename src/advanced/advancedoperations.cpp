@@ -18,21 +18,23 @@ const QString kPLCconfig = QStringLiteral("PLCconfig");
 }  // namespace
 
 Outcome retrieveAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return Outcome::Busy;
-    BusyScope busy;
+    OperationContext& context = directory.context();
+    if (context.busy().active()) return Outcome::Busy;
+    BusyScope busy(context);
     const auto id = beginOperation(access, directory.terminal());
-    if (!id) return access.lastOutcome();
+    if (!id) return id.failure().outcome;
 
     FlagByteHolder& holder = directory.flagByteHolder();
     const auto fromController = [&](const Field&, int) { holder.setFlagByteFromController(true); };
-    if (!retrieveMap(advancedMap(), form, access, *id, fromController)) return access.lastOutcome();
-    access.showMessage(QString::fromLatin1(kRetrievedText));
+    if (auto read = retrieveMap(advancedMap(), form, access, *id, context, fromController); !read)
+        return read.failure().outcome;
+    access.show(Outcome::Success, QString::fromLatin1(kRetrievedText));
     return Outcome::Success;
 }
 
 Outcome updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return Outcome::Busy;
-    BusyScope busy;
+    if (directory.context().busy().active()) return Outcome::Busy;
+    BusyScope busy(directory.context());
     FlagByteHolder& holder = directory.flagByteHolder();
 
     StoreSteps steps;
@@ -46,7 +48,7 @@ Outcome updateAdvancedParameters(Form& form, MemoryAccess& access, Directory& di
         form.setText(kPLCconfig, integerToSignedText(flags));
         return flags;
     };
-    return storeBlock(form, access, directory.terminal(), advancedMap(), steps);
+    return storeBlock(form, access, directory, advancedMap(), steps);
 }
 
 }  // namespace tarvelin

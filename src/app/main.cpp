@@ -102,6 +102,8 @@ int main(int argc, char* argv[]) {
 #endif
 
     tarvelin::WindowRegistry registry;
+    // TARVELIN_TRACE=FILE: a wire trace of everything on the terminal's line.
+    registry.setTraceFile(qEnvironmentVariable("TARVELIN_TRACE"));
     if (!simulatedDevice.empty())
         registry.setTerminalPreset(QString::fromStdString(simulatedDevice), QStringLiteral("9600"));
     QObject::connect(&registry, &tarvelin::WindowRegistry::programEnded, &app, &QApplication::quit,

@@ -14,7 +14,8 @@ namespace tarvelin {
 
 WindowRegistry::WindowRegistry(TerminalFactory terminalFactory, QObject* parent)
     : QObject(parent), terminalFactory_(std::move(terminalFactory)) {
-    if (!terminalFactory_) terminalFactory_ = [] { return new SerialCommWindow(); };
+    if (!terminalFactory_)
+        terminalFactory_ = [this] { return new SerialCommWindow(nullptr, nullptr, traceFile_); };
 }
 
 WindowRegistry::~WindowRegistry() {
@@ -101,18 +102,19 @@ SerialCommWindow* WindowRegistry::terminalWindow() {
     if (!alive(terminal_)) {
         SerialCommWindow* window = terminalFactory_();
         if (!presetPort_.isEmpty() || !presetBaud_.isEmpty()) window->presetPort(presetPort_, presetBaud_);
+        window->setHistory(history_);
         terminal_ = window;
         adopt(window);
         connect(window, &SerialCommWindow::portChoiceChanged, this, &WindowRegistry::displayCommport);
-        connect(&Busy::instance(), &Busy::changed, window, &SerialCommWindow::setOperationRunning);
+        connect(&context_.busy(), &Busy::changed, window, &SerialCommWindow::setOperationRunning);
         // A scan is an operation like a retrieve: the other windows wait for it.
         connect(window, &SerialCommWindow::scanRunning, this, [this](bool running) {
             if (running)
-                scanHold_.emplace();
+                scanHold_.emplace(context_);
             else
                 scanHold_.reset();
         });
-        window->setOperationRunning(Busy::instance().active());
+        window->setOperationRunning(context_.busy().active());
         // A terminal made anew (the last one was closed through its frame)
         // starts from its own choice: the main window shows that one.
         if (alive(basic_)) displayCommport();
@@ -124,8 +126,8 @@ ConfirmDialog* WindowRegistry::confirm() {
     if (!alive(confirm_)) {
         confirm_ = new ConfirmDialog([this](std::int16_t source) { runStore(source); });
         adopt(confirm_);
-        connect(&Busy::instance(), &Busy::changed, confirm_.data(), &ConfirmDialog::setOperationRunning);
-        confirm_->setOperationRunning(Busy::instance().active());
+        connect(&context_.busy(), &Busy::changed, confirm_.data(), &ConfirmDialog::setOperationRunning);
+        confirm_->setOperationRunning(context_.busy().active());
     }
     return confirm_;
 }
@@ -186,8 +188,8 @@ void WindowRegistry::aboutClosed() {
 void WindowRegistry::endProgram() {
     if (ended_) return;
     ended_ = true;
-    const bool running = Busy::instance().active();
-    if (running) Busy::instance().requestAbort();
+    const bool running = context_.busy().active();
+    if (running) context_.requestStop();
     // Every window goes from the screen now; the objects are deleted with the
     // registry, after a running operation has come back.
     for (QWidget* window : std::initializer_list<QWidget*>{about_, basic_, advanced_, confirm_, terminal_}) {
@@ -202,7 +204,7 @@ void WindowRegistry::endProgram() {
 bool WindowRegistry::eventFilter(QObject* watched, QEvent* event) {
     // The advanced window stays while a retrieve or store runs: the basic
     // store reaches its flag byte, and its own operations its controls.
-    if (event->type() == QEvent::Close && watched == advanced_.data() && Busy::instance().active()) {
+    if (event->type() == QEvent::Close && watched == advanced_.data() && context_.busy().active()) {
         event->ignore();
         return true;
     }

@@ -14,6 +14,7 @@
 
 #include "config/busy.h"
 #include "config/directory.h"
+#include "serial/ui/commandhistory.h"
 
 class QWidget;
 
@@ -40,9 +41,15 @@ public:
     // Every terminal object made from now on starts with this port text and
     // baud rate chosen (the simulated controller of a demonstration run).
     void setTerminalPreset(const QString& portText, const QString& baudText);
+    // The real line of every terminal object made from now on by the default
+    // factory is traced into this file (TARVELIN_TRACE); empty: not traced.
+    void setTraceFile(const QString& path) { traceFile_ = path; }
 
     // Directory
     Terminal& terminal() override;
+    // The windows' one context: the busy gate every window follows, and the
+    // stop request of a program that is ending.
+    OperationContext& context() override { return context_; }
     void showTerminal() override;
     void showAdvanced() override;
     FlagByteHolder& flagByteHolder() override;
@@ -84,7 +91,11 @@ private:
     void runStore(std::int16_t source);
     void aboutClosed();
 
+    OperationContext context_;
     TerminalFactory terminalFactory_;
+    QString traceFile_;
+    // The commands typed during this run: every terminal object walks the same.
+    CommandHistory history_;
     QString presetPort_;
     QString presetBaud_;
     QPointer<AboutDialog> about_;

@@ -1,6 +1,7 @@
-// Why something ended as it did: one value that travels from the line and the
-// memory access layer to a window's message line and to the command line's
-// exit code. The described results stay beside it (readMemory -1,
+// Why something ended as it did: one value that travels from the line, the
+// exchange and the memory access layer to a window's message line, to the
+// command line's exit code and to a provisioning report. The described
+// results stay beside it where the windows count on them (readMemory -1,
 // writeMemory 0/1, openCommPort false); this says why.
 #pragma once
 
@@ -16,6 +17,7 @@ enum class Outcome {
     PortNotOpened,    // the port could not be opened; nothing was sent
     NoResponse,       // no reply within the time-out
     LineLost,         // the port went away (adapter pulled, cable cut)
+    SendFailed,       // the line did not take a command (its driver refused or timed out the write)
     InvalidResponse,  // a reply that does not answer the command
     OutOfStep,        // replies that belong to no command wait on the line
     Echo,             // the reply is the command itself: a loopback plug or an echoing converter
@@ -65,6 +67,12 @@ public:
 private:
     std::optional<Failure> failure_;
 };
+
+// Success, or why there is no value.
+template <class T>
+Outcome outcomeOf(const Result<T>& result) {
+    return result ? Outcome::Success : result.failure().outcome;
+}
 
 // True for the outcomes of a line that answers, but not as a controller does:
 // the message line shows "Invalid response from Device!" for all of them.

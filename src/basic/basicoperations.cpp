@@ -14,24 +14,25 @@
 namespace tarvelin {
 
 Outcome retrieveBasicParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return Outcome::Busy;
-    BusyScope busy;
+    OperationContext& context = directory.context();
+    if (context.busy().active()) return Outcome::Busy;
+    BusyScope busy(context);
     const auto id = beginOperation(access, directory.terminal());
-    if (!id) return access.lastOutcome();
+    if (!id) return id.failure().outcome;
 
     // The "VM*" reply is not judged.
     const auto version = access.sendUnjudged("VM*");
-    if (!version) return access.lastOutcome();
+    if (!version) return version.failure().outcome;
     form.setText(QStringLiteral("version"), QString::fromLatin1(hostlink::firmwareOf(*version)));
 
-    if (!retrieveMap(basicMap(), form, access, *id)) return access.lastOutcome();
-    access.showMessage(QString::fromLatin1(kRetrievedText));
+    if (auto read = retrieveMap(basicMap(), form, access, *id, context); !read) return read.failure().outcome;
+    access.show(Outcome::Success, QString::fromLatin1(kRetrievedText));
     return Outcome::Success;
 }
 
 Outcome updateBasicParameters(Form& form, MemoryAccess& access, Directory& directory) {
-    if (Busy::instance().active()) return Outcome::Busy;
-    BusyScope busy;
+    if (directory.context().busy().active()) return Outcome::Busy;
+    BusyScope busy(directory.context());
     FlagByteHolder& holder = directory.flagByteHolder();
 
     StoreSteps steps;
@@ -46,7 +47,7 @@ Outcome updateBasicParameters(Form& form, MemoryAccess& access, Directory& direc
         holder.setPLCconfig(static_cast<std::int16_t>(flags));
         return flags;
     };
-    return storeBlock(form, access, directory.terminal(), basicMap(), steps);
+    return storeBlock(form, access, directory, basicMap(), steps);
 }
 
 }  // namespace tarvelin

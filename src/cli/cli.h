@@ -18,7 +18,7 @@ enum ExitCode {
     kVerifyMismatch = 6,  // the controller reads back other values than were written
     kNotInPlan = 7,       // provision: the controller's MAC ID is not in the plan; nothing was written
     kDifferences = 8,     // compare, provision --check: the controller holds other values
-    kInterrupted = 130,   // provision: Ctrl-C during a store
+    kInterrupted = 130,   // Ctrl-C: the operation stopped after the command on the line
 };
 
 // Runs one command line (without the program name). Results go to `out`,

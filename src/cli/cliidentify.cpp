@@ -11,10 +11,10 @@ int identifyCommand(Session& session) {
     MemoryAccess access(messages);
     access.setTerminal(session.terminal());
     const auto id = access.identifyStation();
-    const auto version = id ? access.sendUnjudged("VM*") : std::nullopt;
+    const auto version = id ? access.sendUnjudged("VM*") : Result<std::string>(id.failure());
     if (!version) {
         messages.finish();
-        explainLine(session.err(), access);
+        explainLine(session.err(), version.failure().outcome);
         return kNoResponse;
     }
     print(session.out(), QStringLiteral("Station: %1\nFirmware: %2\n")

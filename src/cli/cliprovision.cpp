@@ -77,7 +77,7 @@ Presence controllerAnswers(LineTerminal& terminal, const Clock& clock, int timeo
 QString summaryOf(const ProvisionRecord& record) {
     QString text = record.mac ? macIdText(*record.mac) : QStringLiteral("(MAC ID not read)");
     if (record.station >= 0) text += QStringLiteral(" station %1").arg(record.station);
-    text += QStringLiteral(": ") + record.result;
+    text += QStringLiteral(": ") + record.result();
     for (const auto& found : record.differences)
         text += QStringLiteral("\n  %1: plan %2, controller %3")
                     .arg(found.difference.key, shown(found.difference.wanted), shown(found.difference.held));
@@ -179,9 +179,9 @@ int Provisioning::report(const ProvisionRecord& record) {
 
 int Provisioning::once(LineTerminal& terminal) {
     const ProvisionRecord record = provisionOne(terminal, setup(), err_);
-    if (record.result == QLatin1String("port not opened")) return kPortNotOpen;  // nothing to report
+    if (record.outcome == Outcome::PortNotOpened) return kPortNotOpen;  // nothing to report
     const int reported = report(record);
-    return reported != kSuccess ? reported : record.exitCode;
+    return reported != kSuccess ? reported : record.exitCode();
 }
 
 // Until the controller goes: the adapter gone, or two calls in a row unanswered.
@@ -213,16 +213,19 @@ int Provisioning::loop(LineTerminal& terminal, const Clock& clock) {
         const ProvisionRecord record = provisionOne(terminal, visit, err_);
         // The controller just stored and rebooted answers again: the same
         // visit, nothing to do or say.
-        if (record.result != QLatin1String("skipped: ") + QLatin1String(kBackAfterReboot)) {
+        const bool backAfterReboot = record.outcome == Outcome::Success &&
+                                     record.action == ProvisionRecord::Action::Skipped && rebooted_ &&
+                                     record.mac == rebooted_;
+        if (!backAfterReboot) {
             rebooted_.reset();
             if (const int reported = report(record); reported != kSuccess) return reported;
-            if (record.exitCode != kSuccess && firstFailure == kSuccess) firstFailure = record.exitCode;
-            if (record.result == QLatin1String("stored")) {
+            if (record.exitCode() != kSuccess && firstFailure == kSuccess) firstFailure = record.exitCode();
+            if (record.stored()) {
                 stored_.insert(*record.mac);
                 if (options_.reboot) rebooted_ = record.mac;
             }
         }
-        if (record.exitCode == kInterrupted) break;
+        if (record.outcome == Outcome::Interrupted) break;
         waitUntilGone(terminal, clock, timeoutMs);
         if (!interrupted()) print(err_, QStringLiteral("Waiting for the next controller (Ctrl-C ends)\n"));
     }

@@ -34,17 +34,27 @@ struct ProvisionSetup {
 
 // What was found and done: one line of the report.
 struct ProvisionRecord {
+    // What was done with a controller that nothing stopped.
+    enum class Action { Stored, Compared, Skipped, NotInPlan };
+
     std::optional<MacId> mac;
     int station = -1;
-    QStringList before;  // per plan column, as the controller held it
-    QStringList after;   // ... and holds it now (empty when not known)
-    QString result;      // "stored", "verify failed", "not in plan", ...
-    int exitCode = 0;
+    QStringList before;                  // per plan column, as the controller held it
+    QStringList after;                   // ... and holds it now (empty when not known)
+    Outcome outcome = Outcome::Success;  // what stopped it, if anything
+    Action action = Action::Stored;
+    QString reason;  // why a value was refused (Refused), or why it was skipped
     struct Found {
         QString block;
         Difference difference;
     };
     std::vector<Found> differences;  // provision --check: plan and controller differ
+
+    // The report's word for it: "stored", "verify failed", "not in plan", ...
+    QString result() const;
+    // The exit code that goes with it.
+    int exitCode() const;
+    bool stored() const { return outcome == Outcome::Success && action == Action::Stored; }
 };
 
 // One controller on the terminal's line: identifies it, reads its MAC ID,

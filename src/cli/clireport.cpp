@@ -3,7 +3,9 @@
 
 #include "base/platform.h"
 #include "base/safefile.h"
+#include "cli.h"
 #include "cliprovision.h"
+#include "clisupport.h"
 
 namespace tarvelin::cli {
 
@@ -26,7 +28,7 @@ QStringList reportFields(const Plan& plan, const ProvisionRecord& record, const 
                        record.station >= 0 ? QString::number(record.station) : QString()};
     for (qsizetype i = 0; i < static_cast<qsizetype>(plan.columns.size()); ++i)
         fields << record.before.value(i) << record.after.value(i);
-    return fields << record.result;
+    return fields << record.result();
 }
 
 namespace {
@@ -77,6 +79,45 @@ Result<void> appendReport(const QString& path, const QStringList& header, const 
     if (text->isEmpty()) *text = csvRecord(header);
     if (!text->endsWith('\n')) *text += "\r\n";
     return writeReport(path, *text + csvRecord(fields));
+}
+
+QString ProvisionRecord::result() const {
+    switch (outcome) {
+        case Outcome::Success:
+            break;
+        case Outcome::VerifyMismatch:
+            return QStringLiteral("verify failed");
+        case Outcome::Refused:
+            return QStringLiteral("refused: ") + reason;
+        case Outcome::Interrupted:
+            return QStringLiteral("interrupted");
+        case Outcome::PortNotOpened:
+            return QStringLiteral("port not opened");
+        case Outcome::InvalidResponse:
+        case Outcome::OutOfStep:
+        case Outcome::Echo:
+            return QStringLiteral("invalid response");
+        default:
+            return QStringLiteral("no response");
+    }
+    switch (action) {
+        case Action::Stored:
+            break;
+        case Action::Compared:
+            return differences.empty() ? QStringLiteral("matches") : QStringLiteral("differs");
+        case Action::Skipped:
+            return QStringLiteral("skipped: ") + reason;
+        case Action::NotInPlan:
+            return QStringLiteral("not in plan");
+    }
+    return QStringLiteral("stored");
+}
+
+int ProvisionRecord::exitCode() const {
+    if (outcome != Outcome::Success) return exitCodeOf(outcome);
+    if (action == Action::NotInPlan) return kNotInPlan;
+    if (action == Action::Compared && !differences.empty()) return kDifferences;
+    return kSuccess;
 }
 
 }  // namespace tarvelin::cli

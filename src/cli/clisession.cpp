@@ -11,7 +11,7 @@ Session::Session(const Options& o, const LineFactory& lines, std::FILE* out, std
     : out_(out), err_(err), in_(in), line_(lines.make().line) {
     terminal_ = std::make_unique<LineTerminal>(
         *line_, clock_, PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
-    terminal_->timeoutText() = o.timeout.toStdString();
+    terminal_->setTimeoutMs(o.timeout.toInt());
     terminal_->onOpenFailure(
         [this](const std::string& message) { print(err_, QString::fromStdString(message) + "\n"); });
     directory_ = std::make_unique<HeadlessDirectory>(*terminal_);

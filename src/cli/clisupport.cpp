@@ -37,25 +37,27 @@ int exitCodeOf(Outcome outcome) {
             return kRefused;
         case Outcome::VerifyMismatch:
             return kVerifyMismatch;
+        case Outcome::Interrupted:
+            return kInterrupted;
         case Outcome::Busy:
         case Outcome::NoResponse:
         case Outcome::LineLost:
+        case Outcome::SendFailed:
         case Outcome::InvalidResponse:
         case Outcome::OutOfStep:
         case Outcome::Echo:
-        case Outcome::Interrupted:
             break;
     }
     return kNoResponse;
 }
 
-void explainLine(std::FILE* err, const MemoryAccess& access) {
-    if (access.lastOutcome() == Outcome::Echo)
+void explainLine(std::FILE* err, Outcome outcome) {
+    if (outcome == Outcome::Echo)
         print(err,
               QStringLiteral("The line echoes: the reply was the command itself, not an answer. A loopback "
                              "plug on the port, or a converter that echoes what it sends, is a common "
                              "cause.\n"));
-    if (access.lastOutcome() == Outcome::OutOfStep)
+    if (outcome == Outcome::OutOfStep)
         print(err,
               QStringLiteral("The line is out of step: replies came that answer no command (a controller "
                              "that answered twice or late). A loopback plug on the port, or a converter "
@@ -89,19 +91,19 @@ QString shownMacId(const Form& form) {
     return groups.join(QLatin1Char('-'));
 }
 
-bool readRows(const MemoryMap& map, const std::function<bool(const Field&)>& wanted, Form& form,
-              MemoryAccess& access, std::int16_t id) {
+Result<void> readRows(const MemoryMap& map, const std::function<bool(const Field&)>& wanted, Form& form,
+                      MemoryAccess& access, std::int16_t id) {
     for (const Field& field : map) {
         if (!wanted(field)) continue;
         std::vector<int> bytes;
         for (std::int16_t address : field.addresses()) {
-            const int value = access.readMemory(id, address);
-            if (value < 0) return false;
-            bytes.push_back(value);
+            const auto value = access.read(id, address);
+            if (!value) return value.failure();
+            bytes.push_back(*value);
         }
         decodeInto(form, field, bytes);
     }
-    return true;
+    return {};
 }
 
 const CliBlock& cliBlock(bool basic) {
@@ -119,7 +121,7 @@ Ran runOperation(Operation operation, Form& form, Directory& directory, std::FIL
     MemoryAccess access(messages);
     const Outcome outcome = operation(form, access, directory);
     messages.finish();
-    explainLine(err, access);
+    explainLine(err, outcome);
     return {outcome, messages.caption()};
 }
 

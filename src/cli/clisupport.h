@@ -36,7 +36,7 @@ int exitCodeOf(Outcome outcome);
 // Where the line itself is at fault (it echoes, or is out of step), the
 // message line's "Invalid response from Device!" alone would send the user
 // looking at the controller: says what is wrong on `err`.
-void explainLine(std::FILE* err, const MemoryAccess& access);
+void explainLine(std::FILE* err, Outcome outcome);
 
 // Asks on the terminal whether to overwrite the controller's configuration
 // (no terminal: says to give --yes). True when the answer is yes.
@@ -50,10 +50,10 @@ QString shown(const QJsonValue& value);
 QString shownMacId(const Form& form);
 
 // Reads the rows of `map` that `wanted` picks into the form, in the order the
-// block travels. False at the first failed read (its failure is on the
-// message line).
-bool readRows(const MemoryMap& map, const std::function<bool(const Field&)>& wanted, Form& form,
-              MemoryAccess& access, std::int16_t id);
+// block travels. Stops at the first failed read (its failure is on the
+// message line too).
+Result<void> readRows(const MemoryMap& map, const std::function<bool(const Field&)>& wanted, Form& form,
+                      MemoryAccess& access, std::int16_t id);
 
 // A retrieve or store of the windows.
 using Operation = Outcome (*)(Form&, MemoryAccess&, Directory&);

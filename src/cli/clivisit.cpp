@@ -6,53 +6,11 @@
 #include "basic/basicmap.h"
 #include "cliprovision.h"
 #include "clisupport.h"
-#include "config/busy.h"
 #include "config/operations.h"
 
 namespace tarvelin::cli {
 
 namespace {
-
-// The terminal of one provisioning: after every command it asks whether to
-// stop, and if so makes the running store end after that command.
-class StoppableTerminal final : public Terminal {
-public:
-    StoppableTerminal(LineTerminal& inner, const std::function<bool()>& stop) : inner_(inner), stop_(stop) {}
-    bool openCommPort() override { return inner_.openCommPort(); }
-    std::string getCommport() override { return inner_.getCommport(); }
-    std::string sendCommand(const std::string& cmd) override {
-        std::string reply = inner_.sendCommand(cmd);
-        if (stop_ && stop_()) Busy::instance().requestAbort();
-        return reply;
-    }
-    bool linkLost() const override { return inner_.linkLost(); }
-    std::string takePending() override { return inner_.takePending(); }
-
-private:
-    LineTerminal& inner_;
-    const std::function<bool()>& stop_;
-};
-
-QString resultOf(Outcome outcome, const QString& caption) {
-    switch (outcome) {
-        case Outcome::Success:
-            return QStringLiteral("stored");
-        case Outcome::VerifyMismatch:
-            return QStringLiteral("verify failed");
-        case Outcome::Refused:
-            return QStringLiteral("refused: ") + caption.trimmed();
-        case Outcome::Interrupted:
-            return QStringLiteral("interrupted");
-        case Outcome::PortNotOpened:
-            return QStringLiteral("port not opened");
-        case Outcome::InvalidResponse:
-        case Outcome::OutOfStep:
-        case Outcome::Echo:
-            return QStringLiteral("invalid response");
-        default:
-            return QStringLiteral("no response");
-    }
-}
 
 // One block of the visit: what the plan wants in it, and which of its
 // controls to read (the plan's columns, and what the store keeps).
@@ -74,7 +32,7 @@ QJsonObject wantedValues(const Profile* base, const QJsonObject& row, bool basic
 class Visit {
 public:
     Visit(LineTerminal& terminal, const ProvisionSetup& setup, std::FILE* err)
-        : setup_(setup), err_(err), terminal_(terminal, setup.stopRequested), directory_(terminal_) {}
+        : setup_(setup), err_(err), directory_(terminal, setup.stopRequested) {}
 
     // identify -> read the MAC ID -> find the row -> read before -> store or check
     ProvisionRecord run() {
@@ -88,22 +46,22 @@ public:
 
 private:
     bool identify();
-    bool readMacId(MemoryAccess& access, std::int16_t id);
+    Result<void> readMacId(MemoryAccess& access, std::int16_t id);
     bool findRow();
     bool readBefore();
     void check();
     void store();
 
     bool fail(Outcome outcome, const QString& caption = QString()) {
-        record_.result = resultOf(outcome, caption);
-        record_.exitCode = outcome == Outcome::Interrupted ? kInterrupted : exitCodeOf(outcome);
+        record_.outcome = outcome;
+        record_.reason = caption.trimmed();
         return false;
     }
-    // The failed read or identification of `access`, explained.
-    bool failOn(StreamMessageLine& messages, const MemoryAccess& access) {
+    // A failed read or identification, explained.
+    bool failOn(StreamMessageLine& messages, const Failure& failure) {
         messages.finish();
-        explainLine(err_, access);
-        return fail(access.lastOutcome());
+        explainLine(err_, failure.outcome);
+        return fail(failure.outcome);
     }
     HeadlessForm& formOf(const Block& block) { return directory_.*block.cli->form; }
     // What the controller holds of each plan column.
@@ -119,8 +77,8 @@ private:
     const ProvisionSetup& setup_;
     std::FILE* err_;
     // The window objects of this controller: nothing carries over from the
-    // one before (above all not the flag byte).
-    StoppableTerminal terminal_;
+    // one before (above all not the flag byte). A store asks after every
+    // command whether to stop.
     HeadlessDirectory directory_;
     ProvisionRecord record_;
     std::int16_t id_ = 0;
@@ -132,32 +90,33 @@ bool Visit::identify() {
     StreamMessageLine messages(err_, 2);
     MemoryAccess access(messages);
     const auto id = beginOperation(access, directory_.terminal());
-    if (!id || !readMacId(access, *id)) return failOn(messages, access);
+    if (!id) return failOn(messages, id.failure());
+    if (const auto mac = readMacId(access, *id); !mac) return failOn(messages, mac.failure());
     id_ = *id;
     record_.station = *id;
     return true;
 }
 
 // The MAC ID rows of the advanced map, read into the advanced form.
-bool Visit::readMacId(MemoryAccess& access, std::int16_t id) {
+Result<void> Visit::readMacId(MemoryAccess& access, std::int16_t id) {
     const auto macRow = [](const Field& field) { return field.encoding == Encoding::MacOctet; };
-    if (!readRows(advancedMap(), macRow, directory_.advanced, access, id)) return false;
+    if (auto read = readRows(advancedMap(), macRow, directory_.advanced, access, id); !read) return read;
     record_.mac = parseMacId(shownMacId(directory_.advanced));
-    return true;
+    return {};
 }
 
 // The plan's row of this MAC ID, and which controls of each block to read.
 bool Visit::findRow() {
     if (setup_.skip) {
         if (const QString reason = setup_.skip(*record_.mac); !reason.isEmpty()) {
-            record_.result = QStringLiteral("skipped: ") + reason;
+            record_.action = ProvisionRecord::Action::Skipped;
+            record_.reason = reason;
             return false;
         }
     }
     const PlanRow* row = setup_.plan->find(*record_.mac);
     if (!row) {
-        record_.result = QStringLiteral("not in plan");
-        record_.exitCode = kNotInPlan;
+        record_.action = ProvisionRecord::Action::NotInPlan;
         return false;
     }
     blocks_ = {{true, &cliBlock(true), wantedValues(setup_.base, row->basic, true), {}},
@@ -183,9 +142,11 @@ bool Visit::readBefore() {
         for (const ProfileKey& key : profileKeysOf(block.cli->map()))
             if (block.keys.contains(key.name)) rows.insert(key.field);
         const auto keyed = [&](const Field& field) { return rows.contains(&field); };
-        if (!readRows(block.cli->map(), keyed, formOf(block), access, id_)) return failOn(messages, access);
+        if (auto read = readRows(block.cli->map(), keyed, formOf(block), access, id_); !read)
+            return failOn(messages, read.failure());
     }
     record_.before = columnTexts();
+    if (setup_.stopRequested && setup_.stopRequested()) return fail(Outcome::Interrupted);
     return true;
 }
 
@@ -195,8 +156,7 @@ void Visit::check() {
         for (const Difference& d :
              differences(block.wanted, blockToJson(formOf(block), block.cli->map()), block.cli->map()))
             record_.differences.push_back({block.cli->name, d});
-    record_.result = record_.differences.empty() ? QStringLiteral("matches") : QStringLiteral("differs");
-    record_.exitCode = record_.differences.empty() ? kSuccess : kDifferences;
+    record_.action = ProvisionRecord::Action::Compared;
 }
 
 // Every byte read back; a reboot after the last block only.
@@ -219,7 +179,6 @@ void Visit::store() {
         }
     }
     record_.after = columnTexts();
-    record_.result = resultOf(Outcome::Success, QString());
 }
 
 }  // namespace

@@ -2,20 +2,17 @@
 
 namespace tarvelin {
 
-Busy& Busy::instance() {
-    static Busy busy;
-    return busy;
-}
-
-void Busy::enter() {
-    if (depth_++ == 0) {
-        abort_ = false;
-        emit changed(true);
+BusyScope::BusyScope(OperationContext& context) : context_(context) {
+    Busy& busy = context_.busy_;
+    if (busy.depth_++ == 0) {
+        context_.stopRequested_ = false;
+        emit busy.changed(true);
     }
 }
 
-void Busy::leave() {
-    if (--depth_ == 0) emit changed(false);
+BusyScope::~BusyScope() {
+    Busy& busy = context_.busy_;
+    if (--busy.depth_ == 0) emit busy.changed(false);
 }
 
 }  // namespace tarvelin

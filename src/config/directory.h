@@ -9,6 +9,7 @@
 
 namespace tarvelin {
 
+class OperationContext;
 class Terminal;
 
 // The advanced window's hidden `PLCconfig`: the program's one holder of the
@@ -31,6 +32,8 @@ public:
     virtual ~Directory() = default;
     // The terminal object (created hidden on first use): the port and the exchange.
     virtual Terminal& terminal() = 0;
+    // What the operations run under: one at a time, and when to stop.
+    virtual OperationContext& context() = 0;
     virtual void showTerminal() = 0;
     virtual void showAdvanced() = 0;
     // The advanced window's flag byte holder, creating the window hidden.

@@ -1,7 +1,6 @@
 #include "memoryaccess.h"
 
 #include "codecs.h"
-#include "serial/exchange.h"
 #include "serial/frame.h"
 #include "serial/hostlink.h"
 #include "serial/terminal.h"
@@ -10,28 +9,9 @@ namespace tarvelin {
 
 MemoryAccess::MemoryAccess(MessageLine& line) : line_(line) {}
 
-void MemoryAccess::showNoResponse() {
-    line_.setColor(kRed);
-    line_.setCaption(QString::fromLatin1(outcome_ == Outcome::LineLost ? kLinkLostText : kNoResponseText));
-    line_.beep();
-}
-
-void MemoryAccess::clearMessage() {
-    line_.setColor(kBlue);
-    line_.setCaption(QStringLiteral("        "));
-}
-
-void MemoryAccess::showMessage(const QString& text) {
-    line_.setColor(kBlue);
-    line_.setAlignment(MessageLine::Alignment::Center);
-    line_.setCaption(text);
-}
-
-void MemoryAccess::showError(const QString& text) {
-    line_.setColor(kRed);
-    line_.setAlignment(MessageLine::Alignment::Center);
-    line_.setCaption(text);
-    line_.beep();
+Failure MemoryAccess::failed(Outcome why) {
+    show(why);
+    return Failure{why, {}};
 }
 
 void MemoryAccess::progressMark() {
@@ -40,12 +20,7 @@ void MemoryAccess::progressMark() {
     line_.processEvents();
 }
 
-void MemoryAccess::showInvalid(Outcome why) {
-    outcome_ = why;
-    line_.setCaption(QString::fromLatin1(kInvalidResponseText));
-}
-
-bool MemoryAccess::lineInStep() {
+Result<void> MemoryAccess::lineInStep() {
     // A late LF of a CR LF line end is harmless; anything else is an answer to
     // no command of ours, and every reply after it would belong to the
     // command before.
@@ -54,85 +29,76 @@ bool MemoryAccess::lineInStep() {
     constexpr int kMostReads = 64;  // a line that babbles on is out of step all the same
     for (int read = 0; read < kMostReads; ++read) {
         const std::string waiting = terminal_->takePending();
-        if (waiting.empty()) return true;
+        if (waiting.empty()) return {};
         if (waiting.find_first_not_of("\r\n") != std::string::npos) break;
     }
-    showInvalid(Outcome::OutOfStep);
-    return false;
+    return failed(Outcome::OutOfStep);
 }
 
-std::optional<std::int16_t> MemoryAccess::identifyStation() {
-    outcome_ = Outcome::Success;
+Result<std::int16_t> MemoryAccess::identifyStation() {
     // What waits from before this operation answers nothing of it.
     terminal_->takePending();
     Outcome answered = Outcome::NoResponse;
     for (int attempt = 1; attempt <= 3; ++attempt) {
-        const hostlink::Identification ir = hostlink::identify(terminal_->sendCommand("IR*"));
+        const auto reply = terminal_->send("IR*");
+        const hostlink::Identification ir = hostlink::identify(reply ? *reply : std::string());
         if (ir.outcome == Outcome::Success) return static_cast<std::int16_t>(ir.station);
         // An echo says more than a reply that is merely wrong.
         if (ir.outcome == Outcome::Echo || answered == Outcome::NoResponse) answered = ir.outcome;
-        if (terminal_->linkLost()) {
-            // A vanished port will not come back by asking again.
-            outcome_ = Outcome::LineLost;
-            showNoResponse();
-            return std::nullopt;
-        }
+        // A vanished port, or one that takes no command, will not come back
+        // by asking again.
+        if (!reply && reply.failure().outcome != Outcome::NoResponse) return failed(reply.failure().outcome);
     }
-    if (answered != Outcome::NoResponse) {
-        // Something answered, but not a controller.
-        showInvalid(answered);
-        return std::nullopt;
-    }
-    outcome_ = Outcome::NoResponse;
-    showNoResponse();
-    return std::nullopt;
+    // NoResponse, or something answered, but not a controller.
+    return failed(answered);
 }
 
-std::string MemoryAccess::checkResponse(const std::string& frame) {
-    outcome_ = Outcome::Success;
-    if (!lineInStep()) return {};
-    const std::string reply = terminal_->sendCommand(frame);
-    if (reply.empty()) {
-        outcome_ = terminal_->linkLost() ? Outcome::LineLost : Outcome::NoResponse;
-        showNoResponse();
-        return {};
-    }
-    const Outcome judged = hostlink::confirm(frame, reply);
-    if (judged != Outcome::Success) {
-        showInvalid(judged);
-        return {};
-    }
+Result<std::string> MemoryAccess::confirmed(const std::string& frame) {
+    if (auto inStep = lineInStep(); !inStep) return inStep.failure();
+    auto reply = terminal_->send(frame);
+    if (!reply) return failed(reply.failure().outcome);
+    if (reply->empty()) return failed(Outcome::NoResponse);
+    if (const Outcome judged = hostlink::confirm(frame, *reply); judged != Outcome::Success)
+        return failed(judged);
     return reply;
 }
 
-std::optional<std::string> MemoryAccess::sendUnjudged(const std::string& command) {
-    outcome_ = Outcome::Success;
-    if (!lineInStep()) return std::nullopt;
+Result<std::string> MemoryAccess::sendUnjudged(const std::string& command) {
+    if (auto inStep = lineInStep(); !inStep) return inStep.failure();
     return terminal_->sendCommand(command);
 }
 
-int MemoryAccess::readMemory(std::int16_t id, std::int16_t address) {
+Result<int> MemoryAccess::read(std::int16_t id, std::int16_t address) {
     std::string command = "MR" + getHexString(address);
-    const std::string reply = checkResponse(terminal_->appendFCS(id, command));
-    if (reply.empty()) return -1;
+    const auto reply = confirmed(terminal_->appendFCS(id, command));
+    if (!reply) return reply.failure();
     if (++readCounter_ == 5) {
         progressMark();
         readCounter_ = 0;
     }
-    // Characters 6 and 7 carry the byte (two hex digits: checkResponse saw to that).
-    return hostlink::dataByte(reply);
+    // Characters 6 and 7 carry the byte (two hex digits: confirmed() saw to that).
+    return hostlink::dataByte(*reply);
 }
 
-int MemoryAccess::writeMemory(std::int16_t id, std::int16_t address, std::int16_t value) {
+Result<void> MemoryAccess::write(std::int16_t id, std::int16_t address, std::int16_t value) {
     std::string command = "MW" + getHexString(address) + getHexString2(value);
-    const std::string reply = checkResponse(terminal_->appendFCS(id, command));
-    const int result = reply.empty() ? 0 : 1;
+    const auto reply = confirmed(terminal_->appendFCS(id, command));
     // A failed write counts towards the next mark as well.
     if (++writeCounter_ == 5) {
         progressMark();
         writeCounter_ = 0;
     }
-    return result;
+    if (!reply) return reply.failure();
+    return {};
+}
+
+int MemoryAccess::readMemory(std::int16_t id, std::int16_t address) {
+    const auto byte = read(id, address);
+    return byte ? *byte : -1;
+}
+
+int MemoryAccess::writeMemory(std::int16_t id, std::int16_t address, std::int16_t value) {
+    return write(id, address, value) ? 1 : 0;
 }
 
 }  // namespace tarvelin

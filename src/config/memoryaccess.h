@@ -1,13 +1,14 @@
 // The command layer of a configuration window: identification, one-byte
 // memory reads and writes, reply judging, and the window's message line.
 //
-// Each window object owns one instance; its two progress counters live as
-// long as the window object and carry over from one operation to the next.
+// Each step gives its result, or why there is none; a failure is on the
+// message line by then. Each window object owns one instance; its two
+// progress counters live as long as the window object and carry over from
+// one operation to the next.
 #pragma once
 
 #include <QString>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "base/outcome.h"
@@ -17,12 +18,6 @@ namespace tarvelin {
 
 class Terminal;
 
-inline constexpr const char* kNoResponseText = "No Response from Device!";
-inline constexpr const char* kInvalidResponseText = "Invalid response from Device!";
-inline constexpr const char* kRetrievedText = "Successfully Retrieved Setup Data";
-inline constexpr const char* kStoredText = "Setup Data Stored to Device";
-inline constexpr const char* kLinkLostText =
-    "No Response from Device! The serial port went away (cable or adapter unplugged?)";
 inline constexpr const char* kMemoryEnableCommand = "MENABLE";
 inline constexpr const char* kRebootCommand = "Mw4011000080";
 
@@ -35,50 +30,47 @@ public:
     Terminal& terminal() const { return *terminal_; }
 
     // Starts an operation: discards whatever waits on the line, then sends
-    // "IR*" up to three times. The station ID, or empty with the failure on
-    // the message line.
-    std::optional<std::int16_t> identifyStation();
-    // Sends a frame; the reply when it answers the frame, else empty (with
-    // the failure on the message line).
-    std::string checkResponse(const std::string& frame);
+    // "IR*" up to three times: the station ID, or NoResponse, LineLost,
+    // SendFailed, InvalidResponse or Echo.
+    Result<std::int16_t> identifyStation();
+    // Sends a frame: the reply when it answers the frame, or NoResponse,
+    // LineLost, SendFailed, InvalidResponse, OutOfStep or Echo.
+    Result<std::string> confirmed(const std::string& frame);
     // Sends a point-to-point command whose reply is not judged ("VM*"): the
-    // reply (empty when none came), or nothing when the line is out of step
-    // (with the failure on the message line).
-    std::optional<std::string> sendUnjudged(const std::string& command);
-    // The byte 0..255, or -1.
+    // reply (empty when none came), or OutOfStep when something waited.
+    Result<std::string> sendUnjudged(const std::string& command);
+    // Reads the byte at `address`.
+    Result<int> read(std::int16_t id, std::int16_t address);
+    // Writes `value` at `address`; done when acknowledged.
+    Result<void> write(std::int16_t id, std::int16_t address, std::int16_t value);
+
+    // The same as the windows have always counted them: the byte 0..255 or
+    // -1; 1 when acknowledged, 0 when not.
     int readMemory(std::int16_t id, std::int16_t address);
-    // 1 when acknowledged, 0 when not.
     int writeMemory(std::int16_t id, std::int16_t address, std::int16_t value);
 
-    void showNoResponse();
-    void clearMessage();
-    void showMessage(const QString& text);
-    // Red, with a beep: for what the tool itself refuses.
-    void showError(const QString& text);
+    // The outcome on the message line (see showOutcome); `text` for those
+    // without a caption of their own.
+    void show(Outcome outcome, const QString& text = {}) { showOutcome(line_, outcome, text); }
+    void clearMessage() { clearMessageLine(line_); }
     // Lets pending window events through.
     void processEvents() { line_.processEvents(); }
-
-    // Why the last step failed (Success when it did not): NoResponse,
-    // LineLost, InvalidResponse, OutOfStep or Echo from the exchanges;
-    // an operation may record its own (PortNotOpened).
-    Outcome lastOutcome() const { return outcome_; }
-    void setOutcome(Outcome outcome) { outcome_ = outcome; }
 
     int readCounter() const { return readCounter_; }
     int writeCounter() const { return writeCounter_; }
 
 private:
     void progressMark();
-    // Takes what waits on the line before the next command: true when it is
+    // Takes what waits on the line before the next command: done when it is
     // nothing but line ends, else the line is out of step.
-    bool lineInStep();
-    void showInvalid(Outcome why);
+    Result<void> lineInStep();
+    // The failure `why`, shown.
+    Failure failed(Outcome why);
 
     MessageLine& line_;
     Terminal* terminal_ = nullptr;
     std::int16_t readCounter_ = 0;
     std::int16_t writeCounter_ = 0;
-    Outcome outcome_ = Outcome::Success;
 };
 
 }  // namespace tarvelin

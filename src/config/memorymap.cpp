@@ -167,32 +167,31 @@ std::optional<QString> validate(const Form& form, const MemoryMap& map) {
 }
 
 namespace {
-// Asked to stop (the program is quitting): the step just done is the last.
-bool aborted(MemoryAccess& access) {
-    if (!Busy::instance().abortRequested()) return false;
-    access.setOutcome(Outcome::Interrupted);
-    return true;
-}
+// Asked to stop: the step just done is the last.
+const Failure kInterrupted{Outcome::Interrupted, {}};
 }  // namespace
 
-bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
-                 const std::function<void(const Field&, int)>& onFlagByte) {
+Result<void> retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
+                         const OperationContext& context,
+                         const std::function<void(const Field&, int)>& onFlagByte) {
     for (const Field& field : map) {
         if (!field.readable()) continue;
         std::vector<int> bytes;
         for (std::int16_t address : field.addresses()) {
-            const int value = access.readMemory(id, address);
-            if (value < 0 || aborted(access)) return false;
-            bytes.push_back(value);
+            const auto value = access.read(id, address);
+            if (!value) return value.failure();
+            if (context.stopRequested()) return kInterrupted;
+            bytes.push_back(*value);
         }
         decodeInto(form, field, bytes);
         if (onFlagByte && field.encoding == Encoding::FlagByte) onFlagByte(field, bytes.front());
     }
-    return true;
+    return {};
 }
 
-bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
-              const std::function<int()>& flagByte, std::vector<WrittenRow>* written) {
+Result<void> storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
+                      const OperationContext& context, const std::function<int()>& flagByte,
+                      std::vector<WrittenRow>* written) {
     for (const Field& field : map) {
         if (!field.writable()) continue;
         std::vector<int> bytes;
@@ -201,17 +200,18 @@ bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std:
         } else {
             auto encoded = encodeFrom(form, field);
             // validate() refused these before anything was sent; never write a guess.
-            if (!encoded) return false;
+            if (!encoded) return Failure{Outcome::Refused, {}};
             bytes = std::move(*encoded);
         }
         const auto addresses = field.addresses();
         for (std::size_t i = 0; i < addresses.size(); ++i) {
-            if (!access.writeMemory(id, addresses[i], static_cast<std::int16_t>(bytes[i])) || aborted(access))
-                return false;
+            if (auto done = access.write(id, addresses[i], static_cast<std::int16_t>(bytes[i])); !done)
+                return done;
+            if (context.stopRequested()) return kInterrupted;
         }
         if (written) written->push_back({&field, std::move(bytes)});
     }
-    return true;
+    return {};
 }
 
 QString describeBytes(const Field& field, const std::vector<int>& bytes) {

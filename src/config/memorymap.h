@@ -12,10 +12,13 @@
 #include <optional>
 #include <vector>
 
+#include "base/outcome.h"
+
 namespace tarvelin {
 
 class Form;
 class MemoryAccess;
+class OperationContext;
 
 enum class Encoding {
     Octet,        // one byte, plain decimal ("192"); 0..255
@@ -81,9 +84,11 @@ std::optional<std::vector<int>> encodeFrom(const Form& form, const Field& field)
 std::optional<QString> validate(const Form& form, const MemoryMap& map);
 
 // Reads every readable row in order into the form. Stops at the first failed
-// read (false); the failure is on the message line already.
-bool retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
-                 const std::function<void(const Field&, int byte)>& onFlagByte = {});
+// read (its failure is on the message line already), or as Interrupted after
+// the read at which the context asks to stop.
+Result<void> retrieveMap(const MemoryMap& map, Form& form, MemoryAccess& access, std::int16_t id,
+                         const OperationContext& context,
+                         const std::function<void(const Field&, int byte)>& onFlagByte = {});
 
 // What one written row holds, for the read-back.
 struct WrittenRow {
@@ -92,10 +97,12 @@ struct WrittenRow {
 };
 
 // Writes every writable row in order. `flagByte` gives the byte for the
-// flag-byte row when its turn comes. Stops at the first failed write (false).
-// Each row fully written is added to `written` when given.
-bool storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
-              const std::function<int()>& flagByte, std::vector<WrittenRow>* written = nullptr);
+// flag-byte row when its turn comes. Stops at the first failed write, or as
+// Interrupted after the write at which the context asks to stop. Each row
+// fully written is added to `written` when given.
+Result<void> storeMap(const MemoryMap& map, const Form& form, MemoryAccess& access, std::int16_t id,
+                      const OperationContext& context, const std::function<int()>& flagByte,
+                      std::vector<WrittenRow>* written = nullptr);
 
 // The value of a row's bytes as a person reads it ("Press 8", "9080", "-1").
 QString describeBytes(const Field& field, const std::vector<int>& bytes);

@@ -9,74 +9,79 @@
 
 namespace tarvelin {
 
-std::optional<std::int16_t> beginOperation(MemoryAccess& access, Terminal& terminal) {
-    if (!terminal.openCommPort()) {
-        access.setOutcome(Outcome::PortNotOpened);
-        return std::nullopt;
-    }
+Result<std::int16_t> beginOperation(MemoryAccess& access, Terminal& terminal) {
+    if (!terminal.openCommPort()) return Failure{Outcome::PortNotOpened, {}};
     access.setTerminal(terminal);
     access.clearMessage();
     access.processEvents();
     return access.identifyStation();
 }
 
-bool preReadFlagByte(FlagByteHolder& holder, MemoryAccess& access, std::int16_t id,
-                     const std::function<void(int)>& keep) {
-    if (holder.flagByteFromController()) return true;
-    const int flags = access.readMemory(id, kFlagByteAddress);
-    if (flags < 0) return false;
-    keep(flags);
+Result<void> preReadFlagByte(FlagByteHolder& holder, MemoryAccess& access, std::int16_t id,
+                             const std::function<void(int)>& keep) {
+    if (holder.flagByteFromController()) return {};
+    const auto flags = access.read(id, kFlagByteAddress);
+    if (!flags) return flags.failure();
+    keep(*flags);
     holder.setFlagByteFromController(true);
-    return true;
+    return {};
 }
 
-Outcome verifyRows(const std::vector<WrittenRow>& rows, MemoryAccess& access, std::int16_t id) {
+Result<void> verifyRows(const std::vector<WrittenRow>& rows, MemoryAccess& access, std::int16_t id,
+                        const OperationContext& context) {
     for (const WrittenRow& row : rows) {
         std::vector<int> read;
         for (std::int16_t address : row.field->addresses()) {
-            const int value = access.readMemory(id, address);
-            if (value < 0) return access.lastOutcome();
-            if (Busy::instance().abortRequested()) return Outcome::Interrupted;
-            read.push_back(value);
+            const auto value = access.read(id, address);
+            if (!value) return value.failure();
+            if (context.stopRequested()) return Failure{Outcome::Interrupted, {}};
+            read.push_back(*value);
         }
         if (read != row.bytes) {
-            access.showError(QStringLiteral("Verify failed: %1 reads '%2', wrote '%3'")
-                                 .arg(row.field->label, describeBytes(*row.field, read),
-                                      describeBytes(*row.field, row.bytes)));
-            return Outcome::VerifyMismatch;
+            const QString difference = QStringLiteral("Verify failed: %1 reads '%2', wrote '%3'")
+                                           .arg(row.field->label, describeBytes(*row.field, read),
+                                                describeBytes(*row.field, row.bytes));
+            access.show(Outcome::VerifyMismatch, difference);
+            return Failure{Outcome::VerifyMismatch, difference};
         }
     }
-    return Outcome::Success;
+    return {};
 }
 
-Outcome storeBlock(Form& form, MemoryAccess& access, Terminal& terminal, const MemoryMap& map,
+Outcome storeBlock(Form& form, MemoryAccess& access, Directory& directory, const MemoryMap& map,
                    const StoreSteps& steps) {
+    Terminal& terminal = directory.terminal();
+    const OperationContext& context = directory.context();
     if (auto refusal = validate(form, map)) {
-        access.showError(*refusal);
+        access.show(Outcome::Refused, *refusal);
         return Outcome::Refused;
     }
     const auto id = beginOperation(access, terminal);
-    if (!id) return access.lastOutcome();
-    if (steps.beforeEnable && !steps.beforeEnable(*id)) return access.lastOutcome();
-
+    if (!id) return id.failure().outcome;
+    if (steps.beforeEnable) {
+        if (auto ready = steps.beforeEnable(*id); !ready) return ready.failure().outcome;
+    }
     std::string enable = kMemoryEnableCommand;
-    if (access.checkResponse(terminal.appendFCS(*id, enable)).empty()) return access.lastOutcome();
+    if (auto enabled = access.confirmed(terminal.appendFCS(*id, enable)); !enabled)
+        return enabled.failure().outcome;
 
     std::vector<WrittenRow> written;
-    if (!storeMap(map, form, access, *id, steps.flagByte, &written)) return access.lastOutcome();
+    if (auto stored = storeMap(map, form, access, *id, context, steps.flagByte, &written); !stored)
+        return stored.failure().outcome;
 
     if (form.isChecked(QString::fromLatin1(kVerifyControl))) {
         // No reboot into settings that are not what was meant.
-        if (const Outcome verified = verifyRows(written, access, *id); verified != Outcome::Success)
-            return verified;
+        if (auto verified = verifyRows(written, access, *id, context); !verified)
+            return verified.failure().outcome;
     }
     if (form.isChecked(QString::fromLatin1(kResetControl))) {
         std::string reboot = kRebootCommand;
-        access.checkResponse(terminal.appendFCS(*id, reboot));  // its reply does not stop the store ...
-        // ... but a line out of step does: the reboot did not go out, or into replies of no command.
-        if (access.lastOutcome() == Outcome::OutOfStep) return Outcome::OutOfStep;
+        // Its reply does not stop the store, but a line out of step does: the
+        // reboot did not go out, or into replies of no command.
+        const auto rebooted = access.confirmed(terminal.appendFCS(*id, reboot));
+        if (outcomeOf(rebooted) == Outcome::OutOfStep) return Outcome::OutOfStep;
     }
-    access.showMessage(QString::fromLatin1(kStoredText));
+    access.show(Outcome::Success, QString::fromLatin1(kStoredText));
     return Outcome::Success;
 }
 

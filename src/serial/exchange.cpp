@@ -1,78 +1,71 @@
 #include "exchange.h"
 
-#include <cmath>
-
-#include "base/leadingnumber.h"
 #include "hostlink.h"
 
 namespace tarvelin {
 
-Exchange::Exchange(SerialLine& line, const Clock& clock, std::function<std::string()> timeoutText)
-    : line_(line), clock_(clock), timeoutText_(std::move(timeoutText)) {}
+Exchange::Exchange(SerialLine& line, const Clock& clock, ExchangeTimes times)
+    : line_(line), clock_(clock), times_(times) {}
 
-int Exchange::timeoutMs(const std::string& text, int fallbackMs) {
-    double value = std::nearbyint(leadingNumber(text));  // whole milliseconds, half to even
-    if (!(value >= 1)) return fallbackMs;                // also catches NaN
-    constexpr double kLongest = 24.0 * 3600 * 1000;      // a day is more than anyone means
-    return static_cast<int>(value > kLongest ? kLongest : value);
+Failure Exchange::ended(Outcome why) {
+    lastResponse_.clear();
+    rxBuffer_.clear();
+    return Failure{why, {}};
+}
+
+Result<std::string> Exchange::send(const std::string& cmd) {
+    lastResponse_.clear();
+    rxBuffer_.clear();
+    // Nothing can be sent on a closed or vanished port: no reply, at once.
+    if (line_.lost()) return ended(Outcome::LineLost);
+    if (!line_.isOpen()) return ended(Outcome::NoResponse);
+    const char first = cmd.empty() ? '\0' : cmd.front();
+    if (first != '@' && first != ':') {
+        if (auto sent = put(std::string(1, kENQ)); !sent) return sent.failure();
+        if (auto answered = waitForENQ(); !answered) return answered.failure();
+    }
+    if (auto sent = put(cmd + kCR); !sent) return sent.failure();
+    return readResponse();
 }
 
 std::string Exchange::sendCommand(const std::string& cmd) {
-    linkLost_ = false;
-    lastResponse_.clear();
-    rxBuffer_.clear();
-    if (!line_.isOpen() || line_.lost()) {
-        // Nothing can be sent on a closed or vanished port: no reply, at once.
-        linkLost_ = line_.lost();
-        return lastResponse_;
-    }
-    const char first = cmd.empty() ? '\0' : cmd.front();
-    if (first != '@' && first != ':') {
-        line_.write(std::string(1, kENQ));
-        if (!waitForENQ()) {
-            lastResponse_.clear();
-            return lastResponse_;
-        }
-    }
-    line_.write(cmd + kCR);
-    readResponse();
-    return lastResponse_;
+    auto reply = send(cmd);
+    return reply ? std::move(*reply) : std::string();
 }
 
 std::string Exchange::takePending() {
     return line_.isOpen() && !line_.lost() ? line_.takeAll() : std::string();
 }
 
-bool Exchange::waitUntil(std::int64_t deadline) {
-    if (line_.lost()) {
-        linkLost_ = true;
-        return false;
-    }
-    const std::int64_t left = deadline - clock_.nowMs();
-    if (left > 0) line_.waitForData(static_cast<int>(left));
-    if (line_.lost()) {
-        linkLost_ = true;
-        return false;
-    }
-    return true;
+Result<void> Exchange::put(const std::string& bytes) {
+    // Bytes the line did not take will not be answered: no wait for a reply
+    // to what never went out.
+    const bool written = line_.write(bytes);
+    if (line_.lost()) return ended(Outcome::LineLost);
+    if (!written) return ended(Outcome::SendFailed);
+    return {};
 }
 
-bool Exchange::waitForENQ() {
-    const int timeout = timeoutMs(timeoutText_ ? timeoutText_() : std::string(), kEnqDefaultMs);
-    const std::int64_t deadline = clock_.nowMs() + timeout;
+bool Exchange::waitUntil(std::int64_t deadline) {
+    if (line_.lost()) return false;
+    const std::int64_t left = deadline - clock_.nowMs();
+    if (left > 0) line_.waitForData(static_cast<int>(left));
+    return !line_.lost();
+}
+
+Result<void> Exchange::waitForENQ() {
+    const std::int64_t deadline = clock_.nowMs() + times_.enqMs;
     for (;;) {
         const std::string got = line_.takeAll();
         // Only a read of ENQ alone counts; anything else is thrown away.
-        if (hostlink::answersEnq(got)) return true;
-        if (clock_.nowMs() >= deadline) return false;
-        if (!waitUntil(deadline)) return false;
+        if (hostlink::answersEnq(got)) return {};
+        if (clock_.nowMs() >= deadline) return ended(Outcome::NoResponse);
+        if (!waitUntil(deadline)) return ended(Outcome::LineLost);
     }
 }
 
-void Exchange::readResponse() {
-    const int timeout = timeoutMs(timeoutText_ ? timeoutText_() : std::string(), kReplyDefaultMs);
-    const std::int64_t deadline = clock_.nowMs() + timeout;
-    rxBuffer_.clear();
+Result<std::string> Exchange::readResponse() {
+    const std::int64_t deadline = clock_.nowMs() + times_.replyMs;
     for (;;) {
         std::string got = line_.takeAll();
         if (!got.empty()) {
@@ -81,26 +74,20 @@ void Exchange::readResponse() {
             // LF after the reply's text ends the reply).
             if (rxBuffer_.empty() && got.front() == kLF) got.erase(0, 1);
             rxBuffer_ += got;
-            if (!rxBuffer_.empty() && rxBuffer_.back() == kCR) {
-                rxBuffer_.pop_back();
-                lastResponse_ = std::move(rxBuffer_);
-                rxBuffer_.clear();
-                return;
-            }
-            if (!rxBuffer_.empty() && rxBuffer_.back() == kLF) {
-                // Drop the LF and a CR right before it, never a data character.
-                rxBuffer_.pop_back();
+            if (!rxBuffer_.empty() && (rxBuffer_.back() == kCR || rxBuffer_.back() == kLF)) {
+                // Drop the line end: an LF and a CR right before it, or a CR;
+                // never a data character.
+                if (rxBuffer_.back() == kLF) rxBuffer_.pop_back();
                 if (!rxBuffer_.empty() && rxBuffer_.back() == kCR) rxBuffer_.pop_back();
+                // An empty line answers nothing.
+                if (rxBuffer_.empty()) return ended(Outcome::NoResponse);
                 lastResponse_ = std::move(rxBuffer_);
                 rxBuffer_.clear();
-                return;
+                return lastResponse_;
             }
         }
-        if (clock_.nowMs() >= deadline || !waitUntil(deadline)) {
-            lastResponse_.clear();
-            rxBuffer_.clear();
-            return;
-        }
+        if (clock_.nowMs() >= deadline) return ended(Outcome::NoResponse);
+        if (!waitUntil(deadline)) return ended(Outcome::LineLost);
     }
 }
 

@@ -1,23 +1,39 @@
 // One command sent and one reply collected on the open line.
 #pragma once
 
-#include <functional>
 #include <string>
 
+#include "base/outcome.h"
 #include "hostlink.h"
 #include "serialline.h"
 
 namespace tarvelin {
 
+// How long an exchange waits, in milliseconds: for the controller's ENQ
+// after the ENQ call, and for the reply after the command.
+struct ExchangeTimes {
+    int enqMs = 500;
+    int replyMs = 500;
+    bool operator==(const ExchangeTimes&) const = default;
+};
+
 class Exchange {
 public:
-    // `timeoutText` gives the text of the time-out box; it is read afresh at
-    // the start of every wait.
-    Exchange(SerialLine& line, const Clock& clock, std::function<std::string()> timeoutText);
+    Exchange(SerialLine& line, const Clock& clock, ExchangeTimes times = {});
+
+    // The waits of the exchanges from now on.
+    void setTimes(ExchangeTimes times) { times_ = times; }
+    const ExchangeTimes& times() const { return times_; }
 
     // Sends `cmd` (after the ENQ call unless it starts with "@" or ":"),
-    // followed by CR, and returns the reply without its line end, or the empty
-    // text when none came. Frames nothing.
+    // followed by CR, and returns the reply without its line end. Frames
+    // nothing. Without a reply, why: NoResponse (nothing, or an empty line,
+    // within the wait; also on a closed port), LineLost (the device went
+    // away before or during the exchange), SendFailed (the line did not take
+    // a write: the exchange ends there, without waiting for a reply).
+    Result<std::string> send(const std::string& cmd);
+    // The same as the terminal lists it: the reply, or the empty text when
+    // none came.
     std::string sendCommand(const std::string& cmd);
 
     // Whatever has arrived and was not read, taken without waiting; empty
@@ -25,29 +41,24 @@ public:
     std::string takePending();
 
     const std::string& lastResponse() const { return lastResponse_; }
-    // True when the last exchange ended because the device went away.
-    bool linkLost() const { return linkLost_; }
-
-    // The time-out box text read as milliseconds; values below 1 (and texts
-    // that are not a number) select `fallbackMs`.
-    static int timeoutMs(const std::string& text, int fallbackMs);
-
-    static constexpr int kEnqDefaultMs = 1000;
-    static constexpr int kReplyDefaultMs = 500;
 
 private:
-    bool waitForENQ();
-    void readResponse();
+    // Writes `bytes`: the failure when the line did not take them or went
+    // away meanwhile.
+    Result<void> put(const std::string& bytes);
+    Result<void> waitForENQ();
+    Result<std::string> readResponse();
     // Blocks until data may have arrived or the deadline; false when the
     // line went away meanwhile.
     bool waitUntil(std::int64_t deadline);
+    // Ends the exchange without a reply.
+    Failure ended(Outcome why);
 
     SerialLine& line_;
     const Clock& clock_;
-    std::function<std::string()> timeoutText_;
+    ExchangeTimes times_;
     std::string lastResponse_;
     std::string rxBuffer_;
-    bool linkLost_ = false;
 };
 
 }  // namespace tarvelin

@@ -14,9 +14,8 @@ LineFactory::LineFactory()
 
 LineFactory::LineFactory(Maker maker) : maker_(std::move(maker)) {}
 
-LineFactory LineFactory::fromEnvironment() {
+LineFactory LineFactory::tracingInto(const QString& path) {
     LineFactory lines;
-    const QString path = qEnvironmentVariable("TARVELIN_TRACE");
     if (!path.isEmpty() && !lines.traceInto(path)) {
         std::fprintf(stderr, "Cannot write the trace %s: %s\n", qPrintable(path),
                      qPrintable(*lines.traceFailure()));

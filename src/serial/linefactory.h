@@ -34,10 +34,10 @@ public:
     // The lines `maker` makes.
     explicit LineFactory(Maker maker);
 
-    // The factory of the windows: tracing into the file TARVELIN_TRACE names,
-    // when it names one. A trace that cannot be written is said on standard
-    // error, and the lines go untraced.
-    static LineFactory fromEnvironment();
+    // The factory of the windows: tracing into the file at `path` (the shell
+    // reads TARVELIN_TRACE) unless it is empty. A trace that cannot be
+    // written is said on standard error, and the lines go untraced.
+    static LineFactory tracingInto(const QString& path);
 
     // Every line made from now on is traced into the file at `path`. False
     // when it cannot be written (traceFailure() says why).

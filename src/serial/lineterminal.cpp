@@ -3,24 +3,22 @@
 namespace tarvelin {
 
 LineTerminal::LineTerminal(SerialLine& line, const Clock& clock, PortChoice choice, EnvLookup env)
-    : choice_(std::move(choice)),
-      connection_(line, std::move(env)),
-      exchange_(line, clock, [this] { return timeoutText_; }) {}
+    : choice_(std::move(choice)), connection_(line, std::move(env)), exchange_(line, clock) {}
 
 bool LineTerminal::openCommPort() {
-    const auto outcome = connection_.open(choice_);
-    if (outcome.kind == PortConnection::Outcome::Opened) lastStatusLine_ = outcome.statusLine;
-    if (outcome.kind == PortConnection::Outcome::Refused) {
-        lastOpenMessage_ = outcome.message;
-        if (onOpenFailure_) onOpenFailure_(outcome.message);
+    const auto attempt = connection_.open(choice_);
+    if (attempt.kind == PortConnection::OpenAttempt::Opened) lastStatusLine_ = attempt.statusLine;
+    if (attempt.kind == PortConnection::OpenAttempt::Refused) {
+        lastOpenMessage_ = attempt.message;
+        if (onOpenFailure_) onOpenFailure_(attempt.message);
     }
     return connection_.isOpen();
 }
 
-std::string LineTerminal::sendCommand(const std::string& cmd) {
-    std::string reply = exchange_.sendCommand(cmd);
+Result<std::string> LineTerminal::send(const std::string& cmd) {
+    auto reply = exchange_.send(cmd);
     // A vanished device is closed, so that the next open starts afresh.
-    if (exchange_.linkLost()) connection_.close();
+    if (!reply && reply.failure().outcome == Outcome::LineLost) connection_.close();
     return reply;
 }
 

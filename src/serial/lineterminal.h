@@ -17,12 +17,12 @@ public:
 
     bool openCommPort() override;
     std::string getCommport() override { return choice_.portText; }
-    std::string sendCommand(const std::string& cmd) override;
-    bool linkLost() const override { return exchange_.linkLost(); }
+    Result<std::string> send(const std::string& cmd) override;
     std::string takePending() override { return exchange_.takePending(); }
 
     PortChoice& choice() { return choice_; }
-    std::string& timeoutText() { return timeoutText_; }
+    // Both waits of every exchange from now on (500 ms each until set).
+    void setTimeoutMs(int ms) { exchange_.setTimes({ms, ms}); }
     PortConnection& connection() { return connection_; }
     // What went wrong at the last failed open, and the last status line.
     const std::string& lastOpenMessage() const { return lastOpenMessage_; }
@@ -33,7 +33,6 @@ public:
 private:
     PortChoice choice_;
     PortConnection connection_;
-    std::string timeoutText_ = "500 ";
     Exchange exchange_;
     std::string lastOpenMessage_;
     std::string lastStatusLine_;

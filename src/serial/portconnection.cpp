@@ -77,62 +77,63 @@ std::string settingsString(const PortChoice& choice) {
 
 std::string openFailureReason(const OpenResult& result, const std::string& device) {
     switch (result.error) {
-    case OpenError::None:
-        return {};
-    case OpenError::Busy:
-        return "The port " + device + " is in use by another program.";
-    case OpenError::PermissionDenied:
-        return "Permission denied for " + device +
-               ": add your user to the 'dialout' group (sudo usermod -aG dialout $USER), then log in again.";
-    case OpenError::NoSuchDevice:
-        return "There is no device " + device + ". Is the adapter plugged in?";
-    case OpenError::NotSerialDevice:
-        return device + " is not a serial device.";
-    case OpenError::BadSettings:
-        return "The port " + device + " does not accept these line settings.";
-    case OpenError::Other:
-        break;
+        case OpenError::None:
+            return {};
+        case OpenError::Busy:
+            return "The port " + device + " is in use by another program.";
+        case OpenError::PermissionDenied:
+            return "Permission denied for " + device +
+                   ": add your user to the 'dialout' group (sudo usermod -aG dialout $USER), then log in "
+                   "again.";
+        case OpenError::NoSuchDevice:
+            return "There is no device " + device + ". Is the adapter plugged in?";
+        case OpenError::NotSerialDevice:
+            return device + " is not a serial device.";
+        case OpenError::BadSettings:
+            return "The port " + device + " does not accept these line settings.";
+        case OpenError::Other:
+            break;
     }
     return "The port " + device + " cannot be opened" + (result.detail.empty() ? "." : ": " + result.detail);
 }
 
 PortConnection::PortConnection(SerialLine& line, EnvLookup env) : line_(line), env_(std::move(env)) {}
 
-PortConnection::Outcome PortConnection::open(const PortChoice& choice) {
-    Outcome outcome;
+PortConnection::OpenAttempt PortConnection::open(const PortChoice& choice) {
+    OpenAttempt attempt;
     if (line_.isOpen() && !line_.lost()) {
-        outcome.kind = Outcome::AlreadyOpen;
-        return outcome;
+        attempt.kind = OpenAttempt::AlreadyOpen;
+        return attempt;
     }
     if (line_.isOpen()) line_.close();  // a vanished device: start over
 
     // Without a baud rate the settings string would be incomplete.
     if (!isBaudRate(choice.baudText)) {
-        outcome.message = kChooseBaudText;
-        return outcome;
+        attempt.message = kChooseBaudText;
+        return attempt;
     }
 
     const PortTarget target = resolvePort(choice.portText, env_);
     const std::string settings = settingsString(choice);
     if (target.device.empty()) {
-        outcome.message = std::string(kOpenFailedText) + "\n" + "No port is chosen.";
-        return outcome;
+        attempt.message = std::string(kOpenFailedText) + "\n" + "No port is chosen.";
+        return attempt;
     }
     line_.setDevice(target.device);
     if (!line_.setSettings(settings)) {
-        outcome.message = std::string(kOpenFailedText) + "\n" +
+        attempt.message = std::string(kOpenFailedText) + "\n" +
                           openFailureReason({OpenError::BadSettings, {}}, target.device);
-        return outcome;
+        return attempt;
     }
     const OpenResult result = line_.open();
     if (!result.ok()) {
-        outcome.message = std::string(kOpenFailedText) + "\n" + openFailureReason(result, target.device);
-        return outcome;
+        attempt.message = std::string(kOpenFailedText) + "\n" + openFailureReason(result, target.device);
+        return attempt;
     }
     label_ = target.label;
-    outcome.kind = Outcome::Opened;
-    outcome.statusLine = label_ + ": Open at " + line_.settings();
-    return outcome;
+    attempt.kind = OpenAttempt::Opened;
+    attempt.statusLine = label_ + ": Open at " + line_.settings();
+    return attempt;
 }
 
 bool PortConnection::close() {

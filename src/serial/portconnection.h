@@ -49,13 +49,14 @@ class PortConnection {
 public:
     explicit PortConnection(SerialLine& line, EnvLookup env = systemEnvironment);
 
-    struct Outcome {
+    // What pressing Open did.
+    struct OpenAttempt {
         enum Kind { Opened, AlreadyOpen, Refused } kind = Refused;
         std::string statusLine;  // "COM 5: Open at 9600,N,8,1" when Opened
         std::string message;     // message box text when Refused
     };
 
-    Outcome open(const PortChoice& choice);
+    OpenAttempt open(const PortChoice& choice);
     // Closes an open port; false when it was closed already.
     bool close();
     bool isOpen() const { return line_.isOpen(); }

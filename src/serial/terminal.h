@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/outcome.h"
 #include "frame.h"
 
 namespace tarvelin {
@@ -15,10 +16,15 @@ public:
     virtual bool openCommPort() = 0;
     // The port name chosen, e.g. "COM5".
     virtual std::string getCommport() = 0;
-    // One exchange; the reply without its line end, or empty when none came.
-    virtual std::string sendCommand(const std::string& cmd) = 0;
-    // True when the last exchange ended because the device went away.
-    virtual bool linkLost() const = 0;
+    // One exchange: the reply without its line end, or why none came
+    // (NoResponse, LineLost, SendFailed). A port whose device went away is
+    // closed, so that the next open starts afresh.
+    virtual Result<std::string> send(const std::string& cmd) = 0;
+    // The same as the terminal lists it: the reply, or empty when none came.
+    std::string sendCommand(const std::string& cmd) {
+        auto reply = send(cmd);
+        return reply ? std::move(*reply) : std::string();
+    }
     // What has arrived on the line and waits to be read, taken without
     // waiting (empty when nothing has or the port is not open). Between the
     // commands of one operation, nothing but a stray line end may wait.

@@ -134,9 +134,10 @@ private slots:
         first->setProperty("mark", 1);
         QVERIFY(s.registry.terminalWindow()->openCommPort());
         s.registry.terminalWindow()->findChild<QComboBox*>("portChoice")->setEditText("COM1");
+        s.registry.terminalWindow()->history().add("IR*");
         {
             std::optional<BusyScope> operation;
-            if (running) operation.emplace();
+            if (running) operation.emplace(s.registry.context());
             if (how.isEmpty())
                 first->close();
             else
@@ -155,6 +156,8 @@ private slots:
         const bool terminalKept = kept || Window(window) != Window::Terminal;
         QCOMPARE(s.registry.terminalWindow()->line().isOpen(), terminalKept && how != "exitButton");
         QCOMPARE(s.commport(), terminalKept ? "COM1" : "COM5");
+        // The commands of this run outlive a terminal made anew.
+        QCOMPARE(s.registry.terminalWindow()->history().entries().size(), 1u);
         QVERIFY(s.registry.basic()->isVisible() && !s.registry.ended());
     }
 
@@ -192,7 +195,7 @@ private slots:
         QVERIFY(s.registry.confirm()->isVisible());
         {
             std::optional<BusyScope> operation;
-            if (running) operation.emplace();
+            if (running) operation.emplace(s.registry.context());
             click(s.registry.confirm(), qPrintable(answer));
         }
         QCOMPARE(s.registry.confirm()->isVisible(), running);
@@ -217,7 +220,7 @@ private slots:
         s.notes->answerYes();
         {
             std::optional<BusyScope> operation;
-            if (running) operation.emplace();
+            if (running) operation.emplace(s.registry.context());
             QVERIFY(s.registry.basic()->close());
         }
         flushDeletes();

@@ -190,19 +190,19 @@ private slots:
         r.notes->answer(yes);
         {
             std::optional<BusyScope> operation;
-            if (running) operation.emplace();
+            if (running) operation.emplace(r.directory.context());
             if (byFrame)
                 r.window.close();
             else
                 QTest::mouseClick(r.w().widget("exitButton"), Qt::LeftButton);
-            QCOMPARE(Busy::instance().abortRequested(), yes && running);
+            QCOMPARE(r.directory.context().stopRequested(), yes && running);
         }
         QCOMPARE(r.notes->questions().size(), 1u);
         QCOMPARE(quitting.count(), yes ? 1 : 0);
         QCOMPARE(r.window.isVisible(), !yes);
         QCOMPARE(r.w().text("IP(3)"), "10");
-        BusyScope next;  // the next operation starts without the request
-        QVERIFY(!Busy::instance().abortRequested());
+        BusyScope next(r.directory.context());  // the next operation starts without the request
+        QVERIFY(!r.directory.context().stopRequested());
     }
 };
 

@@ -69,6 +69,9 @@ private slots:
         QTest::newRow("Ctrl-C during the store: the write on the line finishes, nothing after it")
             << "stop after 3 writes"
             << "interrupted" << int(kInterrupted) << "3" << QStringList();
+        QTest::newRow("Ctrl-C during a check: the same exit code, nothing compared")
+            << "check, stop at once"
+            << "interrupted" << int(kInterrupted) << "none" << QStringList();
         QTest::newRow("check: only the controls that differ, nothing written")
             << "check"
             << "differs" << int(kDifferences) << "none"
@@ -98,15 +101,17 @@ private slots:
         setup.plan = &*plan;
         setup.base = fault.contains(QLatin1String("base")) ? &base : nullptr;
         setup.reboot = fault.contains(QLatin1String("reboot"));
-        setup.check = fault == QLatin1String("check");
-        if (fault.contains(QLatin1String("stop")))
+        setup.check = fault.startsWith(QLatin1String("check"));
+        if (fault.contains(QLatin1String("at once")))
+            setup.stopRequested = [] { return true; };
+        else if (fault.contains(QLatin1String("stop")))
             setup.stopRequested = [&] { return line.sim.controller().writes().size() >= 3; };
         if (fault == QLatin1String("skip"))
             setup.skip = [](const MacId&) { return QStringLiteral("earlier"); };
 
         const ProvisionRecord record = provisionOne(line.terminal, setup, line.err);
-        QCOMPARE(record.result, result);
-        QCOMPARE(record.exitCode, exitCode);
+        QCOMPARE(record.result(), result);
+        QCOMPARE(record.exitCode(), exitCode);
         if (!after.isEmpty()) {
             QStringList both;
             for (qsizetype i = 0; i < record.before.size(); ++i)
@@ -123,7 +128,7 @@ private slots:
         else
             QCOMPARE(blocks, written);
         QCOMPARE(line.sim.controller().rebootCount(), setup.reboot && exitCode == kSuccess ? 1 : 0);
-        if (setup.check) {
+        if (setup.check && exitCode == kDifferences) {
             QCOMPARE(record.differences.size(), std::size_t{5});
             QCOMPARE(record.differences.front().difference.key, QStringLiteral("IP(3)"));  // 10, not 192
             QCOMPARE(record.differences.back().difference.key, QStringLiteral("hostName"));
@@ -133,7 +138,7 @@ private slots:
         QCOMPARE(line.sim.controller().log().back().substr(3, 4),
                  std::string(setup.reboot ? "Mw40" : "MR02"));
         setup.check = true;
-        QCOMPARE(provisionOne(line.terminal, setup, line.err).result, QStringLiteral("matches"));
+        QCOMPARE(provisionOne(line.terminal, setup, line.err).result(), QStringLiteral("matches"));
     }
 
     // Appending writes the whole report anew: no earlier line is ever lost, and
@@ -213,13 +218,12 @@ private slots:
         QCOMPARE(line.sim.controller().writes().size(), std::size_t{0});
     }
 
-    // TARVELIN_TRACE=FILE traces the line of the windows.
+    // The terminal window traces its line into the file the shell hands it
+    // (TARVELIN_TRACE).
     void windowsTraceTheirLine() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("trace.txt"));
-        qputenv("TARVELIN_TRACE", path.toLocal8Bit());
-        SerialCommWindow window(std::make_unique<test::ScriptedLine>());
-        qunsetenv("TARVELIN_TRACE");
+        SerialCommWindow window(std::make_unique<test::ScriptedLine>(), nullptr, path);
         QVERIFY(window.line().open().ok());
         window.line().write("IR*\r");
         QVERIFY2(readAll(path).contains(" sent IR*<CR>\n"), readAll(path).constData());

@@ -202,7 +202,8 @@ private slots:
     // what is refused, and why.
     void replyJudging_data() {
         QTest::addColumn<QString>("command");  // MR (reads 524), MW (writes C0 to 524), IR (identifies) or VM
-        QTest::addColumn<QByteArray>("waiting");  // on the line before the command goes out; "|" parts reads
+        QTest::addColumn<QByteArray>("waiting");  // on the line before the command goes out; "|" parts reads;
+                                                  // "!": the line refuses every write
         QTest::addColumn<QByteArray>("reply");    // without its CR
         QTest::addColumn<int>("value");  // byte, write result or station; -1 for a refused read or IR
         QTest::addColumn<Outcome>("why");
@@ -234,6 +235,8 @@ private slots:
         row("IR with one digit", "IR", "", "IR1*", -1, invalid);
         row("IR echoed", "IR", "", "IR*", -1, Outcome::Echo);
         row("no IR: as no reply", "IR", "", "XY01", -1, Outcome::NoResponse);
+        row("the line refuses the write", "MR", "!", good, -1, Outcome::SendFailed);
+        row("the line refuses IR*", "IR", "!", "IR01", -1, Outcome::SendFailed);
         row("VM* answered: not judged", "VM", "", "XY", 1, ok);
         row("VM* answered by VM*: not judged", "VM", "", "VM*", 1, ok);
         row("a reply waits before VM*: nothing sent", "VM", good + "\r", "VM", -1, Outcome::OutOfStep);
@@ -254,18 +257,33 @@ private slots:
         line.onWrite([text = reply.toStdString() + "\r"](ScriptedLine& l, const std::string& written) {
             l.deliverIn(3, written == "\x05" ? "\x05" : text);
         });
+        if (waiting == "!") line.refuseWritesAfter(0);
         for (const QByteArray& read : waiting.split('|'))  // each in a read of its own
-            if (!read.isEmpty()) line.deliverApartIn(0, read.toStdString());
+            if (!read.isEmpty() && read != "!") line.deliverApartIn(0, read.toStdString());
         access.clearMessage();
-        if (command == "MR") QCOMPARE(access.readMemory(1, 524), value);
-        if (command == "MW") QCOMPARE(access.writeMemory(1, 524, 0xC0), value);
-        if (command == "IR") QCOMPARE(int(access.identifyStation().value_or(-1)), value);
-        if (command == "VM") QCOMPARE(access.sendUnjudged("VM*") ? 1 : -1, value);
-        QCOMPARE(access.lastOutcome(), why);
-        const bool silent = why == Outcome::NoResponse;
-        const char* shown = why == Outcome::Success ? "        "
-                            : silent                ? kNoResponseText
-                                                    : kInvalidResponseText;
+        const auto [got, outcome] = [&]() -> std::pair<int, Outcome> {
+            if (command == "MR") {
+                const auto byte = access.read(1, 524);
+                return {byte ? *byte : -1, outcomeOf(byte)};
+            }
+            if (command == "MW") {
+                const auto done = access.write(1, 524, 0xC0);
+                return {done ? 1 : 0, outcomeOf(done)};
+            }
+            if (command == "IR") {
+                const auto station = access.identifyStation();
+                return {station ? int(*station) : -1, outcomeOf(station)};
+            }
+            const auto version = access.sendUnjudged("VM*");
+            return {version ? 1 : -1, outcomeOf(version)};
+        }();
+        QCOMPARE(got, value);
+        QCOMPARE(outcome, why);
+        const bool silent = why == Outcome::NoResponse || why == Outcome::SendFailed;
+        const char* shown = why == Outcome::Success      ? "        "
+                            : why == Outcome::SendFailed ? kSendFailedText
+                            : silent                     ? kNoResponseText
+                                                         : kInvalidResponseText;
         QCOMPARE(messages.caption(), QString::fromLatin1(shown));
         QCOMPARE(messages.beeps(), silent ? 1 : 0);
         QCOMPARE(messages.color(), silent ? kRed : kBlue);  // "Invalid" keeps the colour it finds

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "serial/exchange.h"
+#include "serial/timeoutbox.h"
 #include "support/scriptedline.h"
 
 using tarvelin::Exchange;
@@ -28,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at += static_cast<std::int64_t>(delay);
         line.deliverAt(at, chunk);
     }
-    Exchange exchange(line, line.clock(), [&] { return timeout; });
+    Exchange exchange(line, line.clock(), tarvelin::timesFromBox(timeout));
     const std::string reply = exchange.sendCommand(addressed ? "@01MR020C2E*" : "IR*");
     // Nothing was invented (a CR inside a read stays in the reply, as it should).
     if (reply.size() > size) __builtin_trap();

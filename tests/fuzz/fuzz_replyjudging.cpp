@@ -24,9 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!terminal.openCommPort()) __builtin_trap();
     const auto id = access.identifyStation();
     if (id && (*id < 0 || *id > 255)) __builtin_trap();
-    const int value = access.readMemory(id.value_or(0), 524);
+    const std::int16_t station = id ? *id : std::int16_t{0};
+    const int value = access.readMemory(station, 524);
     if (value < -1 || value > 255) __builtin_trap();
-    const int written = access.writeMemory(id.value_or(0), 524, 0xC0);
+    const int written = access.writeMemory(station, 524, 0xC0);
     if (written != 0 && written != 1) __builtin_trap();
     return 0;
 }

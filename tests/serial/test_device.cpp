@@ -40,8 +40,7 @@ struct Rig {
     korvex::PtySimulator sim;
     QtSerialLine line;
     SteadyClock clock;
-    std::string timeout = "2000";
-    Exchange exchange{line, clock, [this] { return timeout; }};
+    Exchange exchange{line, clock, {2000, 2000}};
     bool opened = false;
 };
 
@@ -50,7 +49,7 @@ std::string refusal(const std::string& device) {
     QtSerialLine line;
     PortConnection connection(line);
     const auto outcome = connection.open({device, "9600", "None", "8", "1"});
-    return outcome.kind == PortConnection::Outcome::Refused ? outcome.message : "opened";
+    return outcome.kind == PortConnection::OpenAttempt::Refused ? outcome.message : "opened";
 }
 
 // ... as an ordinary user: when root, from a copy running as "nobody".
@@ -123,13 +122,13 @@ private slots:
         config.faults.silent = true;
         Rig rig(config);
         QVERIFY(rig.opened);
-        rig.timeout = "20000";
+        rig.exchange.setTimes({20000, 20000});
         test::Pull pull(rig.sim, when.toStdString());
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(rig.exchange.sendCommand("IR*"), std::string());
+        const auto reply = rig.exchange.send("IR*");
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
-        QVERIFY(rig.exchange.linkLost());
+        QVERIFY(!reply && reply.failure().outcome == Outcome::LineLost);
         QVERIFY(rig.line.lost());
         timer.restart();
         QCOMPARE(rig.exchange.sendCommand("@01MR020C2F*"), std::string());

@@ -22,6 +22,7 @@
 #include "serial/hostlink.h"
 #include "serial/portconnection.h"
 #include "serial/qtserialline.h"
+#include "serial/timeoutbox.h"
 #include "support/scriptedline.h"
 
 using namespace tarvelin;
@@ -154,6 +155,11 @@ private slots:
         row("goes during the reply wait", "IR*", "l350|e300:\x05|c100:IR01\r", "\x05IR*\r", "", 350,
             "IR01\r");
         row("goes during a frame's wait", "@01MR020854*", "l40|c100:X\r", "@01MR020854*\r", "", 40, "X\r");
+        row("goes as the ENQ goes out", "IR*", "d|e1:\x05", "\x05", "", 0, "\x05");
+        // A write the line does not take ends the exchange there: no wait for a reply to it.
+        row("the ENQ call not taken", "IR*", "w0|e1:\x05", "", "", 0);
+        row("the command not taken after the ENQ", "IR*", "w1|e1:\x05|c1:IR01\r", "\x05", "", 1);
+        row("a frame not taken", "@01XYZ1A*", "w0|c1:X\r", "", "", 0);
     }
 
     void exchange() {
@@ -179,30 +185,35 @@ private slots:
         }
         for (auto [it, end] = chunks.equal_range('b'); it != end; ++it)
             line.deliverAt(start + it->second.first, it->second.second);
-        line.onWrite([&chunks](ScriptedLine& l, const std::string& written) {
+        const bool goes = parts.contains("d");
+        line.onWrite([&chunks, goes](ScriptedLine& l, const std::string& written) {
             for (auto [it, end] = chunks.equal_range(written == "\x05" ? 'e' : 'c'); it != end; ++it)
                 l.deliverIn(it->second.first, it->second.second);
+            if (goes) l.setLost(true);
         });
-        Exchange exchange(line, line.clock(), [&timeout] { return timeout; });
+        const bool refused = script.startsWith('w');
+        if (refused) line.refuseWritesAfter(script.mid(1, 1).toUInt());
+        Exchange exchange(line, line.clock(), timesFromBox(timeout));
 
-        QCOMPARE(bytes(exchange.sendCommand(str(cmd))), reply);
+        const Result<std::string> got = exchange.send(str(cmd));
+        QCOMPARE(bytes(got ? *got : std::string()), reply);
         QCOMPARE(bytes(exchange.lastResponse()), reply);
         if (!wire.isEmpty()) QCOMPARE(bytes(line.wire()), wire);
         QCOMPARE(line.clock().nowMs() - start, qint64(elapsed));
-        const bool lost = parts.contains("g") || script.startsWith('l');
-        QCOMPARE(exchange.linkLost(), lost);
-        if (lost || parts.contains("x")) QCOMPARE(bytes(line.wire()), wire);
+        const bool lost = parts.contains("g") || script.startsWith('l') || goes;
+        const Outcome why = lost              ? Outcome::LineLost
+                            : refused         ? Outcome::SendFailed
+                            : reply.isEmpty() ? Outcome::NoResponse
+                                              : Outcome::Success;
+        QCOMPARE(outcomeOf(got), why);
+        if (lost || refused || parts.contains("x")) QCOMPARE(bytes(line.wire()), wire);
         // No spinning: each wait brings a read or ends a wait.
         QVERIFY2(line.waitCalls() <= int(chunks.size()) + 2, qPrintable(QString::number(line.waitCalls())));
         QVERIFY(line.takeCalls() <= line.waitCalls() + 2);
         line.clock().advance(1'000'000);
         QCOMPARE(bytes(line.takeAll()), leftover);
-        line.setLost(false);
-        exchange.sendCommand("@");
-        QVERIFY(!exchange.linkLost());  // the next exchange starts afresh
     }
 
-    // The time-out box is read afresh for every wait.
     // The reply rules, one table for each question asked of a reply: does
     // this read answer the ENQ call ("enq"), does this reply answer this frame
     // and which byte does it carry ("confirm"), which station answered "IR*"
@@ -311,20 +322,23 @@ private slots:
         }
     }
 
-    void timeoutReadAfresh() {
+    // The ENQ wait and the reply wait each take their own time; a frame
+    // waits for the reply only.
+    void waits() {
         ScriptedLine line;
         QVERIFY(line.open().ok());
         line.onWrite([](ScriptedLine& l, const std::string& w) {
             if (w == "\x05") l.deliverIn(50, "\x05");
         });
-        std::vector<std::string> texts{"100", "300", "0", "0", "abc"};
-        std::size_t reads = 0;
-        Exchange exchange(line, line.clock(), [&] { return texts.at(reads++); });
-        for (const auto& [cmd, waits, elapsed] :
-             {std::tuple{"IR*", 2, 50 + 300}, std::tuple{"IR*", 4, 50 + 500}, std::tuple{"@", 5, 500}}) {
+        Exchange exchange(line, line.clock());
+        for (const auto& [cmd, times, elapsed] : {std::tuple{"IR*", ExchangeTimes{40, 300}, 40},
+                                                  std::tuple{"IR*", ExchangeTimes{100, 300}, 50 + 300},
+                                                  std::tuple{"@", ExchangeTimes{1000, 200}, 200}}) {
+            exchange.setTimes(times);
+            line.clock().advance(1000);
+            line.takeAll();
             const qint64 start = line.clock().nowMs();
             QCOMPARE(bytes(exchange.sendCommand(cmd)), QByteArray());
-            QCOMPARE(int(reads), waits);
             QCOMPARE(line.clock().nowMs() - start, qint64(elapsed));
         }
     }
@@ -345,7 +359,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, fallback);
         QFETCH(int, ms);
-        QCOMPARE(Exchange::timeoutMs(text.toStdString(), fallback), ms);
+        QCOMPARE(timeoutBoxMs(text.toStdString(), fallback), ms);
     }
 
     // The number at the start of a box's text: blanks, tabs and LFs skipped
@@ -492,7 +506,8 @@ private slots:
         const auto outcome =
             connection.open({port.toStdString(), baud.toStdString(), parity.toStdString(), "8", "1"});
         const bool opened = result.contains(": Open at ");
-        QCOMPARE(outcome.kind, opened ? PortConnection::Outcome::Opened : PortConnection::Outcome::Refused);
+        QCOMPARE(outcome.kind,
+                 opened ? PortConnection::OpenAttempt::Opened : PortConnection::OpenAttempt::Refused);
         QCOMPARE(QString::fromStdString(opened ? outcome.statusLine : outcome.message), result);
         QCOMPARE(QString::fromStdString(line.device()), device);
         QCOMPARE(line.isOpen(), opened);
@@ -506,12 +521,12 @@ private slots:
         PortConnection connection(line, lookupIn({}));
         const PortChoice com5{"COM5", "9600", "None", "8", "1"};
         QVERIFY(!connection.close());
-        QCOMPARE(connection.open(com5).kind, PortConnection::Outcome::Opened);
+        QCOMPARE(connection.open(com5).kind, PortConnection::OpenAttempt::Opened);
         QCOMPARE(connection.open({"COM1", "19200", "None", "8", "1"}).kind,
-                 PortConnection::Outcome::AlreadyOpen);
+                 PortConnection::OpenAttempt::AlreadyOpen);
         QCOMPARE(QString::fromStdString(line.settings() + line.device()), QString("9600,N,8,1/dev/ttyS4"));
         line.setLost(true);
-        QCOMPARE(connection.open(com5).kind, PortConnection::Outcome::Opened);
+        QCOMPARE(connection.open(com5).kind, PortConnection::OpenAttempt::Opened);
         QCOMPARE(line.closeCalls(), 1);
         QVERIFY(!line.lost());
         QVERIFY(connection.close());

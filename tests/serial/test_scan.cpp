@@ -362,9 +362,9 @@ private slots:
         // Runs as the one operation, tries every port, and chooses the controller.
         find->click();
         QCOMPARE(find->text(), QStringLiteral("Stop"));
-        QVERIFY(Busy::instance().active());
+        QVERIFY(registry.context().busy().active());
         QTRY_VERIFY_WITH_TIMEOUT(!window->scanning(), 10000);
-        QVERIFY(!Busy::instance().active());
+        QVERIFY(!registry.context().busy().active());
         QCOMPARE(find->text(), QStringLiteral("Find Controller"));
         const QString controller = Lineup::path(lineup.controller);
         QVERIFY2(replies().contains(controller + " at 19200: found station 31, firmware KRVX-E1.07\n"),

@@ -108,8 +108,6 @@ Q_DECLARE_METATYPE(Ports)
 class TestTerminal : public QObject {
     Q_OBJECT
 private slots:
-    void init() { CommandHistory::ofThisRun().clear(); }
-
     // The hidden lists as set (parity, data bits, stop bits); the line listed
     // once open, or the message box when the port stays shut.
     void open_data() {
@@ -174,12 +172,15 @@ private slots:
     // Up and Down walk the commands of this run, which outlive a terminal made
     // anew; the line shows what they give, and nothing is sent.
     void historyKeys() {
+        CommandHistory run;
         {
             Rig first;
+            first.window.setHistory(run);
             first.enter("IR*");
             first.enter("VM*");
         }
         Rig r;
+        r.window.setHistory(run);
         r.command()->setText("MR02");
         for (Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down})
             QTest::keyClick(r.command(), key);

@@ -21,7 +21,7 @@ Bench::Bench()
 
 Outcome Bench::run(Op op) {
     std::optional<BusyScope> other;
-    if (busy_) other.emplace();
+    if (busy_) other.emplace(context());
     switch (op) {
         case Op::RetrieveBasic:
             return retrieveBasicParameters(basic, basicAccess, *this);
@@ -68,8 +68,8 @@ void Bench::apply(Op op, Fault fault, int address) {
             return !isFor(w);
         });
     if (fault == Fault::QuitAt)
-        sim.setHook([isFor](ScriptedLine&, const std::string& w) {
-            if (isFor(w)) Busy::instance().requestAbort();
+        sim.setHook([this, isFor](ScriptedLine&, const std::string& w) {
+            if (isFor(w)) context().requestStop();
             return true;
         });
     // A value that does not fit where one can be put: an octet, a port, a gain, a text.

@@ -359,10 +359,10 @@ Expectation expect(Bench& bench, Op op, Fault fault, int address) {
 }
 
 const char* nameOf(Outcome outcome) {
-    static const char* const names[] = {"success",    "busy",       "port not opened", "no response",
-                                        "line lost",  "invalid",    "out of step",     "echo",
-                                        "refused",    "unreadable", "write failed",    "verify mismatch",
-                                        "interrupted"};
+    static const char* const names[] = {
+        "success",     "busy",         "port not opened", "no response", "line lost",
+        "send failed", "invalid",      "out of step",     "echo",        "refused",
+        "unreadable",  "write failed", "verify mismatch", "interrupted"};
     return names[static_cast<int>(outcome)];
 }
 

@@ -74,7 +74,8 @@ void ScriptedLine::close() {
 }
 
 bool ScriptedLine::write(const std::string& bytes) {
-    if (!open_ || lost()) return false;
+    if (!open_ || lost() || writesLeft_ == 0u) return false;
+    if (writesLeft_) --*writesLeft_;
     writes_.push_back(bytes);
     if (responder_) {
         // The responder may replace itself; keep the running one alive.

@@ -62,6 +62,10 @@ public:
     int openCalls() const { return openCalls_; }
     int closeCalls() const { return closeCalls_; }
 
+    // The line takes `count` more writes, then refuses each (a driver that
+    // refuses or times out a write): write() records nothing and says false.
+    void refuseWritesAfter(std::size_t count) { writesLeft_ = count; }
+
     // The device went away (lost() true, writes fail); false brings it back.
     void setLost(bool lost);
     // The device goes away once the clock reaches `atMs`; a wait ends there.
@@ -111,6 +115,7 @@ private:
     bool open_ = false;
     bool lostFlag_ = false;
     std::optional<std::int64_t> lostAt_;
+    std::optional<std::size_t> writesLeft_;
     int openCalls_ = 0;
     int closeCalls_ = 0;
     int waitCalls_ = 0;

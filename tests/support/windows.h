@@ -21,8 +21,7 @@ class StubTerminal final : public Terminal {
 public:
     bool openCommPort() override { return ++opens, false; }
     std::string getCommport() override { return "COM5"; }
-    std::string sendCommand(const std::string&) override { return {}; }
-    bool linkLost() const override { return false; }
+    Result<std::string> send(const std::string&) override { return Failure{Outcome::NoResponse, {}}; }
     std::string takePending() override { return {}; }
 
     int opens = 0;
@@ -63,7 +62,7 @@ struct WindowRig {
     void checkBusy() {
         const QStringList held{"retrieveButton", "updateButton", "DefaultButton", "LoadProfile"};
         {
-            BusyScope running;
+            BusyScope running(directory.context());
             W other(directory);
             for (const QString& name : w().names())
                 if (auto* button = w().template get<QAbstractButton>(name);

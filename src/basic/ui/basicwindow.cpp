@@ -322,7 +322,7 @@ void BasicWindow::closeEvent(QCloseEvent* event) {
     }
     // A retrieve or store that let this event through stops at its next
     // exchange instead of talking on after the program has ended.
-    if (Busy::instance().active()) Busy::instance().requestAbort();
+    if (directory_.context().busy().active()) directory_.context().requestStop();
     event->accept();
     emit quitRequested();
 }

@@ -21,7 +21,7 @@ ConfigWindow::ConfigWindow(Directory& directory, Block block, QWidget* parent)
     : QWidget(parent), directory_(directory), block_(block) {}
 
 ConfigWindow::~ConfigWindow() {
-    disconnect(&Busy::instance(), nullptr, this, nullptr);
+    disconnect(&directory_.context().busy(), nullptr, this, nullptr);
     form_.silence();
 }
 
@@ -29,8 +29,8 @@ void ConfigWindow::attach() {
     line_ = std::make_unique<LabelMessageLine>(*form_.get<QLabel>(QStringLiteral("messageLabel")));
     access_ = std::make_unique<MemoryAccess>(*line_);
     // One operation at a time: nothing may start an exchange while one runs.
-    connect(&Busy::instance(), &Busy::changed, this, &ConfigWindow::followBusy);
-    followBusy(Busy::instance().active());
+    connect(&directory_.context().busy(), &Busy::changed, this, &ConfigWindow::followBusy);
+    followBusy(directory_.context().busy().active());
 }
 
 void ConfigWindow::followBusy(bool busy) {

@@ -38,9 +38,4 @@ void CommandHistory::clear() {
     stopWalking();
 }
 
-CommandHistory& CommandHistory::ofThisRun() {
-    static CommandHistory history;
-    return history;
-}
-
 }  // namespace tarvelin

@@ -1,5 +1,7 @@
 // The commands typed into the terminal during this run, walked with the Up
-// and Down keys as in a shell.
+// and Down keys as in a shell. The window registry keeps the run's history,
+// so that it outlives a terminal window closed through its frame and made
+// anew.
 #pragma once
 
 #include <QString>
@@ -30,10 +32,6 @@ public:
     const std::deque<QString>& entries() const { return entries_; }
     bool walking() const { return position_ < entries_.size(); }
     void clear();
-
-    // The one history of this run: it outlives a terminal window that is
-    // closed through its frame and made anew.
-    static CommandHistory& ofThisRun();
 
 private:
     std::deque<QString> entries_;  // oldest first

@@ -25,6 +25,7 @@
 #include "named.h"
 #include "notifier.h"
 #include "serial/replytext.h"
+#include "serial/timeoutbox.h"
 
 namespace tarvelin {
 
@@ -99,19 +100,17 @@ protected:
 
 }  // namespace
 
-SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock* clock, QWidget* parent)
+SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock* clock,
+                                   const QString& traceFile, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
-      // TARVELIN_TRACE=FILE: a wire trace of everything on the line.
-      lines_(LineFactory::fromEnvironment()),
+      lines_(LineFactory::tracingInto(traceFile)),
       line_(line ? lines_.traced(std::move(line)) : lines_.make().line),
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()),
       clock_(clock ? clock : ownClock_.get()),
       connection_(*line_),
-      exchange_(*line_, *clock_, [this] { return toBytes(timeOutBox_->text()); }),
+      exchange_(*line_, *clock_),
       enumerator_(std::make_unique<SystemPortEnumerator>()),
-      timeOfDay_([] { return QTime::currentTime(); }),
-      history_(CommandHistory::ofThisRun()) {
-    history_.stopWalking();
+      timeOfDay_([] { return QTime::currentTime(); }) {
     setObjectName(QStringLiteral("serialComm"));
     setAccessibleDescription(QStringLiteral("serialComm"));
     setWindowTitle(QString::fromLatin1(kTerminalCaption));
@@ -119,6 +118,11 @@ SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock
     arrangeControls();
     refreshStates();
     commandString_->setFocus();
+}
+
+void SerialCommWindow::setHistory(CommandHistory& history) {
+    history_ = &history;
+    history_->stopWalking();  // a new window begins at the newest command
 }
 
 SerialCommWindow::~SerialCommWindow() {
@@ -287,20 +291,20 @@ PortChoice SerialCommWindow::currentChoice() const {
 }
 
 void SerialCommWindow::performOpen() {
-    const PortConnection::Outcome outcome = connection_.open(currentChoice());
-    switch (outcome.kind) {
-        case PortConnection::Outcome::AlreadyOpen:
+    const PortConnection::OpenAttempt attempt = connection_.open(currentChoice());
+    switch (attempt.kind) {
+        case PortConnection::OpenAttempt::AlreadyOpen:
             return;
-        case PortConnection::Outcome::Refused: {
+        case PortConnection::OpenAttempt::Refused: {
             // A hidden terminal (a configuration window asked) lends the box no parent.
             QWidget* parent = isVisible() ? this : QApplication::activeWindow();
             Notifier::current().message(parent, QString::fromLatin1(kProgramTitle),
-                                        fromBytes(outcome.message), Notifier::Icon::Critical);
+                                        fromBytes(attempt.message), Notifier::Icon::Critical);
             refreshStates();
             return;
         }
-        case PortConnection::Outcome::Opened:
-            appendResponse(fromBytes(outcome.statusLine));
+        case PortConnection::OpenAttempt::Opened:
+            appendResponse(fromBytes(attempt.statusLine));
             refreshStates();
             return;
     }
@@ -350,13 +354,15 @@ void SerialCommWindow::presetPort(const QString& portText, const QString& baudTe
     }
 }
 
-std::string SerialCommWindow::sendCommand(const std::string& cmd) {
+Result<std::string> SerialCommWindow::send(const std::string& cmd) {
     // The port watch stays out of an exchange: the exchange notices a lost
     // port itself.
     exchanging_ = true;
-    std::string reply = exchange_.sendCommand(cmd);
+    // The box as it reads now; edited meanwhile, it counts from the next command.
+    exchange_.setTimes(timesFromBox(toBytes(timeOutBox_->text())));
+    auto reply = exchange_.send(cmd);
     exchanging_ = false;
-    if (exchange_.linkLost() && connection_.isOpen()) dropLostPort();
+    if (!reply && reply.failure().outcome == Outcome::LineLost && connection_.isOpen()) dropLostPort();
     return reply;
 }
 
@@ -381,7 +387,7 @@ void SerialCommWindow::watchPort() {
 void SerialCommWindow::commandString_KeyPress() {
     if (running_) return;
     const QString typed = commandString_->text();
-    history_.add(typed);
+    history_->add(typed);
     // The text goes out as typed, unless the user asked for it to be framed
     // for a station.
     std::string cmd = toBytes(typed);
@@ -396,7 +402,7 @@ void SerialCommWindow::commandString_KeyPress() {
 }
 
 void SerialCommWindow::recallCommand(bool older) {
-    const std::optional<QString> text = older ? history_.older(commandString_->text()) : history_.newer();
+    const std::optional<QString> text = older ? history_->older(commandString_->text()) : history_->newer();
     if (!text) return;
     commandString_->setText(*text);
     commandString_->end(false);
@@ -556,7 +562,7 @@ void SerialCommWindow::startScan() {
     names.push_back(toBytes(portChoice_->currentText().trimmed()));
     const std::vector<ScanPort> ports = scanPorts(names);
     const std::vector<int> bauds = defaultScanBauds();
-    const ProbeTimes times{0, Exchange::timeoutMs(toBytes(timeOutBox_->text()), Exchange::kReplyDefaultMs)};
+    const ProbeTimes times{0, timesFromBox(toBytes(timeOutBox_->text())).replyMs};
 
     scanning_ = true;
     scanFinds_ = 0;

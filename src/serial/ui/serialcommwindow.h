@@ -48,16 +48,16 @@ class SerialCommWindow : public QWidget, public Terminal {
 public:
     // Without a line the window drives a real serial port. A test hands in a
     // line of its own and, when that line keeps its own time, its clock (which
-    // must outlive the window; a line's own clock does).
+    // must outlive the window; a line's own clock does). With `traceFile` the
+    // line is traced into that file (the shell's TARVELIN_TRACE).
     explicit SerialCommWindow(std::unique_ptr<SerialLine> line = nullptr, const Clock* clock = nullptr,
-                              QWidget* parent = nullptr);
+                              const QString& traceFile = {}, QWidget* parent = nullptr);
     ~SerialCommWindow() override;
 
     // Terminal
     bool openCommPort() override;
     std::string getCommport() override;
-    std::string sendCommand(const std::string& cmd) override;
-    bool linkLost() const override { return exchange_.linkLost(); }
+    Result<std::string> send(const std::string& cmd) override;
     std::string takePending() override { return exchange_.takePending(); }
 
     // Puts a device name into the port list and chooses a baud rate (the
@@ -78,8 +78,10 @@ public:
     void refreshPortList();
     // The clock behind "Show time" (the time of day unless a test says otherwise).
     void setTimeOfDaySource(std::function<QTime()> source) { timeOfDay_ = std::move(source); }
-    // The commands of this run that Up and Down walk through.
-    CommandHistory& history() { return history_; }
+    // The commands that Up and Down walk through: the window's own until it
+    // is handed the run's (which must outlive it).
+    CommandHistory& history() { return *history_; }
+    void setHistory(CommandHistory& history);
 
 public slots:
     void openPort_Click();
@@ -117,7 +119,7 @@ private:
     void enablePortSettings(bool enable);
     // What the lists hold now.
     PortChoice currentChoice() const;
-    // Performs Open; the outcome's message box is shown here.
+    // Performs Open; a refusal's message box is shown here.
     void performOpen();
     // The port went away (under an exchange, or while idle): back to the
     // closed state, with one line saying so.
@@ -148,7 +150,8 @@ private:
     bool exchanging_ = false;
     std::unique_ptr<PortEnumerator> enumerator_;
     std::function<QTime()> timeOfDay_;
-    CommandHistory& history_;
+    CommandHistory ownHistory_;
+    CommandHistory* history_ = &ownHistory_;
     QTimer* portWatch_ = nullptr;
     std::unique_ptr<PortScan> scan_;
     bool scanning_ = false;
