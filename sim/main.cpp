@@ -82,7 +82,7 @@ bool parseNumber(const std::string& text, long low, long high, int& out) {
 std::string memoryDump(const korvex::Memory& memory, int reboots) {
     const korvex::Memory factory = korvex::factoryImage();
     std::string text;
-    char line[16];
+    char line[24];  // room for any size_t, as the compiler counts
     for (std::size_t address = 0; address < memory.size(); ++address) {
         if (memory[address] == factory[address]) continue;
         std::snprintf(line, sizeof line, "%04zX %02X\n", address, unsigned{memory[address]});
