@@ -4,10 +4,7 @@
 # stripped and their debug symbols go into a -dbgsym package of their own.
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME tarvelin-configuration)
-set(CPACK_PACKAGE_VENDOR "Tarvelin Systems")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Read, edit and write the Ethernet settings of a Korvex-PLC")
+include(${CMAKE_CURRENT_LIST_DIR}/package-identity.cmake)
 # The long description as it shows in the package (lines under 80 characters).
 set(CPACK_PACKAGE_DESCRIPTION
     "Tarvelin Configuration reads, edits and writes the network and server

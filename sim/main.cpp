@@ -16,6 +16,7 @@
 #include <string>
 
 #include "base/readablebytes.h"
+#include "base/safefile.h"
 #include "config/macid.h"
 #include "pty.h"
 #include "tarvelin_version.h"
@@ -57,6 +58,8 @@ const char* const kUsage =
     "  --late-at ADDR            hold the reply to MR/MW at ADDR back until the next reply\n"
     "  --echo                    send back every byte the tool writes, ahead of any reply\n"
     "                            (an echoing converter; with --silent, a loopback plug)\n"
+    "  --dump FILE               when stopped, write to FILE each byte of memory that differs\n"
+    "                            from the factory set-up (\"ADDR VALUE\" in hex) and the reboots\n"
     "  -v, --verbose             show requests and replies on standard error\n"
     "  -h, --help                show this text\n"
     "  --version                 show the version of korvex-sim\n"
@@ -64,7 +67,7 @@ const char* const kUsage =
     "Numbers and addresses are decimal or 0x hexadecimal (--silent-at 0x20C).\n"
     "\n"
     "Exit codes: 0 stopped by SIGINT, SIGTERM or SIGHUP; 1 no pseudo-terminal, no link,\n"
-    "or standard output cannot be written; 2 usage error.\n";
+    "standard output or the dump cannot be written; 2 usage error.\n";
 
 volatile sig_atomic_t gStop = 0;
 
@@ -94,6 +97,20 @@ bool named(const std::string& text, const Choices& choices, T& out) {
     return false;
 }
 
+// What --dump writes: the bytes that differ from the factory set-up, one a
+// line as "ADDR VALUE" in upper-case hex, then the count of reboots.
+std::string memoryDump(const korvex::Memory& memory, int reboots) {
+    const korvex::Memory factory = korvex::factoryImage();
+    std::string text;
+    char line[24];  // room for any size_t, as the compiler counts
+    for (std::size_t address = 0; address < memory.size(); ++address) {
+        if (memory[address] == factory[address]) continue;
+        std::snprintf(line, sizeof line, "%04zX %02X\n", address, unsigned{memory[address]});
+        text += line;
+    }
+    return text + "reboots " + std::to_string(reboots) + "\n";
+}
+
 int fail(const std::string& message) {
     std::cerr << "korvex-sim: " << message << "\nTry 'korvex-sim --help'.\n";
     return 2;
@@ -106,6 +123,7 @@ int main(int argc, char** argv) {
     int baud = 0;
     int lineSpeed = 0;
     std::string link;
+    std::string dump;
     bool verbose = false;
     std::optional<tarvelin::MacId> mac;
 
@@ -181,6 +199,8 @@ int main(int argc, char** argv) {
             std::string text;
             if (!value(text)) return fail("--silent-command needs a command text");
             config.faults.silentCommands.insert(text);
+        } else if (arg == "--dump") {
+            if (!value(dump)) return fail("--dump needs a file");
         } else if (arg == "--verbose" || arg == "-v") {
             verbose = true;
         } else {
@@ -235,5 +255,15 @@ int main(int argc, char** argv) {
     while (!gStop) sigsuspend(&none);  // only the stop signals are blocked elsewhere
 
     sim.stop();
+    if (!dump.empty()) {
+        const std::string text = memoryDump(sim.memory(), sim.rebootCount());
+        const auto written = tarvelin::writeFileAtomically(QString::fromLocal8Bit(dump.c_str()),
+                                                           QByteArray(text.data(), qsizetype(text.size())));
+        if (!written) {
+            std::cerr << "korvex-sim: cannot write " << dump << ": "
+                      << written.failure().message.toStdString() << "\n";
+            return 1;
+        }
+    }
     return 0;
 }

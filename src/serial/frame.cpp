@@ -1,5 +1,7 @@
 #include "frame.h"
 
+#include <utility>
+
 namespace tarvelin {
 
 std::int16_t computeFCS(const std::string& cmd) {
@@ -19,7 +21,12 @@ std::string hexAtLeastTwo(std::int16_t value) {
 }
 
 std::string appendFCS(std::int16_t id, std::string& cmd) {
-    cmd = "@" + hexAtLeastTwo(id) + cmd;
+    // Put together piece by piece: GCC 12 warns falsely (-Wrestrict) about
+    // "@" + text + cmd when it inlines the string concatenation.
+    std::string framed(1, '@');
+    framed += hexAtLeastTwo(id);
+    framed += cmd;
+    cmd = std::move(framed);
     cmd += hexAtLeastTwo(computeFCS(cmd));
     cmd += '*';
     return cmd;

@@ -39,15 +39,18 @@ int comNumberOf(const std::string& text) {
     return n;
 }
 
+#ifndef _WIN32
 std::string realDevice(const std::string& name) {
     std::error_code ec;
     auto canonical = std::filesystem::canonical(name, ec);
     return ec ? name : canonical.string();
 }
+#endif
 
 }  // namespace
 
-PortTarget resolvePort(const std::string& portText, const EnvLookup& env) {
+// Windows names its ports itself: KORVEX_COMn (env) is for POSIX systems.
+PortTarget resolvePort(const std::string& portText, [[maybe_unused]] const EnvLookup& env) {
     PortTarget target;
     const int n = comNumberOf(portText);
     if (n >= 1) {

@@ -44,6 +44,16 @@ EnvLookup lookupIn(std::map<std::string, std::string> env) {
         return it == env.end() ? std::nullopt : std::optional<std::string>(it->second);
     };
 }
+// The device "COMn" opens: the port of that name on Windows; elsewhere the
+// KORVEX_COMn device when one is set (`configured`), else /dev/ttyS(n-1).
+QString comDevice(int n, const char* configured = nullptr) {
+#ifdef _WIN32
+    Q_UNUSED(configured);
+    return QStringLiteral("COM%1").arg(n);
+#else
+    return configured ? QString(configured) : QStringLiteral("/dev/ttyS%1").arg(n - 1);
+#endif
+}
 
 }  // namespace
 
@@ -458,15 +468,16 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("result");  // the status line when opened, else the message
         const auto row = [](const char* port, const QString& baud, const char* parity, OpenError error,
-                            const char* device, const QString& result) {
+                            const QString& device, const QString& result) {
             QTest::addRow("%s %s %s %d", port, qPrintable(baud.left(8)), parity, int(error))
                 << port << baud << parity << error << device << result;
         };
         const auto none = OpenError::None;
-        row("COM4", "9600", "None", none, "/dev/ttyS3", "COM 4: Open at 9600,N,8,1");
-        row("com3", "4800", "Even", none, "/dev/ttyS2", "COM 3: Open at 4800,E,8,1");
-        row("COM6", "115200", "Odd", none, "/dev/ttyS5", "COM 6: Open at 115200,O,8,1");
-        row("COM5", "9600", "None", none, "/nonexistent/ttyUSB3",
+        const QString com4 = comDevice(4);
+        row("COM4", "9600", "None", none, com4, "COM 4: Open at 9600,N,8,1");
+        row("com3", "4800", "Even", none, comDevice(3), "COM 3: Open at 4800,E,8,1");
+        row("COM6", "115200", "Odd", none, comDevice(6), "COM 6: Open at 115200,O,8,1");
+        row("COM5", "9600", "None", none, comDevice(5, "/nonexistent/ttyUSB3"),
             "COM 5: Open at 9600,N,8,1");  // KORVEX_COM5
         row("/nonexistent/pts/7", "9600", "None", none, "/nonexistent/pts/7",
             "/nonexistent/pts/7: Open at 9600,N,8,1");
@@ -477,19 +488,18 @@ private slots:
             row("COM4", baud, "None", none, "", kChooseBaudText);
         const QString failed = QString(kOpenFailedText) + "\n";
         row("", "9600", "None", none, "", failed + "No port is chosen.");
-        row("COM4", "9600", "Mark", none, "/dev/ttyS3",
-            failed + "The port /dev/ttyS3 does not accept these line settings.");
-        const std::pair<OpenError, const char*> reasons[] = {
-            {OpenError::Busy, "The port /dev/ttyS3 is in use by another program."},
-            {OpenError::PermissionDenied,
-             "Permission denied for /dev/ttyS3: add your user to the 'dialout' group (sudo usermod -aG "
-             "dialout $USER), then log in again."},
-            {OpenError::NoSuchDevice, "There is no device /dev/ttyS3. Is the adapter plugged in?"},
-            {OpenError::NotSerialDevice, "/dev/ttyS3 is not a serial device."},
-            {OpenError::BadSettings, "The port /dev/ttyS3 does not accept these line settings."},
-            {OpenError::Other, "The port /dev/ttyS3 cannot be opened: Input/output error"}};
-        for (const auto& [error, reason] : reasons)
-            row("COM4", "9600", "None", error, "/dev/ttyS3", failed + reason);
+        row("COM4", "9600", "Mark", none, com4,
+            failed + "The port " + com4 + " does not accept these line settings.");
+        const std::pair<OpenError, QString> reasons[] = {
+            {OpenError::Busy, "The port " + com4 + " is in use by another program."},
+            {OpenError::PermissionDenied, "Permission denied for " + com4 +
+                                              ": add your user to the 'dialout' group (sudo usermod -aG "
+                                              "dialout $USER), then log in again."},
+            {OpenError::NoSuchDevice, "There is no device " + com4 + ". Is the adapter plugged in?"},
+            {OpenError::NotSerialDevice, com4 + " is not a serial device."},
+            {OpenError::BadSettings, "The port " + com4 + " does not accept these line settings."},
+            {OpenError::Other, "The port " + com4 + " cannot be opened: Input/output error"}};
+        for (const auto& [error, reason] : reasons) row("COM4", "9600", "None", error, com4, failed + reason);
     }
 
     void open() {
@@ -524,7 +534,7 @@ private slots:
         QCOMPARE(connection.open(com5).kind, PortConnection::OpenAttempt::Opened);
         QCOMPARE(connection.open({"COM1", "19200", "None", "8", "1"}).kind,
                  PortConnection::OpenAttempt::AlreadyOpen);
-        QCOMPARE(QString::fromStdString(line.settings() + line.device()), QString("9600,N,8,1/dev/ttyS4"));
+        QCOMPARE(QString::fromStdString(line.settings() + line.device()), "9600,N,8,1" + comDevice(5));
         line.setLost(true);
         QCOMPARE(connection.open(com5).kind, PortConnection::OpenAttempt::Opened);
         QCOMPARE(line.closeCalls(), 1);
@@ -532,7 +542,11 @@ private slots:
         QVERIFY(connection.close());
         QVERIFY(!connection.close());
         QCOMPARE(line.closeCalls(), 2);
-
+#ifdef _WIN32
+        // Windows opens names as given: no links to follow, no KORVEX_COMn.
+        QCOMPARE(resolvePort("COM6", lookupIn({{ "KORVEX_COM6", "elsewhere" }})).device, std::string("COM6"));
+        QCOMPARE(resolvePort("\\\\.\\COM12", lookupIn({})).device, std::string("\\\\.\\COM12"));
+#else
         QTemporaryDir dir;
         const QString device = dir.filePath("ttyFAKE0");
         QVERIFY(QFile(device).open(QIODevice::WriteOnly));
@@ -555,6 +569,7 @@ private slots:
         QCOMPARE(
             resolvePort("COM2", lookupIn({{"KORVEX_COM2", dir.filePath("korvex").toStdString()}})).device,
             real);
+#endif
     }
 
     // The real line's settings text: "baud,N|E|O,7|8,1|2"; anything else is
