@@ -131,57 +131,25 @@ int usage() {
     return 2;
 }
 
-}  // namespace
+// The figures of the exchanges: per block, the tool's time over the floor's
+// and the traced exchange's over the untraced one's.
+struct ExchangeFigures {
+    bool measured = false;
+    std::vector<double> ratios;
+    std::vector<double> tracedRatios;
+};
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    int count = 2000;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--count" && i + 1 < argc) {
-            count = std::atoi(argv[++i]);
-            if (count <= 0) return usage();
-        } else {
-            return usage();
-        }
-    }
+// The blocks of `frames`, each through the three ways in turn; the totals are
+// printed by the caller.
+// Exchanges are timed in blocks of this many, the three ways taking turns.
+constexpr std::size_t kBlock = 100;
 
-    // (a) Exchanges. Both ways are open on the one device at once (the bare
-    // descriptor first: the serial port asks for exclusive use) and take
-    // turns in blocks, so that both see the same load of the machine; the
-    // ratio is the median of the block ratios.
-    korvex::PtySimulator sim;
-    if (!sim.start()) {
-        std::fprintf(stderr, "tarvelin-bench: cannot open a pseudo-terminal\n");
-        return 1;
-    }
-    TermiosLoop floor(sim.devicePath());
-    tarvelin::QtSerialLine line;
-    line.setDevice(sim.devicePath());
-    line.setSettings("9600,N,8,1");
-    if (!floor.ok() || !line.open().ok()) {
-        std::fprintf(stderr, "tarvelin-bench: cannot open %s\n", sim.devicePath().c_str());
-        return 1;
-    }
-    tarvelin::SteadyClock steady;
-    tarvelin::Exchange exchange(line, steady, {500, 500});
-    QTemporaryDir traceDir;
-    auto traceLine = tarvelin::TraceLine::open(line, traceDir.filePath(QStringLiteral("trace.txt")));
-    if (!traceLine) {
-        std::fprintf(stderr, "tarvelin-bench: cannot write a trace\n");
-        return 1;
-    }
-    tarvelin::Exchange traced(**traceLine, steady, {500, 500});
-
-    const std::vector<std::string> frames = readFrames(count);
-    int failures = 0;
-    timeBlock(floor, frames, 0, std::min<std::size_t>(100, frames.size()), failures);  // warm up
-    timeBlock(exchange, frames, 0, std::min<std::size_t>(100, frames.size()), failures);
-    failures = 0;
-
-    constexpr std::size_t kBlock = 100;
-    double exchangeTotal = 0, floorTotal = 0, tracedTotal = 0;
-    std::vector<double> ratios, tracedRatios;
+struct Totals {
+    double exchange = 0, floor = 0, traced = 0;
+};
+Totals timeBlocks(TermiosLoop& floor, tarvelin::Exchange& exchange, tarvelin::Exchange& traced,
+                  const std::vector<std::string>& frames, ExchangeFigures& figures, int& failures) {
+    Totals totals;
     for (std::size_t from = 0; from < frames.size(); from += kBlock) {
         const std::size_t to = std::min(frames.size(), from + kBlock);
         // Alternate which goes first, so neither always follows the other.
@@ -193,12 +161,52 @@ int main(int argc, char** argv) {
         e = timeBlock(exchange, frames, from, to, failures);
         if (!floorFirst) f = timeBlock(floor, frames, from, to, failures);
         if (floorFirst) t = timeBlock(traced, frames, from, to, failures);
-        floorTotal += f;
-        exchangeTotal += e;
-        tracedTotal += t;
-        if (f > 0) ratios.push_back(e / f);
-        if (e > 0) tracedRatios.push_back(t / e);
+        totals.floor += f;
+        totals.exchange += e;
+        totals.traced += t;
+        if (f > 0) figures.ratios.push_back(e / f);
+        if (e > 0) figures.tracedRatios.push_back(t / e);
     }
+    return totals;
+}
+
+ExchangeFigures measureExchanges(int count) {
+    // (a) Exchanges. Both ways are open on the one device at once (the bare
+    // descriptor first: the serial port asks for exclusive use) and take
+    // turns in blocks, so that both see the same load of the machine; the
+    // ratio is the median of the block ratios.
+    korvex::PtySimulator sim;
+    if (!sim.start()) {
+        std::fprintf(stderr, "tarvelin-bench: cannot open a pseudo-terminal\n");
+        return {};
+    }
+    TermiosLoop floor(sim.devicePath());
+    tarvelin::QtSerialLine line;
+    line.setDevice(sim.devicePath());
+    line.setSettings("9600,N,8,1");
+    if (!floor.ok() || !line.open().ok()) {
+        std::fprintf(stderr, "tarvelin-bench: cannot open %s\n", sim.devicePath().c_str());
+        return {};
+    }
+    tarvelin::SteadyClock steady;
+    tarvelin::Exchange exchange(line, steady, {500, 500});
+    QTemporaryDir traceDir;
+    auto traceLine = tarvelin::TraceLine::open(line, traceDir.filePath(QStringLiteral("trace.txt")));
+    if (!traceLine) {
+        std::fprintf(stderr, "tarvelin-bench: cannot write a trace\n");
+        return {};
+    }
+    tarvelin::Exchange traced(**traceLine, steady, {500, 500});
+
+    const std::vector<std::string> frames = readFrames(count);
+    int failures = 0;
+    timeBlock(floor, frames, 0, std::min<std::size_t>(100, frames.size()), failures);  // warm up
+    timeBlock(exchange, frames, 0, std::min<std::size_t>(100, frames.size()), failures);
+    failures = 0;
+
+    ExchangeFigures figures;
+    const Totals totals = timeBlocks(floor, exchange, traced, frames, figures, failures);
+    const double exchangeTotal = totals.exchange, floorTotal = totals.floor, tracedTotal = totals.traced;
     line.close();
     sim.stop();
     std::printf("%d framed MR exchanges each way, in blocks of %zu\n", count, kBlock);
@@ -211,6 +219,15 @@ int main(int argc, char** argv) {
                 tracedTotal * 1e6 / count);
     if (failures) std::printf("failed exchanges: %d\n", failures);
 
+    figures.measured = true;
+    return figures;
+}
+
+// The CPU the process burns while an identification fails against a silent
+// controller, per second of wall time; -1 when it could not be measured.
+double measureWaitCpu() {
+    tarvelin::QtSerialLine line;
+    tarvelin::SteadyClock steady;
     // (b) Waiting on a silent controller.
     korvex::Config silentConfig;
     silentConfig.faults.silent = true;
@@ -234,11 +251,34 @@ int main(int argc, char** argv) {
         }
     }
 
+    return cpuPerWall;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int count = 2000;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--count" && i + 1 < argc) {
+            count = std::atoi(argv[++i]);
+            if (count <= 0) return usage();
+        } else {
+            return usage();
+        }
+    }
+
+    const ExchangeFigures figures = measureExchanges(count);
+    if (!figures.measured) return 1;
+    const double cpuPerWall = measureWaitCpu();
+
     // (d) Find Controller: six ports in parallel, and the time to a find.
     printScanFigure();
 
-    std::printf("traced exchange ratio: %.3f\n", tracedRatios.empty() ? -1.0 : median(tracedRatios));
-    std::printf("exchange ratio: %.3f\n", ratios.empty() ? -1.0 : median(ratios));
+    std::printf("traced exchange ratio: %.3f\n",
+                figures.tracedRatios.empty() ? -1.0 : median(figures.tracedRatios));
+    std::printf("exchange ratio: %.3f\n", figures.ratios.empty() ? -1.0 : median(figures.ratios));
     std::printf("wait cpu: %.4f\n", cpuPerWall);
     return 0;
 }

@@ -7,13 +7,16 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "base/readablebytes.h"
 #include "base/safefile.h"
@@ -116,9 +119,7 @@ int fail(const std::string& message) {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Options {
     korvex::Config config;
     int baud = 0;
     int lineSpeed = 0;
@@ -126,90 +127,118 @@ int main(int argc, char** argv) {
     std::string dump;
     bool verbose = false;
     std::optional<tarvelin::MacId> mac;
+};
 
+// The options that take a number: the range it must lie in, where it goes,
+// and what the complaint says it needs.
+struct NumberOption {
+    const char* name;
+    long low;
+    long high;
+    int& (*field)(Options&);
+    const char* needs;
+};
+const NumberOption kNumberOptions[] = {
+    {"--station", 0, 255, [](Options& o) -> int& { return o.config.station; }, "a number 0..255"},
+    {"--baud", 1, 10'000'000, [](Options& o) -> int& { return o.baud; }, "a positive number"},
+    {"--line-speed", 1, 10'000'000, [](Options& o) -> int& { return o.lineSpeed; }, "a positive baud rate"},
+    {"--ignore-identify", 0, 1'000'000,
+     [](Options& o) -> int& { return o.config.faults.ignoreFirstIdentify; }, "a count"},
+    {"--stop-after", 0, 1'000'000'000, [](Options& o) -> int& { return o.config.faults.stopAfterFramed; },
+     "a count"},
+    {"--silent-at", 0, 0xFFFF, [](Options& o) -> int& { return o.config.faults.silentAtAddress; },
+     "an address"},
+    {"--other-station-at", 0, 0xFFFF,
+     [](Options& o) -> int& { return o.config.faults.otherStationAtAddress; }, "an address"},
+    {"--ignore-write-at", 0, 0xFFFF, [](Options& o) -> int& { return o.config.faults.ignoreWriteAtAddress; },
+     "an address"},
+    {"--twice-at", 0, 0xFFFF, [](Options& o) -> int& { return o.config.faults.twiceAtAddress; },
+     "an address"},
+    {"--late-at", 0, 0xFFFF, [](Options& o) -> int& { return o.config.faults.lateAtAddress; }, "an address"},
+    {"--split", 1, 1000, [](Options& o) -> int& { return o.config.faults.splitReplies; },
+     "a count of pieces"},
+};
+
+// An option that takes a text: applied to `o`, or the complaint.
+std::optional<std::string> applyText(const std::string& arg, const std::string& text, Options& o) {
+    if (arg == "--link") {
+        o.link = text;
+    } else if (arg == "--dump") {
+        o.dump = text;
+    } else if (arg == "--silent-command") {
+        o.config.faults.silentCommands.insert(text);
+    } else if (arg == "--line-end") {
+        if (!named(text, korvex::kLineEnds, o.config.lineEnd)) return "--line-end needs cr, crlf or lf";
+    } else if (arg == "--replies") {
+        if (!named(text, korvex::kReplyStyles, o.config.style))
+            return "--replies needs short, repeat, endcode, bare or lower";
+    } else if (arg == "--firmware") {
+        o.config.version = text;
+        if (text.empty() || text.size() > 32 || text.find_first_of("\r\n\x05") != std::string::npos)
+            return "--firmware needs a text of 1 to 32 characters, without line ends or ENQ";
+    } else if (arg == "--mac") {
+        if (!(o.mac = tarvelin::parseMacId(QString::fromStdString(text))))
+            return "--mac needs a MAC ID such as 02:4B:58:00:C3:05";
+    }
+    return std::nullopt;
+}
+
+// An option without a value: true when `arg` is one.
+bool applyFlag(const std::string& arg, Options& o) {
+    if (arg == "--crlf")
+        o.config.lineEnd = korvex::LineEnd::CRLF;
+    else if (arg == "--silent")
+        o.config.faults.silent = true;
+    else if (arg == "--echo")
+        o.config.faults.echo = true;
+    else if (arg == "--verbose" || arg == "-v")
+        o.verbose = true;
+    else
+        return false;
+    return true;
+}
+
+// The options of the command line, or the exit code when the run ends here
+// (help, version, a usage error).
+std::variant<Options, int> parseOptions(int argc, char** argv) {
+    // The options that take a text, and what the complaint says when it is missing.
+    static const std::pair<std::string, const char*> kTextOptions[] = {{"--link", "a path"},
+                                                                       {"--dump", "a file"},
+                                                                       {"--silent-command", "a command text"},
+                                                                       {"--line-end", "cr, crlf or lf"},
+                                                                       {"--replies", "a reply style"},
+                                                                       {"--firmware", "a text"},
+                                                                       {"--mac", "a MAC ID"}};
+    Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
-            out = argv[++i];
-            return true;
-        };
-        auto number = [&](long low, long high, int& out) {
-            std::string text;
-            return value(text) && parseNumber(text, low, high, out);
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage << std::flush;
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            std::cout << (arg == "--version" ? "korvex-sim " TARVELIN_VERSION "\n" : kUsage) << std::flush;
             return std::cout ? 0 : 1;
-        } else if (arg == "--link") {
-            if (!value(link)) return fail("--link needs a path");
-        } else if (arg == "--station") {
-            if (!number(0, 255, config.station)) return fail("--station needs a number 0..255");
-        } else if (arg == "--crlf") {
-            config.lineEnd = korvex::LineEnd::CRLF;
-        } else if (arg == "--line-end") {
-            std::string text;
-            if (!value(text) || !named(text, korvex::kLineEnds, config.lineEnd))
-                return fail("--line-end needs cr, crlf or lf");
-        } else if (arg == "--replies") {
-            std::string text;
-            if (!value(text) || !named(text, korvex::kReplyStyles, config.style))
-                return fail("--replies needs short, repeat, endcode, bare or lower");
-        } else if (arg == "--baud") {
-            if (!number(1, 10'000'000, baud)) return fail("--baud needs a positive number");
-        } else if (arg == "--line-speed") {
-            if (!number(1, 10'000'000, lineSpeed)) return fail("--line-speed needs a positive baud rate");
-        } else if (arg == "--version") {
-            std::cout << "korvex-sim " TARVELIN_VERSION "\n" << std::flush;
-            return std::cout ? 0 : 1;
-        } else if (arg == "--firmware") {
-            if (!value(config.version) || config.version.empty() || config.version.size() > 32 ||
-                config.version.find_first_of("\r\n\x05") != std::string::npos)
-                return fail("--firmware needs a text of 1 to 32 characters, without line ends or ENQ");
-        } else if (arg == "--mac") {
-            std::string text;
-            if (!value(text) || !(mac = tarvelin::parseMacId(QString::fromStdString(text))))
-                return fail("--mac needs a MAC ID such as 02:4B:58:00:C3:05");
-        } else if (arg == "--silent") {
-            config.faults.silent = true;
-        } else if (arg == "--ignore-identify") {
-            if (!number(0, 1'000'000, config.faults.ignoreFirstIdentify))
-                return fail("--ignore-identify needs a count");
-        } else if (arg == "--stop-after") {
-            if (!number(0, 1'000'000'000, config.faults.stopAfterFramed))
-                return fail("--stop-after needs a count");
-        } else if (arg == "--silent-at") {
-            if (!number(0, 0xFFFF, config.faults.silentAtAddress))
-                return fail("--silent-at needs an address");
-        } else if (arg == "--other-station-at") {
-            if (!number(0, 0xFFFF, config.faults.otherStationAtAddress))
-                return fail("--other-station-at needs an address");
-        } else if (arg == "--ignore-write-at") {
-            if (!number(0, 0xFFFF, config.faults.ignoreWriteAtAddress))
-                return fail("--ignore-write-at needs an address");
-        } else if (arg == "--twice-at") {
-            if (!number(0, 0xFFFF, config.faults.twiceAtAddress)) return fail("--twice-at needs an address");
-        } else if (arg == "--late-at") {
-            if (!number(0, 0xFFFF, config.faults.lateAtAddress)) return fail("--late-at needs an address");
-        } else if (arg == "--echo") {
-            config.faults.echo = true;
-        } else if (arg == "--split") {
-            if (!number(1, 1000, config.faults.splitReplies)) return fail("--split needs a count of pieces");
-        } else if (arg == "--silent-command") {
-            std::string text;
-            if (!value(text)) return fail("--silent-command needs a command text");
-            config.faults.silentCommands.insert(text);
-        } else if (arg == "--dump") {
-            if (!value(dump)) return fail("--dump needs a file");
-        } else if (arg == "--verbose" || arg == "-v") {
-            verbose = true;
+        }
+        if (applyFlag(arg, o)) continue;
+        const std::string text = i + 1 < argc ? argv[i + 1] : "";
+        const auto number = std::find_if(std::begin(kNumberOptions), std::end(kNumberOptions),
+                                         [&](const NumberOption& n) { return arg == n.name; });
+        if (number != std::end(kNumberOptions)) {
+            if (i + 1 >= argc || !parseNumber(text, number->low, number->high, number->field(o)))
+                return fail(arg + " needs " + number->needs);
+        } else if (const auto textual = std::find_if(std::begin(kTextOptions), std::end(kTextOptions),
+                                                     [&](const auto& t) { return t.first == arg; });
+                   textual != std::end(kTextOptions)) {
+            if (i + 1 >= argc) return fail(arg + " needs " + textual->second);
+            if (const auto complaint = applyText(arg, text, o)) return fail(*complaint);
         } else {
             return fail("unknown option '" + arg + "'");
         }
+        ++i;
     }
+    return o;
+}
 
-    // Signals are taken before the reader thread starts, so that it inherits
-    // the mask and only this thread sees them.
+// Signals are taken before the reader thread starts, so that it inherits
+// the mask and only this thread sees them.
+void takeStopSignals() {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
@@ -220,6 +249,34 @@ int main(int argc, char** argv) {
     action.sa_handler = onSignal;
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);  // a closed terminal behind --verbose must not end the run
+}
+
+// The memory of the stopped simulator into the file of --dump.
+bool writeDump(const std::string& dump, korvex::PtySimulator& sim) {
+    const std::string text = memoryDump(sim.memory(), sim.rebootCount());
+    const auto written = tarvelin::writeFileAtomically(QString::fromLocal8Bit(dump.c_str()),
+                                                       QByteArray(text.data(), qsizetype(text.size())));
+    if (!written)
+        std::cerr << "korvex-sim: cannot write " << dump << ": " << written.failure().message.toStdString()
+                  << "\n";
+    return bool(written);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    auto parsed = parseOptions(argc, argv);
+    if (const int* code = std::get_if<int>(&parsed)) return *code;
+    const Options& options = std::get<Options>(parsed);
+    const korvex::Config& config = options.config;
+    const int lineSpeed = options.lineSpeed;
+    const std::string& link = options.link;
+    const std::string& dump = options.dump;
+    const bool verbose = options.verbose;
+    const auto& mac = options.mac;
+    const int baud = options.baud;
+
+    takeStopSignals();
 
     korvex::PtySimulator sim(config, baud);
     for (std::size_t i = 0; mac && i < mac->size(); ++i)
@@ -255,15 +312,5 @@ int main(int argc, char** argv) {
     while (!gStop) sigsuspend(&none);  // only the stop signals are blocked elsewhere
 
     sim.stop();
-    if (!dump.empty()) {
-        const std::string text = memoryDump(sim.memory(), sim.rebootCount());
-        const auto written = tarvelin::writeFileAtomically(QString::fromLocal8Bit(dump.c_str()),
-                                                           QByteArray(text.data(), qsizetype(text.size())));
-        if (!written) {
-            std::cerr << "korvex-sim: cannot write " << dump << ": "
-                      << written.failure().message.toStdString() << "\n";
-            return 1;
-        }
-    }
-    return 0;
+    return dump.empty() || writeDump(dump, sim) ? 0 : 1;
 }
