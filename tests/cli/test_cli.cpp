@@ -132,6 +132,9 @@ private slots:
         row("malformed profile", storeBasic, 2, {"not valid JSON"}, "{nope");
         row("profile without the block", {"store", "advanced", "--yes", "--profile", "@"}, 2,
             {"holds no advanced settings"}, profileOf(R"j("basic":{"IP(0)":"9"})j"));
+        // Keys are read in sorted order: one after "format" and "version" is still looked at.
+        row("profile: an unknown key", storeBasic, 2, {"key \"zone\" is not part of a profile"},
+            profileOf(R"j("basic":{"IP(0)":"9"},"zone":1)j"));
         row("profile: true for a number", storeBasic, 2, {"must be a text or a number, not true/false"},
             profileOf(R"j("basic":{"IP(0)":true})j"));
         row("profile: a huge number", storeBasic, 5, {"1e+30 is not between 0 and 255"},
