@@ -85,7 +85,7 @@ constexpr char kHelp[] =
     "  6  verify mismatch: the controller reads back other values than were written\n"
     "  7  provision: the controller's MAC ID is not in the plan; nothing was written\n"
     "  8  compare, provision --check: the controller holds values other than planned\n"
-    "  130  provision: interrupted (Ctrl-C) during a store; the controller may hold part of it\n"
+    "  130  interrupted (Ctrl-C) during an operation; after a store the controller may hold part of it\n"
     "\n"
     "Example: a plan (a header row; MAC as the windows show it or as 02:4B:58:00:C3:05)\n"
     "  MAC,IP,hostName\n"
