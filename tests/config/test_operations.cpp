@@ -21,86 +21,37 @@ Q_DECLARE_METATYPE(korvex::LineEnd)
 class TestOperations : public QObject {
     Q_OBJECT
 private slots:
+    // Every row: the four operations, a controller of one reply style and line
+    // end, a fault; the oracle must agree with what ran and name `outcome`, so
+    // that each row is what it claims.
     void matrix_data() {
         QTest::addColumn<Op>("op");
+        QTest::addColumn<korvex::ReplyStyle>("style");
+        QTest::addColumn<korvex::LineEnd>("lineEnd");
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("address");
         QTest::addColumn<bool>("flagKnown");  // an advanced retrieve went first
         QTest::addColumn<bool>("verify");
-        QTest::addColumn<Outcome>("outcome");  // what the oracle must say, so that each row is what it claims
-        using O = Outcome;
-        const struct {
-            Op op;
-            const char* name;
-            int first, middle, fifth, last;  // fifth: the fifth write of a store
-        } ops[] = {{Op::RetrieveBasic, "basic retrieve", 524, 521, 544, 681},
-                   {Op::StoreBasic, "basic store", 524, 521, 544, 681},
-                   {Op::RetrieveAdvanced, "advanced retrieve", 566, 601, 570, 632},
-                   {Op::StoreAdvanced, "advanced store", 566, 601, 570, 632}};
-        for (const auto& o : ops) {
-            const auto row = [&o](const char* what, Fault fault, int address, O outcome, bool known = false,
-                                  bool verify = false) {
-                QTest::addRow("%s: %s", o.name, what)
-                    << o.op << fault << address << known << verify << outcome;
-            };
-            row("all well", Fault::None, -1, O::Success);
-            row("another operation runs", Fault::Busy, -1, O::Busy);
-            row("the adapter gone", Fault::PortGone, -1, O::PortNotOpened);
-            row("controller silent", Fault::Silent, -1, O::NoResponse);
-            row("IR* unanswered twice", Fault::IdentifyTwice, -1, O::Success);
-            row("IR* unanswered thrice", Fault::IdentifyThrice, -1, O::NoResponse);
-            row("silent at the first address", Fault::SilentAt, o.first, O::NoResponse);
-            row("silent inside a field", Fault::SilentAt, o.middle, O::NoResponse);
-            row("silent at the last address", Fault::SilentAt, o.last, O::NoResponse);
-            row("another station at the first address", Fault::OtherStationAt, o.first, O::InvalidResponse);
-            row("another station at the fifth", Fault::OtherStationAt, o.fifth, O::InvalidResponse);
-            row("another station at the last address", Fault::OtherStationAt, o.last, O::InvalidResponse);
-            row("answers twice at the first address", Fault::TwiceAt, o.first, O::OutOfStep);
-            row("answers twice inside a field", Fault::TwiceAt, o.middle, O::OutOfStep);
-            // A store's reboot finds the line out of step: not sent, and no success.
-            row("answers twice at the last address", Fault::TwiceAt, o.last,
-                isStore(o.op) ? O::OutOfStep : O::Success);
-            row("a late reply at the first address", Fault::LateAt, o.first, O::NoResponse);
-            row("a late reply inside a field", Fault::LateAt, o.middle, O::NoResponse);
-            row("a late reply at the last address", Fault::LateAt, o.last, O::NoResponse);
-            row("pulled during the identification", Fault::LostAt, -1, O::LineLost);
-            row("pulled inside a field", Fault::LostAt, o.middle, O::LineLost);
-            row("asked to quit inside a field", Fault::QuitAt, o.middle, O::Interrupted);
-            row("CR LF line ends", Fault::CrLf, -1, O::Success);
-            row("replies split", Fault::Split, -1, O::Success);
-            row("loopback plug", Fault::Loopback, -1, O::Echo);
-            row("echoing converter", Fault::Echo, -1, O::Echo);
-            if (!isStore(o.op)) continue;
-            row("MENABLE unanswered", Fault::NoEnable, -1, O::NoResponse);
-            row("reboot unanswered", Fault::NoReboot, -1, O::Success);
-            row("read back", Fault::None, -1, O::Success, false, true);
-            row("a write not kept, read back", Fault::IgnoreWriteAt, o.middle, O::VerifyMismatch, false,
-                true);
-            row("silent at 566, the flag byte read first", Fault::SilentAt, 566, O::NoResponse);
-            row("the flag byte known", Fault::None, -1, O::Success, true);
-            row("silent at 566, the flag byte known", Fault::SilentAt, 566, O::NoResponse, true);
-            row("an octet that does not fit", Fault::Unfit, isBasic(o.op) ? 534 : 690, O::Refused);
-            row(isBasic(o.op) ? "a port that does not fit" : "a gain that does not fit", Fault::Unfit,
-                isBasic(o.op) ? 522 : 570, O::Refused);
-        }
-        QTest::newRow("basic retrieve: VM* unanswered")
-            << Op::RetrieveBasic << Fault::NoVersion << -1 << false << false << O::Success;
-        QTest::newRow("basic store: a text byte not kept, read back")
-            << Op::StoreBasic << Fault::IgnoreWriteAt << 672 << false << true << O::VerifyMismatch;
-        QTest::newRow("basic store: a character without a single byte")
-            << Op::StoreBasic << Fault::Unfit << 666 << false << false << O::Refused;
-        QTest::newRow("advanced retrieve: silent in the MAC ID")
-            << Op::RetrieveAdvanced << Fault::SilentAt << 0xFF12 << false << false << O::NoResponse;
+        QTest::addColumn<Outcome>("outcome");
+        faultRows();
+        styleRows();
     }
 
     void matrix() {
         QFETCH(Op, op);
+        QFETCH(korvex::ReplyStyle, style);
+        QFETCH(korvex::LineEnd, lineEnd);
         QFETCH(Fault, fault);
         QFETCH(int, address);
         QFETCH(bool, flagKnown);
         QFETCH(bool, verify);
         QFETCH(Outcome, outcome);
         Bench bench;
+        bench.controller().config().style = style;
+        bench.controller().config().lineEnd = lineEnd;
+        // Firmware versions shorter and longer than ten characters.
+        if (style == korvex::ReplyStyle::Bare) bench.controller().config().version = "E1.07";
+        if (style == korvex::ReplyStyle::EndCode) bench.controller().config().version = "KRVX-E1.07-B12";
         if (flagKnown) {
             QCOMPARE(bench.run(Op::RetrieveAdvanced), Outcome::Success);
             QVERIFY(bench.holder.flagByteFromController());
@@ -120,70 +71,6 @@ private slots:
         // The reply held back comes behind the next one: the next operation finds the line out of step.
         if (fault == Fault::LateAt)
             QCOMPARE(bench.run(isBasic(op) ? Op::RetrieveBasic : Op::RetrieveAdvanced), Outcome::OutOfStep);
-    }
-
-    // The four operations against a controller of each reply style the tool
-    // accepts, stores with read-back and reboot; and the refusals that apply
-    // in that style. The oracle judges each as it judges the table above.
-    void styles_data() {
-        QTest::addColumn<Op>("op");
-        QTest::addColumn<korvex::ReplyStyle>("style");
-        QTest::addColumn<korvex::LineEnd>("lineEnd");  // in turn, so that every fault meets every line end
-        QTest::addColumn<Fault>("fault");
-        QTest::addColumn<int>("address");
-        QTest::addColumn<Outcome>("outcome");
-        using O = Outcome;
-        const korvex::LineEnd ends[] = {korvex::LineEnd::CR, korvex::LineEnd::CRLF, korvex::LineEnd::LF};
-        const Op ops[] = {Op::RetrieveBasic, Op::StoreBasic, Op::RetrieveAdvanced, Op::StoreAdvanced};
-        const char* opNames[] = {"basic retrieve", "basic store", "advanced retrieve", "advanced store"};
-        int turn = 0;
-        for (int o = 0; o < 4; ++o) {
-            for (const korvex::ReplyStyle style : korvex::kReplyStyles) {
-                const Op op = ops[o];
-                const int first = isBasic(op) ? 524 : 566;
-                const int middle = isBasic(op) ? 521 : 601;
-                const auto row = [&](const char* what, Fault fault, int address, O outcome) {
-                    QTest::addRow("%s, %s replies, %s: %s", opNames[o], korvex::nameOf(style),
-                                  korvex::nameOf(ends[turn % 3]), what)
-                        << op << style << ends[turn % 3] << fault << address << outcome;
-                    ++turn;
-                };
-                const bool bare = style == korvex::ReplyStyle::Bare;
-                row("all well", Fault::None, -1, O::Success);
-                row("loopback plug", Fault::Loopback, -1, O::Echo);
-                row("echoing converter", Fault::Echo, -1, O::Echo);
-                row("another station", Fault::OtherStationAt, middle, O::InvalidResponse);
-                row("answers twice", Fault::TwiceAt, middle, O::OutOfStep);
-                row("a wrong check sum", Fault::BadFcsAt, first, bare ? O::Success : O::InvalidResponse);
-                // A store reads only in its read-back.
-                row("a damaged data digit", Fault::DamagedAt, middle, O::InvalidResponse);
-            }
-        }
-    }
-
-    void styles() {
-        QFETCH(Op, op);
-        QFETCH(korvex::ReplyStyle, style);
-        QFETCH(korvex::LineEnd, lineEnd);
-        QFETCH(Fault, fault);
-        QFETCH(int, address);
-        QFETCH(Outcome, outcome);
-        Bench bench;
-        bench.controller().config().style = style;
-        bench.controller().config().lineEnd = lineEnd;
-        // Firmware versions shorter and longer than ten characters.
-        if (style == korvex::ReplyStyle::Bare) bench.controller().config().version = "E1.07";
-        if (style == korvex::ReplyStyle::EndCode) bench.controller().config().version = "KRVX-E1.07-B12";
-        if (isStore(op)) {
-            std::mt19937 random(7);
-            editForm(bench.form(op), op, random);
-            bench.form(op).setChecked(kResetControl, true);
-            bench.form(op).setChecked(kVerifyControl, true);
-        }
-        Outcome expected{};
-        const QString off = judge(bench, op, fault, address, &expected);
-        QVERIFY2(off.isEmpty(), qPrintable(off));
-        QCOMPARE(expected, outcome);
     }
 
     // The progress counters live as long as the window object: four reads done
@@ -288,6 +175,110 @@ private slots:
         QCOMPARE(messages.beeps(), silent ? 1 : 0);
         QCOMPARE(messages.color(), silent ? kRed : kBlue);  // "Invalid" keeps the colour it finds
         if (waiting.contains('@')) QVERIFY(line.writes().empty());
+    }
+
+private:
+    // Every way the line or the controller fails, at the places of each
+    // operation where it could go unseen, on a controller of the short style.
+    static void faultRows() {
+        using O = Outcome;
+        const struct {
+            Op op;
+            const char* name;
+            int first, middle, fifth, last;  // fifth: the fifth write of a store
+        } ops[] = {{Op::RetrieveBasic, "basic retrieve", 524, 521, 544, 681},
+                   {Op::StoreBasic, "basic store", 524, 521, 544, 681},
+                   {Op::RetrieveAdvanced, "advanced retrieve", 566, 601, 570, 632},
+                   {Op::StoreAdvanced, "advanced store", 566, 601, 570, 632}};
+        const auto add = [](const QByteArray& name, Op op, Fault fault, int address, O outcome,
+                            bool known = false, bool verify = false) {
+            QTest::newRow(name.constData()) << op << korvex::ReplyStyle::Short << korvex::LineEnd::CR << fault
+                                            << address << known << verify << outcome;
+        };
+        for (const auto& o : ops) {
+            const auto row = [&o, &add](const char* what, Fault fault, int address, O outcome,
+                                        bool known = false, bool verify = false) {
+                add(QByteArray(o.name) + ": " + what, o.op, fault, address, outcome, known, verify);
+            };
+            row("all well", Fault::None, -1, O::Success);
+            row("another operation runs", Fault::Busy, -1, O::Busy);
+            row("the adapter gone", Fault::PortGone, -1, O::PortNotOpened);
+            row("controller silent", Fault::Silent, -1, O::NoResponse);
+            row("IR* unanswered twice", Fault::IdentifyTwice, -1, O::Success);
+            row("IR* unanswered thrice", Fault::IdentifyThrice, -1, O::NoResponse);
+            row("silent at the first address", Fault::SilentAt, o.first, O::NoResponse);
+            row("silent inside a field", Fault::SilentAt, o.middle, O::NoResponse);
+            row("silent at the last address", Fault::SilentAt, o.last, O::NoResponse);
+            row("another station at the first address", Fault::OtherStationAt, o.first, O::InvalidResponse);
+            row("another station at the fifth", Fault::OtherStationAt, o.fifth, O::InvalidResponse);
+            row("another station at the last address", Fault::OtherStationAt, o.last, O::InvalidResponse);
+            row("answers twice at the first address", Fault::TwiceAt, o.first, O::OutOfStep);
+            row("answers twice inside a field", Fault::TwiceAt, o.middle, O::OutOfStep);
+            // A store's reboot finds the line out of step: not sent, and no success.
+            row("answers twice at the last address", Fault::TwiceAt, o.last,
+                isStore(o.op) ? O::OutOfStep : O::Success);
+            row("a late reply at the first address", Fault::LateAt, o.first, O::NoResponse);
+            row("a late reply inside a field", Fault::LateAt, o.middle, O::NoResponse);
+            row("a late reply at the last address", Fault::LateAt, o.last, O::NoResponse);
+            row("pulled during the identification", Fault::LostAt, -1, O::LineLost);
+            row("pulled inside a field", Fault::LostAt, o.middle, O::LineLost);
+            row("asked to quit inside a field", Fault::QuitAt, o.middle, O::Interrupted);
+            row("CR LF line ends", Fault::CrLf, -1, O::Success);
+            row("replies split", Fault::Split, -1, O::Success);
+            row("loopback plug", Fault::Loopback, -1, O::Echo);
+            row("echoing converter", Fault::Echo, -1, O::Echo);
+            if (!isStore(o.op)) continue;
+            row("MENABLE unanswered", Fault::NoEnable, -1, O::NoResponse);
+            row("reboot unanswered", Fault::NoReboot, -1, O::Success);
+            row("read back", Fault::None, -1, O::Success, false, true);
+            row("a write not kept, read back", Fault::IgnoreWriteAt, o.middle, O::VerifyMismatch, false,
+                true);
+            row("silent at 566, the flag byte read first", Fault::SilentAt, 566, O::NoResponse);
+            row("the flag byte known", Fault::None, -1, O::Success, true);
+            row("silent at 566, the flag byte known", Fault::SilentAt, 566, O::NoResponse, true);
+            row("an octet that does not fit", Fault::Unfit, isBasic(o.op) ? 534 : 690, O::Refused);
+            row(isBasic(o.op) ? "a port that does not fit" : "a gain that does not fit", Fault::Unfit,
+                isBasic(o.op) ? 522 : 570, O::Refused);
+        }
+        add("basic retrieve: VM* unanswered", Op::RetrieveBasic, Fault::NoVersion, -1, O::Success);
+        add("basic store: a text byte not kept, read back", Op::StoreBasic, Fault::IgnoreWriteAt, 672,
+            O::VerifyMismatch, false, true);
+        add("basic store: a character without a single byte", Op::StoreBasic, Fault::Unfit, 666, O::Refused);
+        add("advanced retrieve: silent in the MAC ID", Op::RetrieveAdvanced, Fault::SilentAt, 0xFF12,
+            O::NoResponse);
+    }
+
+    // The four operations against a controller of each reply style the tool
+    // accepts, stores with read-back and reboot; and the refusals that apply
+    // in that style. The line ends in turn, so that every fault meets every one.
+    static void styleRows() {
+        using O = Outcome;
+        const korvex::LineEnd ends[] = {korvex::LineEnd::CR, korvex::LineEnd::CRLF, korvex::LineEnd::LF};
+        const Op ops[] = {Op::RetrieveBasic, Op::StoreBasic, Op::RetrieveAdvanced, Op::StoreAdvanced};
+        const char* opNames[] = {"basic retrieve", "basic store", "advanced retrieve", "advanced store"};
+        int turn = 0;
+        for (int o = 0; o < 4; ++o) {
+            for (const korvex::ReplyStyle style : korvex::kReplyStyles) {
+                const Op op = ops[o];
+                const int first = isBasic(op) ? 524 : 566;
+                const int middle = isBasic(op) ? 521 : 601;
+                const auto row = [&](const char* what, Fault fault, int address, O outcome) {
+                    QTest::addRow("%s, %s replies, %s: %s", opNames[o], korvex::nameOf(style),
+                                  korvex::nameOf(ends[turn % 3]), what)
+                        << op << style << ends[turn % 3] << fault << address << false << true << outcome;
+                    ++turn;
+                };
+                const bool bare = style == korvex::ReplyStyle::Bare;
+                row("all well", Fault::None, -1, O::Success);
+                row("loopback plug", Fault::Loopback, -1, O::Echo);
+                row("echoing converter", Fault::Echo, -1, O::Echo);
+                row("another station", Fault::OtherStationAt, middle, O::InvalidResponse);
+                row("answers twice", Fault::TwiceAt, middle, O::OutOfStep);
+                row("a wrong check sum", Fault::BadFcsAt, first, bare ? O::Success : O::InvalidResponse);
+                // A store reads only in its read-back.
+                row("a damaged data digit", Fault::DamagedAt, middle, O::InvalidResponse);
+            }
+        }
     }
 };
 
