@@ -218,7 +218,6 @@ private slots:
         QTest::addColumn<bool>("stopped");
         QTest::newRow("every port to its end at once, the default rates in order")
             << QList<PortCase>{{"COM1", {.openError = OpenError::NoSuchDevice}, "Unopened@9600"},
-                               {"COM2", {.openError = OpenError::Busy}, "Unopened@9600"},
                                {"COM3",
                                 {.onEnq = ""},
                                 "Silent@9600 Silent@115200 Silent@57600 Silent@38400 Silent@19200 "
