@@ -46,8 +46,6 @@ public:
     // ... in a read of its own, even when due together with earlier bytes:
     // it arrived just after the read that took them.
     void deliverApartIn(std::int64_t delayMs, std::string bytes);
-    // Deliveries not yet taken (due or not).
-    std::size_t pending() const { return deliveries_.size(); }
 
     // Called on every successful write with the bytes written; the clock
     // reads the time of the write. May call deliverIn/deliverAt.
