@@ -75,7 +75,6 @@ private slots:
         QTest::newRow("400 digits") << QString(400, '9') << 64 << kNoFit;
         // A character without a single byte, or outside ASCII, ends the number; full-width digits are no
         // digits.
-        QTest::newRow("12 Omega 3") << QStringLiteral("12\u03A93") << 16 << qint64(12);
         QTest::newRow("7 e acute") << QStringLiteral("7\u00E9") << 16 << qint64(7);
         QTest::newRow("full-width 12") << QStringLiteral("\uFF11\uFF12") << 16 << qint64(0);
     }
@@ -101,8 +100,6 @@ private slots:
         QTest::newRow("negative") << "-12.75" << -12.75 << true;
         QTest::newRow("large whole, no exponent") << "123456789012345" << 123456789012345.0 << true;
         QTest::newRow("negative zero written 0") << "0" << -0.0 << true;
-        QTest::newRow("blank before") << " 9080" << 9080.0 << false;
-        QTest::newRow("exponent") << "1E3" << 1000.0 << false;
         QTest::newRow("Greek letter ends it") << QStringLiteral("12\u03A93") << 12.0 << false;
     }
 
