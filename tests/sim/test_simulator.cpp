@@ -44,7 +44,6 @@ private slots:
         };
         row("ENQ, alone", 1, false, {ENQ}, {ENQ});
         row("IR* station 10", 10, false, {"IR*\r"}, {"IR0A\r"});
-        row("IR* CR LF", 1, true, {"IR*\r"}, {"IR01\r\n"});
         row("VM*", 1, false, {"VM*\r"}, {"VMKRVX-E1.07\r"});
         row("no reply to ir*, HELLO or a request without CR", 1, false, {"ir*\r", "HELLO\r", "IR*\n"}, {});
         row("MR station 1", 1, false, {mr524}, {read524});
