@@ -127,7 +127,9 @@ std::string Controller::framedReply(int station, std::string_view mnemonic, std:
     const ReplyStyle style = config_.style;
     const bool ack = data.empty() && mnemonic != "ER";
     if (style == ReplyStyle::Lower) data = lower(std::move(data));
-    std::string text = "@" + hex2(station);
+    // Appended piece by piece: GCC 12 sees a false overlap in "@" + text (-Wrestrict).
+    std::string text(1, '@');
+    text += hex2(station);
     text += (ack && (style == ReplyStyle::Repeat || style == ReplyStyle::EndCode)) ? request : mnemonic;
     text += data;
     if (style == ReplyStyle::EndCode && mnemonic != "ER") text += "00";
@@ -171,10 +173,15 @@ void Controller::handle(const std::string& request, std::vector<std::string>& re
             return;
         }
         const std::string station = hex2(config_.station);
-        replies.push_back(finish("IR" + (config_.style == ReplyStyle::Lower ? lower(station) : station) +
-                                 (config_.style == ReplyStyle::Repeat ? "*" : "")));
+        std::string reply("IR");
+        reply += config_.style == ReplyStyle::Lower ? lower(station) : station;
+        if (config_.style == ReplyStyle::Repeat) reply += '*';
+        replies.push_back(finish(std::move(reply)));
     } else if (request == "VM*") {
-        replies.push_back(finish("VM" + config_.version + (config_.style == ReplyStyle::Repeat ? "*" : "")));
+        std::string reply("VM");
+        reply += config_.version;
+        if (config_.style == ReplyStyle::Repeat) reply += '*';
+        replies.push_back(finish(std::move(reply)));
     }
     // Anything else unframed is not a command of this controller: no reply.
 }
