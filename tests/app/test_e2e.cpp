@@ -31,8 +31,9 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");          // what the controller holds there
         QTest::addColumn<korvex::ReplyStyle>("style");  // how the controller words its replies
         using S = korvex::ReplyStyle;
-        QTest::newRow("basic retrieve") << Block::Basic << false << "hostName"
-                                        << "Press 7" << 666 << QByteArray("Press 7\0", 8) << S::Short;
+        QTest::newRow("basic retrieve, no check sums")
+            << Block::Basic << false << "hostName"
+            << "Press 7" << 666 << QByteArray("Press 7\0", 8) << S::Bare;
         QTest::newRow("basic store, acknowledged by the request repeated")
             << Block::Basic << true << "svrport"
             << "9081" << 520 << QByteArray("\x23\x79") << S::Repeat;
