@@ -214,6 +214,20 @@ Result<void> storeMap(const MemoryMap& map, const Form& form, MemoryAccess& acce
     return {};
 }
 
+QString spokenLabel(const Field& field) {
+    const int boxes = field.encoding == Encoding::Octet ? 4 : field.encoding == Encoding::MacOctet ? 6 : 0;
+    const qsizetype open = field.control.indexOf(QLatin1Char('('));
+    if (boxes == 0 || open < 0) return field.label;
+    const int index = field.control.mid(open + 1).chopped(1).toInt();
+    return field.label + QStringLiteral(", octet ") + QString::number(boxes - index);
+}
+
+const Field* findField(const MemoryMap& map, const QString& control) {
+    for (const Field& field : map)
+        if (!control.isEmpty() && field.control == control) return &field;
+    return nullptr;
+}
+
 QString describeBytes(const Field& field, const std::vector<int>& bytes) {
     switch (field.encoding) {
         case Encoding::Port:

@@ -104,6 +104,14 @@ Result<void> storeMap(const MemoryMap& map, const Form& form, MemoryAccess& acce
                       const OperationContext& context, const std::function<int()>& flagByte,
                       std::vector<WrittenRow>* written = nullptr);
 
+// The field as a person names it: the label, and for one box of a dotted
+// address or of the MAC ID which box from the left ("IP Address, octet 1" for
+// IP(3), "MAC ID, octet 6" for MAC(0)).
+QString spokenLabel(const Field& field);
+
+// The row behind a control, or nullptr.
+const Field* findField(const MemoryMap& map, const QString& control);
+
 // The value of a row's bytes as a person reads it ("Press 8", "9080", "-1").
 QString describeBytes(const Field& field, const std::vector<int>& bytes);
 

@@ -322,6 +322,22 @@ private slots:
                          failure->message.contains(says),
                      qPrintable(failure->message));
     }
+
+    // How a field is named to a person: the boxes of an address counted from the left.
+    void spokenLabels() {
+        const std::pair<const char*, const char*> rows[] = {
+            {"IP(3)", "IP Address, octet 1"},      {"DNS(0)", "DNS Server, octet 4"},
+            {"TIP6(2)", "Trusted IP #6, octet 2"}, {"MAC(5)", "MAC ID, octet 1"},
+            {"MAC(0)", "MAC ID, octet 6"},         {"svrport", "Tarvelin Port"},
+            {"ADzcal(7)", "ADC zero offset Ch8"}};
+        for (const auto& [control, spoken] : rows) {
+            const Field* field = findField(basicMap(), control);
+            if (!field) field = findField(advancedMap(), control);
+            QVERIFY2(field, control);
+            QCOMPARE(spokenLabel(*field), QString(spoken));
+        }
+        QVERIFY(!findField(basicMap(), "") && !findField(basicMap(), "MAC(0)"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCodecs)
