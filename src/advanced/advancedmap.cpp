@@ -1,5 +1,6 @@
 #include "advancedmap.h"
 
+#include "advancedform.h"
 #include "config/form.h"
 #include "config/korvex.h"
 
@@ -39,6 +40,7 @@ const MemoryMap& advancedMap() {
         }
         m.push_back({QStringLiteral("A/D Moving Avg No. of pts"), QStringLiteral("MovAvgNo"),
                      Encoding::SignedByte, 632, 1, 9});
+        for (Field& field : m) field.rule = advancedChangeRule;
         return m;
     }();
     return map;

@@ -224,6 +224,13 @@ int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std
         print(err, QStringLiteral("tarvelin-cli: provision takes its values from the plan, not --set\n"));
         return kUsage;
     }
+    // An option the command does not take would be ignored: say so instead.
+    for (const QString& option : options->given)
+        if (commandNamed(name) && !commandTakes(name, option)) {
+            print(err, QStringLiteral("tarvelin-cli: %1 does not take %2\nTry tarvelin-cli --help\n")
+                           .arg(name, option));
+            return kUsage;
+        }
     return runOn(commandNamed(name), *options, out, err, in);
 }
 
@@ -231,11 +238,13 @@ int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std
 
 int run(const QStringList& arguments, std::FILE* out, std::FILE* err, std::FILE* in) {
     const int code = runCommand(arguments, out, err, in);
-    if (code != kSuccess) return code;
     // Whatever went to standard output must have arrived: a full disk or a
-    // closed pipe is no success.
+    // closed pipe is no success, nor a result (differences, a controller not
+    // in the plan) that nobody could read. A failure's own code stays.
     errno = 0;
-    if (std::fflush(out) != 0 || std::ferror(out)) return outputFailed(err, errno);
+    const bool lost = std::fflush(out) != 0 || std::ferror(out);
+    if (lost && (code == kSuccess || code == kNotInPlan || code == kDifferences))
+        return outputFailed(err, errno ? errno : lastWriteError());
     return code;
 }
 

@@ -110,7 +110,31 @@ Complaint keepOption(const OptionRow& option, Options& o, const QString& value) 
     return option.keep ? option.keep(o, value) : Complaint();
 }
 
+// What each command takes besides the options of every command.
+struct CommandOptions {
+    const char* command;
+    QStringList options;
+};
+
+const CommandOptions kTakes[] = {
+    {"", {"--port", "--baud", "--timeout", "--trace", "--help", "--version"}},
+    {"identify", {}},
+    {"retrieve", {"--json", "--output"}},
+    {"store", {"--profile", "--set", "--verify", "--reboot", "--yes"}},
+    {"send", {"--frame"}},
+    {"provision", {"--plan", "--profile", "--report", "--reboot", "--yes", "--loop", "--again", "--check"}},
+    {"compare", {"--profile", "--json", "--output"}},
+    {"scan", {"--enq-wait", "--json"}},
+};
+
 }  // namespace
+
+bool commandTakes(const QString& command, const QString& name) {
+    for (const CommandOptions& row : kTakes)
+        if ((!*row.command || command == QLatin1String(row.command)) && row.options.contains(name))
+            return true;
+    return false;
+}
 
 std::optional<Options> parseOptions(const QStringList& args, QString* error) {
     Options o;
@@ -130,6 +154,7 @@ std::optional<Options> parseOptions(const QStringList& args, QString* error) {
             return std::nullopt;
         }
         const QString value = option->takesValue() ? args.at(++i) : QString();
+        o.given << QString::fromLatin1(option->name);
         if (auto complaint = keepOption(*option, o, value)) {
             *error = *complaint;
             return std::nullopt;

@@ -43,7 +43,13 @@ struct Options {
     bool help = false;
     bool version = false;
     QStringList positional;  // the command and its words
+    QStringList given;       // the options given, by their long names ("--output" for -o)
 };
+
+// Whether `command` takes the option `name` (its long name): the line's
+// options (--port, --baud, --timeout, --trace) go with every command, the
+// others with the commands that use them.
+bool commandTakes(const QString& command, const QString& name);
 
 // The words of a command line (without the program name); empty with the
 // complaint in `error` when one is wrong.

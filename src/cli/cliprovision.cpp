@@ -136,6 +136,15 @@ int Provisioning::prepare(std::FILE* in) {
         }
         base_ = std::move(*profile);
     }
+    if (!base_)
+        for (const PlanRow& row : plan_->rows)
+            if (row.basic.isEmpty() && row.advanced.isEmpty()) {
+                print(err_, QStringLiteral("Plan %1: row %2 names nothing to store (only a MAC ID), and no "
+                                           "--profile gives the values\n")
+                                .arg(options_.plan)
+                                .arg(row.number));
+                return kUsage;
+            }
     header_ = reportHeader(*plan_);
     if (!options_.report.isEmpty()) {
         if (auto ready = prepareReport(options_.report, header_); !ready) {
@@ -167,12 +176,19 @@ ProvisionSetup Provisioning::setup() {
 int Provisioning::report(const ProvisionRecord& record) {
     const QDateTime now = QDateTime::currentDateTime();
     const QString time = now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate);
-    print(out_, summaryOf(record));
-    if (options_.report.isEmpty()) return kSuccess;
-    if (auto appended = appendReport(options_.report, header_, reportFields(*plan_, record, time));
-        !appended) {
-        print(err_, appended.failure().message + "\n");
-        return kOutputFailed;
+    std::vector<ProvisionRecord> lines{record};
+    if (record.macAfter) {
+        lines.push_back(record);
+        lines.back().mac = record.macAfter;
+    }
+    for (const ProvisionRecord& line : lines) {
+        print(out_, summaryOf(line));
+        if (options_.report.isEmpty()) continue;
+        if (auto appended = appendReport(options_.report, header_, reportFields(*plan_, line, time));
+            !appended) {
+            print(err_, appended.failure().message + "\n");
+            return kOutputFailed;
+        }
     }
     return kSuccess;
 }

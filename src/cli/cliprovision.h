@@ -38,6 +38,9 @@ struct ProvisionRecord {
     enum class Action { Stored, Compared, Skipped, NotInPlan };
 
     std::optional<MacId> mac;
+    // The MAC ID read after the store when it is another: the cable went to
+    // the next controller during the store. The record is reported under both.
+    std::optional<MacId> macAfter;
     int station = -1;
     QStringList before;                  // per plan column, as the controller held it
     QStringList after;                   // ... and holds it now (empty when not known)
@@ -67,8 +70,8 @@ QStringList reportHeader(const Plan& plan);
 QStringList reportFields(const Plan& plan, const ProvisionRecord& record, const QString& time);
 
 // Makes sure the report can take this plan's lines before anything is sent:
-// writes the header into a missing or empty file; an existing report must
-// have this plan's columns.
+// writes the header into a missing or empty file, and an existing report
+// (which must have this plan's columns) anew as it is.
 Result<void> prepareReport(const QString& path, const QStringList& header);
 // Appends one line to the report: the whole file is written anew and takes
 // the old one's place only once written, so no earlier line is ever lost.

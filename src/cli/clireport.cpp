@@ -69,8 +69,10 @@ Result<void> writeReport(const QString& path, const QByteArray& text) {
 Result<void> prepareReport(const QString& path, const QStringList& header) {
     const auto text = reportSoFar(path, header);
     if (!text) return text.failure();
-    if (!text->isEmpty()) return {};
-    return writeReport(path, csvRecord(header));
+    // Written anew even when it holds lines: a report that cannot be written
+    // (read-only, its folder full or read-only) is found before a controller
+    // is changed without its line.
+    return writeReport(path, text->isEmpty() ? csvRecord(header) : *text);
 }
 
 Result<void> appendReport(const QString& path, const QStringList& header, const QStringList& fields) {
@@ -86,7 +88,8 @@ QString ProvisionRecord::result() const {
         case Outcome::Success:
             break;
         case Outcome::VerifyMismatch:
-            return QStringLiteral("verify failed");
+            return macAfter ? QStringLiteral("controller changed during the store")
+                            : QStringLiteral("verify failed");
         case Outcome::Refused:
             return QStringLiteral("refused: ") + reason;
         case Outcome::Interrupted:

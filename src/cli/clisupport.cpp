@@ -10,10 +10,21 @@
 
 namespace tarvelin::cli {
 
+namespace {
+// Why a write of print() failed last (errno), for the message at the end:
+// by then the stream only knows that it failed.
+thread_local int tLastWriteError = 0;
+}  // namespace
+
 void print(std::FILE* f, const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), f);
-    std::fflush(f);
+    errno = 0;
+    const auto size = static_cast<std::size_t>(bytes.size());
+    if (std::fwrite(bytes.constData(), 1, size, f) != size || std::fflush(f) != 0) tLastWriteError = errno;
+}
+
+int lastWriteError() {
+    return tLastWriteError;
 }
 
 int outputFailed(std::FILE* err, int error) {

@@ -29,6 +29,8 @@ void print(std::FILE* f, const QString& text);
 // Standard output could not be written (a full disk, a closed pipe): says so
 // on `err` (with the system's reason for `error`, an errno) and gives the exit code.
 int outputFailed(std::FILE* err, int error);
+// The system's reason for the last failed print(), or 0.
+int lastWriteError();
 
 // The exit code of an outcome (the table of --help).
 int exitCodeOf(Outcome outcome);

@@ -51,6 +51,8 @@ private:
     bool readBefore();
     void check();
     void store();
+    bool sameControllerAfter();
+    void reboot();
 
     bool fail(Outcome outcome, const QString& caption = QString()) {
         record_.outcome = outcome;
@@ -159,9 +161,8 @@ void Visit::check() {
     record_.action = ProvisionRecord::Action::Compared;
 }
 
-// Every byte read back; a reboot after the last block only.
+// Every byte read back, the MAC ID read again; a reboot after all that only.
 void Visit::store() {
-    const bool both = !blocks_[0].wanted.isEmpty() && !blocks_[1].wanted.isEmpty();
     for (Block& block : blocks_) {
         if (block.wanted.isEmpty()) continue;
         if (setup_.stopRequested && setup_.stopRequested()) {
@@ -171,14 +172,49 @@ void Visit::store() {
         HeadlessForm& form = formOf(block);
         applyBlock(block.wanted, form, block.cli->map());
         form.setChecked(QString::fromLatin1(kVerifyControl), true);
-        form.setChecked(QString::fromLatin1(kResetControl), setup_.reboot && (!both || !block.basic));
+        form.setChecked(QString::fromLatin1(kResetControl), false);
         const Ran ran = runOperation(block.cli->store, form, directory_, err_, 30);
         if (ran.outcome != Outcome::Success) {
             fail(ran.outcome, ran.caption);
             return;
         }
     }
+    if (!sameControllerAfter()) return;
     record_.after = columnTexts();
+    if (setup_.reboot) reboot();
+}
+
+void Visit::reboot() {
+    StreamMessageLine messages(err_, 2);
+    MemoryAccess access(messages);
+    access.setTerminal(directory_.terminal());
+    if (const Outcome rebooted = rebootAfterStore(access, directory_.terminal(), id_);
+        rebooted != Outcome::Success) {
+        messages.finish();
+        explainLine(err_, rebooted);
+        fail(rebooted);
+    }
+}
+
+// The MAC ID once more, after the last write and its read-back: what was
+// stored went to the controller whose row it is only if it is the same.
+bool Visit::sameControllerAfter() {
+    StreamMessageLine messages(err_, 2);
+    MemoryAccess access(messages);
+    access.setTerminal(directory_.terminal());
+    HeadlessForm now;
+    const auto macRow = [](const Field& field) { return field.encoding == Encoding::MacOctet; };
+    if (auto read = readRows(advancedMap(), macRow, now, access, id_); !read)
+        return failOn(messages, read.failure());
+    messages.finish();
+    const auto mac = parseMacId(shownMacId(now));
+    if (mac == record_.mac) return true;
+    record_.macAfter = mac.value_or(MacId{});
+    print(err_, QStringLiteral("The controller changed during the store: MAC ID %1 before it, %2 after it\n")
+                    .arg(macIdText(*record_.mac), macIdText(*record_.macAfter)));
+    return fail(Outcome::VerifyMismatch,
+                QStringLiteral("the controller changed during the store (MAC ID %1 before, %2 after)")
+                    .arg(macIdText(*record_.mac), macIdText(*record_.macAfter)));
 }
 
 }  // namespace

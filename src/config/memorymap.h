@@ -52,6 +52,9 @@ struct Field {
     std::int64_t low = 0;  // what a store accepts (numeric encodings)
     std::int64_t high = 255;
     std::vector<FlagBit> bits = {};  // the flag byte's row: the bits this block owns
+    // The change rule the window runs when this box's text changes (the
+    // block's rule, which looks at the control's name); null for none.
+    void (*rule)(Form& form, const QString& control) = nullptr;
 
     int width() const;
     bool readable() const { return encoding != Encoding::ZeroByte; }

@@ -75,14 +75,17 @@ Outcome storeBlock(Form& form, MemoryAccess& access, Directory& directory, const
             return verified.failure().outcome;
     }
     if (form.isChecked(QString::fromLatin1(kResetControl))) {
-        std::string reboot = kRebootCommand;
-        // Its reply does not stop the store, but a line out of step does: the
-        // reboot did not go out, or into replies of no command.
-        const auto rebooted = access.confirmed(terminal.appendFCS(*id, reboot));
-        if (outcomeOf(rebooted) == Outcome::OutOfStep) return Outcome::OutOfStep;
+        if (const Outcome rebooted = rebootAfterStore(access, terminal, *id); rebooted != Outcome::Success)
+            return rebooted;
     }
     access.show(Outcome::Success, QString::fromLatin1(kStoredText));
     return Outcome::Success;
+}
+
+Outcome rebootAfterStore(MemoryAccess& access, Terminal& terminal, std::int16_t id) {
+    std::string reboot = kRebootCommand;
+    const auto rebooted = access.confirmed(terminal.appendFCS(id, reboot));
+    return outcomeOf(rebooted) == Outcome::OutOfStep ? Outcome::OutOfStep : Outcome::Success;
 }
 
 }  // namespace tarvelin

@@ -44,6 +44,10 @@ struct StoreSteps {
 Outcome storeBlock(Form& form, MemoryAccess& access, Directory& directory, const MemoryMap& map,
                    const StoreSteps& steps);
 
+// The reboot after a store. Its reply does not matter, but a line out of
+// step does: the reboot did not go out, or went into replies of no command.
+Outcome rebootAfterStore(MemoryAccess& access, Terminal& terminal, std::int16_t id);
+
 // The flag byte at 566 is shared by both windows, and each store writes all
 // of it. Until the holder has had it from the controller, it holds neither
 // the other window's bits nor those nobody owns: read it first, hand it to

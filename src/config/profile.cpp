@@ -34,17 +34,21 @@ std::optional<QString> textOf(const QJsonValue& value, const Field& field) {
     return std::nullopt;
 }
 
-// A whole decimal number as a retrieve writes it: digits, a minus sign in
-// front, and a leading blank where the box shows one.
+}  // namespace
+
 bool wholeDecimal(const QString& text, bool blank) {
     qsizetype i = 0;
     if (blank && text.startsWith(QLatin1Char(' '))) ++i;
     if (i < text.size() && text.at(i) == QLatin1Char('-')) ++i;
     if (i == text.size()) return false;
+    // "07" could be read as octal by a person or a spreadsheet: only "0" starts with 0.
+    if (text.at(i) == QLatin1Char('0') && i + 1 < text.size()) return false;
     for (; i < text.size(); ++i)
         if (text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9')) return false;
     return true;
 }
+
+namespace {
 
 // The first control character of a text (C0, DEL or C1), or -1.
 qsizetype firstControlCharacter(const QString& text) {
@@ -86,24 +90,38 @@ QString typeName(const QJsonValue& v) {
 
 }  // namespace
 
-std::vector<ProfileKey> profileKeysOf(const MemoryMap& map) {
-    std::vector<ProfileKey> keys;
+namespace {
+
+// Visits the keys of a block in travel order until `visit` returns true.
+template <class Visit>
+void visitKeys(const MemoryMap& map, Visit visit) {
     for (const Field& field : map) {
         switch (field.encoding) {
             case Encoding::AccessLevel:
-                keys.push_back({field.control, KeyKind::Level, &field});
+                if (visit(ProfileKey{field.control, KeyKind::Level, &field})) return;
                 break;
             case Encoding::FlagByte:
-                for (const FlagBit& bit : field.bits) keys.push_back({bit.pair, KeyKind::Pair, &field});
+                for (const FlagBit& bit : field.bits)
+                    if (visit(ProfileKey{bit.pair, KeyKind::Pair, &field})) return;
                 break;
             case Encoding::ZeroByte:
             case Encoding::MacOctet:
                 break;
             default:
-                keys.push_back({field.control, KeyKind::Text, &field});
+                if (visit(ProfileKey{field.control, KeyKind::Text, &field})) return;
                 break;
         }
     }
+}
+
+}  // namespace
+
+std::vector<ProfileKey> profileKeysOf(const MemoryMap& map) {
+    std::vector<ProfileKey> keys;
+    visitKeys(map, [&keys](ProfileKey key) {
+        keys.push_back(std::move(key));
+        return false;
+    });
     return keys;
 }
 
@@ -113,10 +131,16 @@ QStringList profileKeys(const MemoryMap& map) {
     return names;
 }
 
+// Walks the map without building the list: a plan of 100,000 rows asks this
+// for every cell.
 std::optional<ProfileKey> findProfileKey(const MemoryMap& map, const QString& name) {
-    for (const ProfileKey& key : profileKeysOf(map))
-        if (key.name == name) return key;
-    return std::nullopt;
+    std::optional<ProfileKey> found;
+    visitKeys(map, [&](ProfileKey key) {
+        if (key.name != name) return false;
+        found = std::move(key);
+        return true;
+    });
+    return found;
 }
 
 QJsonObject blockToJson(const Form& form, const MemoryMap& map) {
@@ -154,6 +178,20 @@ Failure doesNotFitAt(const QString& where, const QString& what) {
     return Failure{Outcome::Refused, where + what};
 }
 
+// A value the box's change rule would turn into another before a store (a
+// connection count of 7 becomes 5) does not fit: the controller would get
+// something else than the file says.
+std::optional<Failure> settledByRule(const QString& text, const Field& field, const QString& where) {
+    if (!field.rule) return std::nullopt;
+    HeadlessForm settled;
+    settled.setRule(field.rule);
+    settled.setText(field.control, text);
+    const QString after = settled.text(field.control);
+    if (numeric(field) ? readWholeNumber(after) == readWholeNumber(text) : after == text) return std::nullopt;
+    return doesNotFitAt(where, QStringLiteral(": %1 would be stored as %2 (the window's rule for this box)")
+                                   .arg(text.trimmed().left(24), after.trimmed()));
+}
+
 // What is wrong with the value of a text key (`where` names it); empty when
 // it is what the box holds and fits.
 std::optional<Failure> checkText(const QJsonValue& value, const Field& field, const QString& where) {
@@ -180,7 +218,7 @@ std::optional<Failure> checkText(const QJsonValue& value, const Field& field, co
                                        .arg(value.isDouble() ? *text : text->left(24)));
     HeadlessForm scratch;
     scratch.setText(field.control, *text);
-    if (encodeFrom(scratch, field)) return std::nullopt;
+    if (encodeFrom(scratch, field)) return settledByRule(*text, field, where);
     const std::int64_t high = field.encoding == Encoding::Port ? 65535 : field.high;
     return doesNotFitAt(where, QStringLiteral(": %1 is not between %2 and %3")
                                    .arg(text->trimmed().left(24))
@@ -296,6 +334,7 @@ Result<Profile> readProfile(const QString& path, const MemoryMap* basic, const M
             return fail(QStringLiteral("key \"%1\" is not part of a profile").arg(name));
         if (!it.value().isObject()) return fail(QStringLiteral("key \"%1\" must be an object").arg(name));
         const QJsonObject values = it.value().toObject();
+        if (values.isEmpty()) return fail(QStringLiteral("key \"%1\" names no setting").arg(name));
         const bool isBasic = name == QLatin1String("basic");
         const MemoryMap* map = isBasic ? basic : advanced;
         if (auto wrong = map ? checkBlock(values, *map, name) : std::nullopt)

@@ -65,6 +65,11 @@ QJsonObject blockToJson(const Form& form, const MemoryMap& map);
 // A failure is Refused (the value does not fit) or Unreadable (anything else).
 std::optional<Failure> checkBlock(const QJsonObject& values, const MemoryMap& map, const QString& block);
 
+// A whole decimal number as a retrieve writes it, the one rule for every
+// numeric value of a profile, a plan or --set: digits, a minus sign in front,
+// a leading blank where the box shows one (`blank`), and no leading zero.
+bool wholeDecimal(const QString& text, bool blank);
+
 // Puts a checked block into the form through its normal change rules. Keys
 // the block does not name are left as they are.
 void applyBlock(const QJsonObject& values, Form& form, const MemoryMap& map);

@@ -3,7 +3,6 @@
 // prints, the values and files it takes, and that it puts on the wire what
 // the window puts there.
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -68,14 +67,6 @@ std::jthread fifoGuard(const QString& path) {
     });
 }
 
-// Files may grow to 512 bytes only while `on`: a full disk.
-void setDiskFull(bool on) {
-    rlimit limit{};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = on ? 512 : limit.rlim_max;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-}
-
 }  // namespace
 
 class TestCli : public QObject {
@@ -128,6 +119,11 @@ private slots:
         row("--set without a value", set("IP"), 2, {"--set takes NAME=VALUE"});
         row("--set address of three parts", set("IP=10.0.7"), 2, {"--set IP takes a dotted address"});
         row("--set out of range", set("IP(0)=300"), 5, {"300 is not between 0 and 255"});
+        row("--set a count the window's split changes", set("No_of_MBtcp=7"), 5, {"7 would be stored as 5"});
+        row("an option the command does not take", {"provision", "--plan", "p.csv", "-o", "x"}, 2,
+            {"provision does not take --output"});
+        row("a switch the command does not take", {"retrieve", "basic", "--yes"}, 2,
+            {"retrieve does not take --yes"});
         const QStringList storeBasic{"store", "basic", "--yes", "--profile", "@"};
         row("malformed profile", storeBasic, 2, {"not valid JSON"}, "{nope");
         row("profile without the block", {"store", "advanced", "--yes", "--profile", "@"}, 2,
@@ -135,6 +131,8 @@ private slots:
         // Keys are read in sorted order: one after "format" and "version" is still looked at.
         row("profile: an unknown key", storeBasic, 2, {"key \"zone\" is not part of a profile"},
             profileOf(R"j("basic":{"IP(0)":"9"},"zone":1)j"));
+        row("compare: a block that names nothing", {"compare", "basic", "--profile", "@"}, 2,
+            {"key \"basic\" names no setting"}, profileOf(R"j("basic":{})j"));
         row("profile: true for a number", storeBasic, 2, {"must be a text or a number, not true/false"},
             profileOf(R"j("basic":{"IP(0)":true})j"));
         row("profile: a huge number", storeBasic, 5, {"1e+30 is not between 0 and 255"},
@@ -319,6 +317,9 @@ private slots:
         row("-o existing, disk full", "retrieve", "existing", 1, "Cannot write");
         row("standard output /dev/full", "stdout", "/dev/full", 1,
             "cannot write to standard output: No space left on device");
+        // Differences nobody could read are no result: exit 1, not 8.
+        row("provision --check, standard output /dev/full", "check", "/dev/full", 1,
+            "cannot write to standard output: No space left on device");
         row("Load Profile FIFO", "load", "fifo", 0, device);
         row("Save Profile existing, disk full", "saveProfile", "existing", 0, "Cannot write");
     }
@@ -348,12 +349,15 @@ private slots:
             QVERIFY(writeAll(path, QByteArray(2 * 1024 * 1024, ' ')));
         }
         const bool diskFull = target == "existing";  // the file is larger than the disk allows
-        if (through == "store" || through == "retrieve" || through == "stdout") {
+        if (through == "store" || through == "retrieve" || through == "stdout" || through == "check") {
             QStringList args{"store", "basic", "--yes", "--profile", path};
             if (through == "retrieve") args = QStringList{"retrieve", "all", "--json", "-o", path};
             if (through == "stdout") args = QStringList{"retrieve", "basic"};
+            const QString plan = rowDir.filePath("plan.csv");
+            QVERIFY(writeAll(plan, "MAC,hostName\n02:4B:58:00:12:34,Press 9\n"));
+            if (through == "check") args = QStringList{"provision", "--plan", plan, "--check"};
             setDiskFull(diskFull);
-            const Run r = runCli(on(args), through == "stdout" ? std::fopen("/dev/full", "w") : nullptr);
+            const Run r = runCli(on(args), target == "/dev/full" ? std::fopen("/dev/full", "w") : nullptr);
             setDiskFull(false);
             QCOMPARE(r.code, code);
             QVERIFY2(r.err.contains(message), qPrintable(r.err));

@@ -64,6 +64,9 @@ private slots:
         QTest::newRow("verify failed: no reboot")
             << "ignore write 666,reboot"
             << "verify failed" << int(kVerifyMismatch) << "basic" << QStringList();
+        QTest::newRow("the cable moved to the next controller during the store: no reboot")
+            << "moved after 10 writes,reboot"
+            << "controller changed during the store" << int(kVerifyMismatch) << "basic" << QStringList();
         QTest::newRow("silent") << "silent"
                                 << "no response" << int(kNoResponse) << "none" << QStringList();
         QTest::newRow("Ctrl-C during the store: the write on the line finishes, nothing after it")
@@ -104,6 +107,12 @@ private slots:
         setup.check = fault.startsWith(QLatin1String("check"));
         if (fault.contains(QLatin1String("at once")))
             setup.stopRequested = [] { return true; };
+        else if (fault.contains(QLatin1String("moved")))
+            setup.stopRequested = [&] {
+                if (line.sim.controller().writes().size() >= 10)
+                    line.sim.controller().memory()[0xFF15] = 0x99;
+                return false;
+            };
         else if (fault.contains(QLatin1String("stop")))
             setup.stopRequested = [&] { return line.sim.controller().writes().size() >= 3; };
         if (fault == QLatin1String("skip"))
@@ -112,6 +121,7 @@ private slots:
         const ProvisionRecord record = provisionOne(line.terminal, setup, line.err);
         QCOMPARE(record.result(), result);
         QCOMPARE(record.exitCode(), exitCode);
+        QCOMPARE(record.macAfter.has_value(), fault.contains(QLatin1String("moved")));
         if (!after.isEmpty()) {
             QStringList both;
             for (qsizetype i = 0; i < record.before.size(); ++i)
@@ -134,9 +144,10 @@ private slots:
             QCOMPARE(record.differences.back().difference.key, QStringLiteral("hostName"));
         }
         if (result != QLatin1String("stored")) return;
-        // Every written byte was read back, and the controller now holds the plan.
+        // Every written byte was read back and the MAC ID read again (before
+        // the reboot), and the controller now holds the plan.
         QCOMPARE(line.sim.controller().log().back().substr(3, 4),
-                 std::string(setup.reboot ? "Mw40" : "MR02"));
+                 std::string(setup.reboot ? "Mw40" : "MRFF"));
         setup.check = true;
         QCOMPARE(provisionOne(line.terminal, setup, line.err).result(), QStringLiteral("matches"));
     }
@@ -165,19 +176,29 @@ private slots:
         QTest::addColumn<QByteArray>("plan");
         QTest::addColumn<QByteArray>("report");  // what the report file holds before
         QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("diskFull");
         QTest::addColumn<int>("exitCode");
+        const QByteArray lines = reportHeader(*parsePlan(kPlan, "p.csv")).join(',').toUtf8() + "\r\n" +
+                                 QByteArray(600, 'x') + "\r\n";
         QTest::newRow("a plan with a bad row") << kPlan + "1-2-3-4-5-6,1.2.3.400,x,\n"
-                                               << QByteArray() << true << int(kRefused);
+                                               << QByteArray() << true << false << int(kRefused);
+        QTest::newRow("a row that names nothing, and no base profile")
+            << kPlan + "1-2-3-4-5-6,,,\n"
+            << QByteArray() << true << false << int(kUsage);
         QTest::newRow("a report of another plan")
-            << kPlan << QByteArray("time,MAC,result\r\n") << true << int(kOutputFailed);
-        QTest::newRow("not confirmed") << kPlan << QByteArray() << false << int(kUsage);
-        QTest::newRow("all well: one line in the report") << kPlan << QByteArray() << true << int(kSuccess);
+            << kPlan << QByteArray("time,MAC,result\r\n") << true << false << int(kOutputFailed);
+        QTest::newRow("a report that holds lines and cannot be written")
+            << kPlan << lines << true << true << int(kOutputFailed);
+        QTest::newRow("not confirmed") << kPlan << QByteArray() << false << false << int(kUsage);
+        QTest::newRow("all well: one line in the report")
+            << kPlan << QByteArray() << true << false << int(kSuccess);
     }
 
     void nothingSentBeforeTheChecks() {
         QFETCH(QByteArray, plan);
         QFETCH(QByteArray, report);
         QFETCH(bool, yes);
+        QFETCH(bool, diskFull);
         QFETCH(int, exitCode);
         QTemporaryDir dir;
         ProvisionOptions options;
@@ -187,8 +208,11 @@ private slots:
         QVERIFY(writeAll(options.plan, plan) && (report.isEmpty() || writeAll(options.report, report)));
         Scripted line;
         std::FILE* out = std::tmpfile();
-        QCOMPARE(provisionCommand(line.terminal, line.sim.line().clock(), options, out, line.err, line.err),
-                 exitCode);
+        setDiskFull(diskFull);
+        const int code =
+            provisionCommand(line.terminal, line.sim.line().clock(), options, out, line.err, line.err);
+        setDiskFull(false);
+        QCOMPARE(code, exitCode);
         std::fclose(out);
         QCOMPARE(line.sim.line().writes().empty(), exitCode != kSuccess);
         if (exitCode == kSuccess) QCOMPARE(readAll(options.report).count('\n'), 2);

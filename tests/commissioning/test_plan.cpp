@@ -99,6 +99,15 @@ private slots:
         row("quote left open", head + "1-2-3-4-5-6,1.2.3.4,a\n1-2-3-4-5-7,1.2.3.5,\"b\n",
             "row 3: not valid CSV");
         row("not UTF-8", head + "1-2-3-4-5-6,1.2.3.4,S\374d\n", "not UTF-8");  // \374: Latin-1 u umlaut
+        // The window's connection split would store 5: the value does not fit.
+        row("a value the window rule changes", "MAC,No_of_MBtcp\n1-2-3-4-5-6,7\n",
+            "row 2, column No_of_MBtcp: key \"basic.No_of_MBtcp\": 7 would be stored as 5", true);
+        // One number rule for every numeric control: no sign, no blank, no leading zero.
+        for (const char* level : {"+2", "02", " 2"})
+            row(level, QByteArray("MAC,AccessLevel\n1-2-3-4-5-6,") + level + "\n",
+                "row 2, column AccessLevel: key \"basic.AccessLevel\" must be 1, 2, 3");
+        row("an octet with a leading zero", head + "1-2-3-4-5-6,10.0.0.07,a\n",
+            "key \"basic.IP(0)\" must be a whole decimal number, not \"07\"");
     }
 
     // A plan with anything wrong is refused whole, naming the row and column.

@@ -297,6 +297,8 @@ private slots:
         row(true, R"j({"hostName": "ABCDEFGHIJKLMNOPQ"})j", 1);
         row(true, R"j({"hostName": "\u03A9"})j", 1);
         row(true, R"j({"AccessLevel": 4})j", 2);
+        row(true, R"j({"No_of_MBtcp": 1})j", 1, "1 would be stored as 2 (the window's rule");
+        row(true, R"j({"No_of_MBtcp": "5", "username": "ABCDEFGHIJKLMNOP"})j", 0);
         row(true, R"j({"EnablePW": "Maybe"})j", 2);
         row(true, R"j({"MAC(0)": "12"})j", 2);
         row(false,

@@ -3,6 +3,11 @@
 
 #include <QFile>
 #include <cstdio>
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 namespace tarvelin::test {
 
@@ -25,5 +30,17 @@ inline QByteArray drain(std::FILE* f) {
     std::fclose(f);
     return bytes;
 }
+
+#ifndef _WIN32
+// Files may grow to 512 bytes only while `on`: a full disk (with SIGXFSZ
+// ignored, a write beyond it fails).
+inline void setDiskFull(bool on) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = on ? 512 : limit.rlim_max;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+#endif
 
 }  // namespace tarvelin::test
