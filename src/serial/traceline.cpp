@@ -1,6 +1,9 @@
 #include "traceline.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "base/readablebytes.h"
 #include "base/safefile.h"
@@ -36,8 +39,18 @@ void TraceFile::note(std::string& buffer, const std::string& label, const char* 
     if (!text.empty()) buffer.append(1, ' ').append(text);
     buffer += '\n';
     const auto size = static_cast<qint64>(buffer.size());
-    // Unbuffered: one write straight to the file, before the call returns.
-    if (file_.write(buffer.data(), size) != size && !failure_) failure_ = file_.errorString();
+    // Unbuffered: one write straight to the file, before the call returns. A
+    // write cut short (the disk full) sets no error of the file's: the rest
+    // written again fails with the system's reason.
+    errno = 0;
+    qint64 written = file_.write(buffer.data(), size);
+    if (written >= 0 && written < size) {
+        const qint64 more = file_.write(buffer.data() + written, size - written);
+        written += std::max<qint64>(more, 0);
+    }
+    if (written == size || failure_) return;
+    failure_ = file_.error() != QFileDevice::NoError || !errno ? file_.errorString()
+                                                               : QString::fromLocal8Bit(std::strerror(errno));
 }
 
 std::optional<QString> TraceFile::writeFailure() const {
