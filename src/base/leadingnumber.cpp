@@ -33,7 +33,8 @@ double leadingNumber(std::string_view text) {
                 int d = digitValue(s[i], base);
                 if (d < 0) break;
                 value = value * base + d;
-                if (value > std::numeric_limits<double>::max() / 16) value = std::numeric_limits<double>::max() / 16;
+                if (value > std::numeric_limits<double>::max() / 16)
+                    value = std::numeric_limits<double>::max() / 16;
             }
             return value;
         }
@@ -46,10 +47,16 @@ double leadingNumber(std::string_view text) {
     std::size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) number += s[i++];
     bool digits = false;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9') { number += s[i++]; digits = true; }
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        number += s[i++];
+        digits = true;
+    }
     if (i < s.size() && s[i] == '.') {
         number += s[i++];
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9') { number += s[i++]; digits = true; }
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            number += s[i++];
+            digits = true;
+        }
     }
     if (!digits) return 0;
     if (i < s.size() && (s[i] == 'E' || s[i] == 'e' || s[i] == 'D' || s[i] == 'd')) {
@@ -57,7 +64,10 @@ double leadingNumber(std::string_view text) {
         std::string exponent = "E";
         if (j < s.size() && (s[j] == '+' || s[j] == '-')) exponent += s[j++];
         bool expDigits = false;
-        while (j < s.size() && s[j] >= '0' && s[j] <= '9') { exponent += s[j++]; expDigits = true; }
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9') {
+            exponent += s[j++];
+            expDigits = true;
+        }
         if (expDigits) number += exponent;
     }
     // from_chars does not depend on the process locale (a decimal comma

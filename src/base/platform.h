@@ -46,6 +46,10 @@ bool isTerminal(std::FILE* stream);
 enum class FileKind { Missing, Regular, Folder, Other };
 FileKind fileKind(const QString& path);
 
+// Equal for two paths of one file: its device and inode (links followed, hard
+// links too) where it exists, else the canonical folder and the name.
+QString fileIdentity(const QString& path);
+
 // The content of the regular file at `path` (links followed), read without
 // ever waiting for a writer: anything but a regular file is refused before it
 // is read, and so is one larger than `limit` bytes (also one that grows past

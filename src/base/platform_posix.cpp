@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <cerrno>
 #include <cstring>
@@ -27,7 +29,9 @@ bool isTerminal(std::FILE* stream) {
 
 namespace {
 
-QString lastError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString lastError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 // Why a file of this kind is no file to read; empty for a regular file.
 QString kindProblem(mode_t mode) {
@@ -48,6 +52,16 @@ FileKind fileKind(const QString& path) {
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) return FileKind::Missing;
     if (S_ISREG(info.st_mode)) return FileKind::Regular;
     return S_ISDIR(info.st_mode) ? FileKind::Folder : FileKind::Other;
+}
+
+QString fileIdentity(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        return QStringLiteral("file %1:%2").arg(info.st_dev).arg(info.st_ino);
+    const QFileInfo file(path);
+    const QString folder = file.absoluteDir().canonicalPath();
+    return QStringLiteral("new ") +
+           (folder.isEmpty() ? file.absoluteFilePath() : folder + "/" + file.fileName());
 }
 
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit, QString* error) {

@@ -1,5 +1,6 @@
 #include <io.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -24,6 +25,14 @@ FileKind fileKind(const QString& path) {
     return info.isDir() ? FileKind::Folder : FileKind::Other;
 }
 
+QString fileIdentity(const QString& path) {
+    const QFileInfo file(path);
+    if (file.exists()) return QStringLiteral("file ") + file.canonicalFilePath().toLower();
+    const QString folder = file.absoluteDir().canonicalPath();
+    return QStringLiteral("new ") +
+           (folder.isEmpty() ? file.absoluteFilePath() : folder + "/" + file.fileName()).toLower();
+}
+
 std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit, QString* error) {
     const auto fail = [&](const QString& why) -> std::optional<QByteArray> {
         if (error) *error = why;
@@ -34,14 +43,14 @@ std::optional<QByteArray> readRegularFile(const QString& path, qint64 limit, QSt
                         .arg(QLocale::c().formattedDataSize(limit, 0, QLocale::DataSizeIecFormat)));
     };
     switch (fileKind(path)) {
-    case FileKind::Missing:
-        return fail(QStringLiteral("No such file or directory"));
-    case FileKind::Folder:
-        return fail(QStringLiteral("it is a folder, not a file"));
-    case FileKind::Other:
-        return fail(QStringLiteral("it is not a regular file (a device, a pipe or a socket)"));
-    case FileKind::Regular:
-        break;
+        case FileKind::Missing:
+            return fail(QStringLiteral("No such file or directory"));
+        case FileKind::Folder:
+            return fail(QStringLiteral("it is a folder, not a file"));
+        case FileKind::Other:
+            return fail(QStringLiteral("it is not a regular file (a device, a pipe or a socket)"));
+        case FileKind::Regular:
+            break;
     }
     QFile file(path);
     if (file.size() > limit) return tooLarge();

@@ -224,6 +224,11 @@ int runCommand(const QStringList& arguments, std::FILE* out, std::FILE* err, std
         print(err, QStringLiteral("tarvelin-cli: provision takes its values from the plan, not --set\n"));
         return kUsage;
     }
+    // Nothing is opened for writing while two roles share a file.
+    if (const auto collision = fileRoleCollision(*options)) {
+        print(err, QStringLiteral("tarvelin-cli: %1\n").arg(*collision));
+        return kUsage;
+    }
     // An option the command does not take would be ignored: say so instead.
     for (const QString& option : options->given)
         if (commandNamed(name) && !commandTakes(name, option)) {

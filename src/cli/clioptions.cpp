@@ -1,5 +1,9 @@
 #include "clioptions.h"
 
+#include <iterator>
+
+#include "base/platform.h"
+
 namespace tarvelin::cli {
 
 namespace {
@@ -134,6 +138,21 @@ bool commandTakes(const QString& command, const QString& name) {
         if ((!*row.command || command == QLatin1String(row.command)) && row.options.contains(name))
             return true;
     return false;
+}
+
+std::optional<QString> fileRoleCollision(const Options& o) {
+    const std::pair<const char*, QString> roles[] = {{"--plan", o.plan},
+                                                     {"--profile", o.profile},
+                                                     {"--report", o.report},
+                                                     {"--trace", o.trace},
+                                                     {"--output", o.output}};
+    for (std::size_t i = 0; i < std::size(roles); ++i)
+        for (std::size_t j = i + 1; j < std::size(roles); ++j)
+            if (!roles[i].second.isEmpty() && !roles[j].second.isEmpty() &&
+                platform::fileIdentity(roles[i].second) == platform::fileIdentity(roles[j].second))
+                return QStringLiteral("%1 and %2 name the same file (%3): give each its own")
+                    .arg(QLatin1String(roles[i].first), QLatin1String(roles[j].first), roles[j].second);
+    return std::nullopt;
 }
 
 std::optional<Options> parseOptions(const QStringList& args, QString* error) {

@@ -51,6 +51,11 @@ struct Options {
 // others with the commands that use them.
 bool commandTakes(const QString& command, const QString& name);
 
+// Two options that name one file (the plan, the profile, the report, the
+// trace, --output), which would damage each other: "--trace and --plan name
+// the same file"; empty when each has its own.
+std::optional<QString> fileRoleCollision(const Options& options);
+
 // The words of a command line (without the program name); empty with the
 // complaint in `error` when one is wrong.
 std::optional<Options> parseOptions(const QStringList& args, QString* error);

@@ -131,6 +131,11 @@ private slots:
         // Keys are read in sorted order: one after "format" and "version" is still looked at.
         row("profile: an unknown key", storeBasic, 2, {"key \"zone\" is not part of a profile"},
             profileOf(R"j("basic":{"IP(0)":"9"},"zone":1)j"));
+        // Two roles of one file are refused before anything is opened for writing.
+        row("--trace onto the plan", {"--trace", "@", "provision", "--plan", "@", "--check"}, 2,
+            {"--plan and --trace name the same file"}, "MAC,IP\n1-2-3-4-5-6,1.2.3.4\n");
+        row("-o onto the profile", {"compare", "basic", "--profile", "@", "-o", "@"}, 2,
+            {"--profile and --output name the same file"}, profileOf(R"j("basic":{"IP(0)":"9"})j"));
         row("compare: a block that names nothing", {"compare", "basic", "--profile", "@"}, 2,
             {"key \"basic\" names no setting"}, profileOf(R"j("basic":{})j"));
         row("profile: true for a number", storeBasic, 2, {"must be a text or a number, not true/false"},
@@ -163,6 +168,7 @@ private slots:
         QCOMPARE(r.code, code);
         for (const QString& text : shown) QVERIFY2((r.out + r.err).contains(text), qPrintable(r.out + r.err));
         if (code == 2 || code == 3 || code == 5) QVERIFY(sim_.log().empty());
+        QCOMPARE(readAll(dir_.filePath("profile.json")), profile);
     }
 
     // A controller of each reply style the tool accepts, through the real
