@@ -21,25 +21,35 @@ extern "C" void onInterrupt(int) {
     gInterrupted = 1;
 }
 
-// Ctrl-C (and SIGTERM) end provisioning cleanly while it lives: between
-// controllers at once, during a store after the command on the line.
+// The signals that end provisioning cleanly while it lives (Ctrl-C, a kill,
+// the terminal or the remote session closed): between controllers at once,
+// during a store after the command on the line; every wait within 100 ms.
+constexpr int kStopSignals[] = {
+    SIGINT,
+    SIGTERM,
+#ifdef SIGHUP
+    SIGHUP,
+#endif
+};
+
 class InterruptScope {
 public:
-    InterruptScope() {
+    explicit InterruptScope(LineTerminal& terminal) : terminal_(terminal) {
         gInterrupted = 0;
-        previousInt_ = std::signal(SIGINT, onInterrupt);
-        previousTerm_ = std::signal(SIGTERM, onInterrupt);
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+            previous_[i] = std::signal(kStopSignals[i], onInterrupt);
+        terminal_.setStopToken([] { return gInterrupted != 0; });
     }
     ~InterruptScope() {
-        std::signal(SIGINT, previousInt_);
-        std::signal(SIGTERM, previousTerm_);
+        terminal_.setStopToken({});
+        for (std::size_t i = 0; i < std::size(kStopSignals); ++i) std::signal(kStopSignals[i], previous_[i]);
     }
     InterruptScope(const InterruptScope&) = delete;
     InterruptScope& operator=(const InterruptScope&) = delete;
 
 private:
-    void (*previousInt_)(int);
-    void (*previousTerm_)(int);
+    LineTerminal& terminal_;
+    void (*previous_[std::size(kStopSignals)])(int);
 };
 
 bool interrupted() {
@@ -64,8 +74,8 @@ Presence controllerAnswers(LineTerminal& terminal, const Clock& clock, int timeo
         for (;;) {
             if (hostlink::answersEnq(line.takeAll())) return Presence::Answers;
             const std::int64_t left = deadline - clock.nowMs();
-            if (left <= 0 || line.lost()) break;
-            line.waitForData(static_cast<int>(left));
+            if (left <= 0 || line.lost() || interrupted()) break;
+            line.waitForData(static_cast<int>(std::min<std::int64_t>(left, Exchange::kStopPollMs)));
         }
     }
     if (!line.lost()) return Presence::Silent;
@@ -254,7 +264,7 @@ int provisionCommand(LineTerminal& terminal, const Clock& clock, const Provision
                      std::FILE* out, std::FILE* err, std::FILE* in) {
     Provisioning provisioning(options, out, err);
     if (const int prepared = provisioning.prepare(in); prepared != kSuccess) return prepared;
-    InterruptScope scope;
+    InterruptScope scope(terminal);
     return options.loop ? provisioning.loop(terminal, clock) : provisioning.once(terminal);
 }
 

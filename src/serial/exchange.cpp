@@ -1,5 +1,7 @@
 #include "exchange.h"
 
+#include <algorithm>
+
 #include "hostlink.h"
 
 namespace tarvelin {
@@ -16,6 +18,7 @@ Failure Exchange::ended(Outcome why) {
 Result<std::string> Exchange::send(const std::string& cmd) {
     lastResponse_.clear();
     rxBuffer_.clear();
+    stopSeen_ = false;
     // Nothing can be sent on a closed or vanished port: no reply, at once.
     if (line_.lost()) return ended(Outcome::LineLost);
     if (!line_.isOpen()) return ended(Outcome::NoResponse);
@@ -46,26 +49,36 @@ Result<void> Exchange::put(const std::string& bytes) {
     return {};
 }
 
-bool Exchange::waitUntil(std::int64_t deadline) {
+bool Exchange::waitUntil(std::int64_t& deadline) {
     if (line_.lost()) return false;
-    const std::int64_t left = deadline - clock_.nowMs();
+    const std::int64_t now = clock_.nowMs();
+    if (!stopSeen_ && stopToken_ && stopToken_()) {
+        stopSeen_ = true;
+        deadline = std::min(deadline, now + kStopGraceMs);
+    }
+    std::int64_t left = deadline - now;
+    if (stopToken_ && !stopSeen_) left = std::min<std::int64_t>(left, kStopPollMs);
     if (left > 0) line_.waitForData(static_cast<int>(left));
     return !line_.lost();
 }
 
+Failure Exchange::timedOut(Outcome why) {
+    return ended(stopSeen_ ? Outcome::Interrupted : why);
+}
+
 Result<void> Exchange::waitForENQ() {
-    const std::int64_t deadline = clock_.nowMs() + times_.enqMs;
+    std::int64_t deadline = clock_.nowMs() + times_.enqMs;
     for (;;) {
         const std::string got = line_.takeAll();
         // Only a read of ENQ alone counts; anything else is thrown away.
         if (hostlink::answersEnq(got)) return {};
-        if (clock_.nowMs() >= deadline) return ended(Outcome::NoResponse);
+        if (clock_.nowMs() >= deadline) return timedOut(Outcome::NoResponse);
         if (!waitUntil(deadline)) return ended(Outcome::LineLost);
     }
 }
 
 Result<std::string> Exchange::readResponse() {
-    const std::int64_t deadline = clock_.nowMs() + times_.replyMs;
+    std::int64_t deadline = clock_.nowMs() + times_.replyMs;
     for (;;) {
         std::string got = line_.takeAll();
         if (!got.empty()) {
@@ -86,7 +99,7 @@ Result<std::string> Exchange::readResponse() {
                 return lastResponse_;
             }
         }
-        if (clock_.nowMs() >= deadline) return ended(Outcome::NoResponse);
+        if (clock_.nowMs() >= deadline) return timedOut(Outcome::NoResponse);
         if (!waitUntil(deadline)) return ended(Outcome::LineLost);
     }
 }

@@ -1,6 +1,7 @@
 // One command sent and one reply collected on the open line.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "base/outcome.h"
@@ -42,21 +43,33 @@ public:
 
     const std::string& lastResponse() const { return lastResponse_; }
 
+    // Asked while waiting (at least every kStopPollMs): once it says stop, a
+    // wait lasts at most kStopGraceMs more (a controller that answers does so
+    // well within it, so the command on the line is finished), then the
+    // exchange ends as Interrupted.
+    void setStopToken(std::function<bool()> token) { stopToken_ = std::move(token); }
+    static constexpr int kStopPollMs = 20;
+    static constexpr int kStopGraceMs = 60;
+
 private:
     // Writes `bytes`: the failure when the line did not take them or went
     // away meanwhile.
     Result<void> put(const std::string& bytes);
     Result<void> waitForENQ();
     Result<std::string> readResponse();
-    // Blocks until data may have arrived or the deadline; false when the
-    // line went away meanwhile.
-    bool waitUntil(std::int64_t deadline);
+    // Blocks until data may have arrived or the deadline (brought forward to
+    // the grace once a stop is asked); false when the line went away meanwhile.
+    bool waitUntil(std::int64_t& deadline);
+    // At the deadline: Interrupted when a stop cut it short, else `why`.
+    Failure timedOut(Outcome why);
     // Ends the exchange without a reply.
     Failure ended(Outcome why);
 
     SerialLine& line_;
     const Clock& clock_;
     ExchangeTimes times_;
+    std::function<bool()> stopToken_;
+    bool stopSeen_ = false;
     std::string lastResponse_;
     std::string rxBuffer_;
 };

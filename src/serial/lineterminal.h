@@ -23,6 +23,8 @@ public:
     PortChoice& choice() { return choice_; }
     // Both waits of every exchange from now on (500 ms each until set).
     void setTimeoutMs(int ms) { exchange_.setTimes({ms, ms}); }
+    // What cuts every wait short (Exchange::setStopToken); none until set.
+    void setStopToken(std::function<bool()> token) { exchange_.setStopToken(std::move(token)); }
     PortConnection& connection() { return connection_; }
     // What went wrong at the last failed open, and the last status line.
     const std::string& lastOpenMessage() const { return lastOpenMessage_; }

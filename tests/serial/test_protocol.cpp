@@ -353,6 +353,27 @@ private slots:
         }
     }
 
+    // A stop asked during a wait of 8 s (Ctrl-C) ends it within the grace, as
+    // Interrupted: the ENQ call and the reply on a silent line; a reply that
+    // comes within the grace still counts, so the command on the line is finished.
+    void stopCutsWaitsShort() {
+        for (const auto& [cmd, replyAt, reply, elapsed] :
+             {std::tuple{"IR*", -1, "", 100 + Exchange::kStopGraceMs},
+              std::tuple{"@01MR", -1, "", 100 + Exchange::kStopGraceMs},
+              std::tuple{"@01MR", 130, "@01MRC0", 130}}) {
+            ScriptedLine line;
+            QVERIFY(line.open().ok());
+            const qint64 start = line.clock().nowMs();
+            if (replyAt >= 0) line.deliverAt(start + replyAt, std::string(reply) + "\r");
+            Exchange exchange(line, line.clock(), {8000, 8000});
+            exchange.setStopToken([&line, start] { return line.clock().nowMs() - start >= 100; });
+            const auto got = exchange.send(cmd);
+            QCOMPARE(outcomeOf(got), replyAt >= 0 ? Outcome::Success : Outcome::Interrupted);
+            QCOMPARE(bytes(got ? *got : std::string()), QByteArray(reply));
+            QCOMPARE(line.clock().nowMs() - start, qint64(elapsed));
+        }
+    }
+
     void timeoutMs_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("fallback");
