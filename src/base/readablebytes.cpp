@@ -36,4 +36,18 @@ std::string readableBytes(std::string_view bytes) {
     return text;
 }
 
+QString readableText(const QString& text, const QString& keep) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        const bool control = code < 32 || (code >= 127 && code < 160);
+        if (control && !keep.contains(c))
+            out += QString::fromStdString(readableBytes(std::string(1, static_cast<char>(code))));
+        else
+            out += c;
+    }
+    return out;
+}
+
 }  // namespace tarvelin

@@ -5,6 +5,7 @@
 
 #include "advanced/advancedmap.h"
 #include "advanced/advancedoperations.h"
+#include "base/readablebytes.h"
 #include "basic/basicmap.h"
 #include "basic/basicoperations.h"
 
@@ -17,7 +18,9 @@ thread_local int tLastWriteError = 0;
 }  // namespace
 
 void print(std::FILE* f, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
+    // A message may quote a controller's text or a plan's cell: only its own
+    // line breaks (and the progress bar's return) reach the terminal.
+    const QByteArray bytes = readableText(text, QStringLiteral("\n\r")).toUtf8();
     errno = 0;
     const auto size = static_cast<std::size_t>(bytes.size());
     if (std::fwrite(bytes.constData(), 1, size, f) != size || std::fflush(f) != 0) tLastWriteError = errno;
@@ -90,7 +93,7 @@ bool confirmed(std::FILE* in, std::FILE* err) {
 }
 
 QString shown(const QJsonValue& value) {
-    if (value.isString()) return QLatin1Char('"') + value.toString() + QLatin1Char('"');
+    if (value.isString()) return QLatin1Char('"') + readableText(value.toString()) + QLatin1Char('"');
     if (value.isDouble()) return QString::number(value.toInteger());
     return QStringLiteral("(none)");
 }

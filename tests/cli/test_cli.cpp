@@ -136,6 +136,8 @@ private slots:
             {"--plan and --trace name the same file"}, "MAC,IP\n1-2-3-4-5-6,1.2.3.4\n");
         row("-o onto the profile", {"compare", "basic", "--profile", "@", "-o", "@"}, 2,
             {"--profile and --output name the same file"}, profileOf(R"j("basic":{"IP(0)":"9"})j"));
+        row("a plan cell that would steer the terminal", {"provision", "--plan", "@", "--check"}, 2,
+            {"\"<ESC>]0;x<BEL>\" is not a dotted address"}, "MAC,IP\n1-2-3-4-5-6,\x1b]0;x\x07\n");
         row("compare: a block that names nothing", {"compare", "basic", "--profile", "@"}, 2,
             {"key \"basic\" names no setting"}, profileOf(R"j("basic":{})j"));
         row("profile: true for a number", storeBasic, 2, {"must be a text or a number, not true/false"},
@@ -167,6 +169,7 @@ private slots:
         const Run r = runCli(on(args));
         QCOMPARE(r.code, code);
         for (const QString& text : shown) QVERIFY2((r.out + r.err).contains(text), qPrintable(r.out + r.err));
+        QVERIFY(!(r.out + r.err).contains(QChar(0x1B)));
         if (code == 2 || code == 3 || code == 5) QVERIFY(sim_.log().empty());
         QCOMPARE(readAll(dir_.filePath("profile.json")), profile);
     }
