@@ -3,9 +3,11 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QValidator>
 #include <QtDebug>
 #include <algorithm>
 
@@ -37,8 +39,59 @@ void LimitedLineEdit::placeText(const QString& text) {
     fitMaximum();
 }
 
+namespace {
+
+// The typing limit of an address box, which has no maximum length of its own
+// so that a pasted address reaches it whole: longer than the limit (or than
+// a longer text the program placed) is refused, as the maximum would.
+class AddressLimit final : public QValidator {
+public:
+    AddressLimit(const LimitedLineEdit& box, const QString& held)
+        : QValidator(nullptr), box_(box), held_(held) {}
+    State validate(QString& input, int&) const override {
+        if (input.contains(QLatin1Char('.')) || box_.typingLimit() == 0) return Acceptable;
+        return input.size() <= std::max<qsizetype>(box_.typingLimit(), held_.size()) ? Acceptable : Invalid;
+    }
+
+private:
+    const LimitedLineEdit& box_;
+    const QString& held_;
+};
+
+}  // namespace
+
+void LimitedLineEdit::acceptAddresses() {
+    addresses_ = true;
+    held_ = text();
+    auto* limit = new AddressLimit(*this, held_);
+    limit->setParent(this);
+    setValidator(limit);
+    fitMaximum();
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& now) {
+        if (!now.contains(QLatin1Char('.'))) held_ = now;
+    });
+    connect(this, &QLineEdit::textEdited, this, &LimitedLineEdit::followEdit);
+}
+
+void LimitedLineEdit::followEdit(const QString& text) {
+    if (text.contains(QLatin1Char('.'))) emit addressOffered(text);
+}
+
+void LimitedLineEdit::restoreBeforeOffer() {
+    if (text() != held_) placeText(held_);
+}
+
+void LimitedLineEdit::keyPressEvent(QKeyEvent* event) {
+    if (addresses_ && event->text() == QLatin1String(".")) {
+        emit nextOctet();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
 void LimitedLineEdit::fitMaximum() {
-    const int wanted = std::max(limit_ == 0 ? kUnlimited : limit_, static_cast<int>(text().size()));
+    const int typing = limit_ == 0 || addresses_ ? kUnlimited : limit_;
+    const int wanted = std::max(typing, static_cast<int>(text().size()));
     if (wanted == maxLength()) return;
     // Changing the maximum re-sets the (unchanged) text, which moves the
     // cursor to the end and drops the selection; put them back.
