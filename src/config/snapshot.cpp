@@ -9,9 +9,9 @@ namespace {
 
 // The option pairs of the flag byte as the windows caption them.
 QString pairLabel(const QString& pair) {
-    if (pair == QLatin1String("EnablePW")) return QStringLiteral("Use Username/Password?");
-    if (pair == QLatin1String("Tarvelintrusted")) return QStringLiteral("Tarvelin Use Trusted IP?");
-    if (pair == QLatin1String("MBtrusted")) return QStringLiteral("Modbus/TCP Use Trusted IP?");
+    if (pair == QLatin1String("EnablePW")) return QStringLiteral("Use Username/Password");
+    if (pair == QLatin1String("Tarvelintrusted")) return QStringLiteral("Tarvelin Use Trusted IP");
+    if (pair == QLatin1String("MBtrusted")) return QStringLiteral("Modbus/TCP Use Trusted IP");
     return pair;
 }
 

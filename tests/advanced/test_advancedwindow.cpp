@@ -31,7 +31,7 @@ private slots:
         QCOMPARE(window.updateParameters(), Outcome::Success);
         QCOMPARE(bench.controller().memory()[632], 5);
         QCOMPARE(window.widgets().text("MovAvgNo"), "9");
-        QCOMPARE(window.confirmationDetails().section('\n', 1), "A/D Moving Avg No. of pts: 5 \u2192 9");
+        QCOMPARE(window.confirmationDetails().section('\n', -1), "A/D Moving Avg No. of pts: 5 \u2192 9");
     }
 
     void startUp() {

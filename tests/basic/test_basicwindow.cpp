@@ -212,7 +212,7 @@ private slots:
         QTest::newRow("the split rule") << int(Edit::Rule) << "No_of_MBtcp"
                                         << "No of Connections (MBTCP): 3 \u2192 2";
         QTest::newRow("an option pair") << int(Edit::Pair) << "EnablePW(0) EnablePW(1)"
-                                        << "Use Username/Password?: No \u2192 Yes";
+                                        << "Use Username/Password: No \u2192 Yes";
         QTest::newRow("Load Profile") << int(Edit::Profile) << "hostName"
                                       << "Node Name: Tarvelin \u2192 Press 7";
         QTest::newRow("Factory Default") << int(Edit::Defaults) << "svrport"
@@ -257,7 +257,7 @@ private slots:
                 break;
         }
         QCOMPARE(markedControls(r), marked);
-        QCOMPARE(r.window.confirmationDetails().section('\n', 1), listed);
+        QCOMPARE(r.window.confirmationDetails().section('\n', -1), listed);
         QCOMPARE(r.w().widget("RevertButton")->isEnabled(), !marked.isEmpty());
         QCOMPARE(r.w().text("valuesNote").isEmpty(), marked.isEmpty());
     }

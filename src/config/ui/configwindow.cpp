@@ -114,6 +114,7 @@ QString ConfigWindow::confirmationDetails() {
     const auto changes = marks_->changes();
     const QString since = marks_->fromController() ? QStringLiteral("read") : QStringLiteral("loaded");
     if (changes.empty()) lines << QStringLiteral("No value differs from those %1.").arg(since);
+    if (!changes.empty()) lines << QStringLiteral("Changes (value %1 \u2192 value written):").arg(since);
     for (const Change& change : changes)
         lines << QStringLiteral("%1: %2 \u2192 %3").arg(change.label, change.before, change.after);
     return lines.join(QLatin1Char('\n'));
