@@ -211,8 +211,9 @@ private slots:
                                                << "IP Address, octet 4: 5 \u2192 7x (stored as 7)";
         QTest::newRow("the split rule") << int(Edit::Rule) << "No_of_MBtcp"
                                         << "No of Connections (MBTCP): 3 \u2192 2";
-        QTest::newRow("an option pair") << int(Edit::Pair) << "EnablePW(0) EnablePW(1)"
-                                        << "Use Username/Password: No \u2192 Yes";
+        QTest::newRow("an option pair and the level")
+            << int(Edit::Pair) << "EnablePW(0) EnablePW(1) AccessLevel"
+            << "Use Username/Password: No \u2192 Yes";
         QTest::newRow("Load Profile") << int(Edit::Profile) << "hostName"
                                       << "Node Name: Tarvelin \u2192 Press 7";
         QTest::newRow("Factory Default") << int(Edit::Defaults) << "svrport"
@@ -245,6 +246,7 @@ private slots:
                 break;
             case Edit::Pair:
                 r.window.form().setChecked("EnablePW(0)", true);
+                r.window.form().setSelectedIndex("AccessLevel", 2);
                 break;
             case Edit::Profile:
                 QVERIFY(writeAll(dir.filePath("p.json"), R"({"format": "tarvelin-configuration-profile",

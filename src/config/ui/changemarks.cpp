@@ -15,12 +15,14 @@ namespace tarvelin {
 
 namespace {
 
+const QString kMarkName = QStringLiteral("changeMark");
+
 // Drawn over a control: the dog-ear of a changed value, the frame of a
 // refused one. It takes no clicks and no focus, and follows the control's size.
 class BoxMark final : public QWidget {
 public:
     explicit BoxMark(QWidget* box) : QWidget(box) {
-        setObjectName(QStringLiteral("changeMark"));
+        setObjectName(kMarkName);
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setFocusPolicy(Qt::NoFocus);
         box->installEventFilter(this);
@@ -61,7 +63,8 @@ protected:
 };
 
 BoxMark* markOf(QWidget* widget, bool make) {
-    auto* mark = widget->findChild<BoxMark*>(QString(), Qt::FindDirectChildrenOnly);
+    // By name: a control may have other children of its own (a list's popup).
+    auto* mark = static_cast<BoxMark*>(widget->findChild<QWidget*>(kMarkName, Qt::FindDirectChildrenOnly));
     if (!mark && make) mark = new BoxMark(widget);
     return mark;
 }
@@ -110,6 +113,7 @@ void ChangeMarks::markRefused(const QString& control) {
     BoxMark* mark = markOf(widget, true);
     mark->refused = true;
     mark->update();
+    widget->window()->activateWindow();
     widget->setFocus(Qt::OtherFocusReason);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->selectAll();
 }
