@@ -35,7 +35,9 @@ void LimitedLineEdit::placeText(const QString& text) {
     // program; raising the maximum first keeps it whole. Raising it never
     // touches the text already there.
     if (text.size() > maxLength()) setMaxLength(static_cast<int>(text.size()));
+    placing_ = true;
     setText(text);
+    placing_ = false;
     fitMaximum();
 }
 
@@ -48,9 +50,16 @@ class AddressLimit final : public QValidator {
 public:
     AddressLimit(const LimitedLineEdit& box, const QString& held)
         : QValidator(nullptr), box_(box), held_(held) {}
-    State validate(QString& input, int&) const override {
-        if (input.contains(QLatin1Char('.')) || box_.typingLimit() == 0) return Acceptable;
-        return input.size() <= std::max<qsizetype>(box_.typingLimit(), held_.size()) ? Acceptable : Invalid;
+    // What goes beyond the limit is cut from the end of what was just put in
+    // before the cursor, as the maximum length cuts a paste.
+    State validate(QString& input, int& cursor) const override {
+        if (input.contains(QLatin1Char('.')) || box_.typingLimit() == 0 || box_.placing()) return Acceptable;
+        const qsizetype excess = input.size() - std::max<qsizetype>(box_.typingLimit(), held_.size());
+        if (excess <= 0) return Acceptable;
+        if (input.size() - excess <= held_.size() || cursor < excess) return Invalid;
+        input.remove(cursor - excess, excess);
+        cursor -= static_cast<int>(excess);
+        return Acceptable;
     }
 
 private:

@@ -42,6 +42,8 @@ public:
     // textChanged (and with it the box's change rule) only when the text
     // really changes.
     void placeText(const QString& text);
+    // True while placeText sets the text.
+    bool placing() const { return placing_; }
 
     // One box of a dotted address: a "." typed here asks for the next box
     // (`nextOctet`), and a text with a "." that the user pastes or drops is
@@ -67,6 +69,7 @@ private:
 
     int limit_ = 0;
     bool addresses_ = false;
+    bool placing_ = false;
     // The last text without a ".", in an address box.
     QString held_;
 };
