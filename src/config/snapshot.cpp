@@ -134,4 +134,19 @@ void FrozenForm::setChecked(const QString& control, bool checked) {
         live_.setChecked(control, checked);
 }
 
+void TeeForm::setText(const QString& control, const QString& text) {
+    copy_.setText(control, text);
+    live_.setText(control, text);
+}
+
+void TeeForm::setSelectedIndex(const QString& control, int index) {
+    copy_.setSelectedIndex(control, index);
+    live_.setSelectedIndex(control, index);
+}
+
+void TeeForm::setChecked(const QString& control, bool checked) {
+    copy_.setChecked(control, checked);
+    live_.setChecked(control, checked);
+}
+
 }  // namespace tarvelin

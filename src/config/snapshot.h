@@ -65,4 +65,22 @@ private:
     QSet<QString> frozen_;
 };
 
+// A form that passes everything to `live` and keeps a copy of every value
+// put in: what a retrieve read, whatever the user types meanwhile.
+class TeeForm final : public Form {
+public:
+    TeeForm(Form& live, Form& copy) : live_(live), copy_(copy) {}
+
+    QString text(const QString& control) const override { return live_.text(control); }
+    void setText(const QString& control, const QString& text) override;
+    int selectedIndex(const QString& control) const override { return live_.selectedIndex(control); }
+    void setSelectedIndex(const QString& control, int index) override;
+    bool isChecked(const QString& control) const override { return live_.isChecked(control); }
+    void setChecked(const QString& control, bool checked) override;
+
+private:
+    Form& live_;
+    Form& copy_;
+};
+
 }  // namespace tarvelin

@@ -256,8 +256,8 @@ Outcome AdvancedWindow::storeValues(Form& values) {
     return updateAdvancedParameters(values, access(), directory_);
 }
 
-Outcome AdvancedWindow::retrieveParameters() {
-    return retrieveAdvancedParameters(form_, access(), directory_);
+Outcome AdvancedWindow::retrieveInto(Form& form) {
+    return retrieveAdvancedParameters(form, access(), directory_);
 }
 
 void AdvancedWindow::loadFactoryDefaults() {

@@ -29,7 +29,7 @@ public slots:
     void closeButton_Click();
 
 protected:
-    Outcome retrieveParameters() override;
+    Outcome retrieveInto(Form& form) override;
     Outcome storeValues(Form& values) override;
     void loadFactoryDefaults() override;
 

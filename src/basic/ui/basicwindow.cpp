@@ -298,8 +298,8 @@ Outcome BasicWindow::storeValues(Form& values) {
     return updateBasicParameters(values, access(), directory_);
 }
 
-Outcome BasicWindow::retrieveParameters() {
-    return retrieveBasicParameters(form_, access(), directory_);
+Outcome BasicWindow::retrieveInto(Form& form) {
+    return retrieveBasicParameters(form, access(), directory_);
 }
 
 void BasicWindow::loadFactoryDefaults() {

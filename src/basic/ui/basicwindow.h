@@ -36,7 +36,7 @@ signals:
     void quitRequested();
 
 protected:
-    Outcome retrieveParameters() override;
+    Outcome retrieveInto(Form& form) override;
     Outcome storeValues(Form& values) override;
     void loadFactoryDefaults() override;
     void closeEvent(QCloseEvent* event) override;

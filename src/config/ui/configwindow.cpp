@@ -65,13 +65,17 @@ void ConfigWindow::followBusy(bool busy) {
 }
 
 void ConfigWindow::retrieveButton_Click() {
-    const Outcome outcome = retrieveParameters();
+    // What was read, apart from what is typed while the retrieve runs.
+    HeadlessForm read;
+    copyBlock(form_, read, *map_);
+    TeeForm both(form_, read);
+    const Outcome outcome = retrieveInto(both);
     if (outcome == Outcome::Busy) return;
     notRead_ = outcome != Outcome::Success;
     if (notRead_) return showReadState();
     readPort_ = QString::fromStdString(directory_.terminal().getCommport());
     readStation_ = access_->station();
-    marks_->keep(form_, true);
+    marks_->keep(read, true);
 }
 
 Outcome ConfigWindow::updateParameters() {

@@ -67,7 +67,8 @@ protected:
     // `block` says which window asks for the confirmation.
     ConfigWindow(Directory& directory, Block block, QWidget* parent);
 
-    virtual Outcome retrieveParameters() = 0;
+    // The retrieve of the block into `form`.
+    virtual Outcome retrieveInto(Form& form) = 0;
     // The store of the block on `values`.
     virtual Outcome storeValues(Form& values) = 0;
     virtual void loadFactoryDefaults() = 0;
