@@ -1,7 +1,6 @@
 #include "changemarks.h"
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QComboBox>
 #include <QEvent>
 #include <QLineEdit>
@@ -31,9 +30,10 @@ public:
     bool changed = false;
     bool refused = false;
 
-    void update() {
+    // Shows what is set, or nothing.
+    void apply() {
         setVisible(changed || refused);
-        QWidget::update();
+        update();
     }
 
 protected:
@@ -112,7 +112,7 @@ void ChangeMarks::markRefused(const QString& control) {
     refused_ = control;
     BoxMark* mark = markOf(widget, true);
     mark->refused = true;
-    mark->update();
+    mark->apply();
     widget->window()->activateWindow();
     widget->setFocus(Qt::OtherFocusReason);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->selectAll();
@@ -126,7 +126,7 @@ void ChangeMarks::mark(QWidget* widget, bool changed) {
     BoxMark* mark = markOf(widget, changed);
     if (!mark) return;
     mark->changed = changed;
-    mark->update();
+    mark->apply();
 }
 
 void ChangeMarks::refresh() {
@@ -136,7 +136,7 @@ void ChangeMarks::refresh() {
         if (!refusal || refusal->field->control != refused_) {
             if (BoxMark* mark = markOf(form_.widget(refused_), false)) {
                 mark->refused = false;
-                mark->update();
+                mark->apply();
             }
             refused_.clear();
         }

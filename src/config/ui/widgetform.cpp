@@ -44,8 +44,8 @@ void LimitedLineEdit::placeText(const QString& text) {
 namespace {
 
 // The typing limit of an address box, which has no maximum length of its own
-// so that a pasted address reaches it whole: longer than the limit (or than
-// a longer text the program placed) is refused, as the maximum would.
+// so that a pasted address reaches it whole. Anything else is held to the
+// limit (or to a longer text the program placed) as the maximum would hold it.
 class AddressLimit final : public QValidator {
 public:
     AddressLimit(const LimitedLineEdit& box, const QString& held)
@@ -56,7 +56,7 @@ public:
         if (input.contains(QLatin1Char('.')) || box_.typingLimit() == 0 || box_.placing()) return Acceptable;
         const qsizetype excess = input.size() - std::max<qsizetype>(box_.typingLimit(), held_.size());
         if (excess <= 0) return Acceptable;
-        if (input.size() - excess <= held_.size() || cursor < excess) return Invalid;
+        if (cursor < excess) return Invalid;
         input.remove(cursor - excess, excess);
         cursor -= static_cast<int>(excess);
         return Acceptable;
