@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -25,6 +27,13 @@ ConfirmDialog::ConfirmDialog(std::function<void(std::int16_t)> store, QWidget* p
         b->setMinimumWidth(80);
     }
 
+    details_ = named(new QPlainTextEdit(this), "changeList");
+    details_->setReadOnly(true);
+    details_->setAccessibleName(QStringLiteral("What will be written"));
+    details_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    details_->setFixedSize(question->sizeHint().width(), details_->fontMetrics().lineSpacing() * 9 + 12);
+    details_->setFocusPolicy(Qt::ClickFocus);
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(yesButton_);
@@ -34,6 +43,8 @@ ConfirmDialog::ConfirmDialog(std::function<void(std::int16_t)> store, QWidget* p
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(24, 20, 24, 16);
     main->addWidget(question);
+    main->addSpacing(8);
+    main->addWidget(details_);
     main->addSpacing(14);
     main->addLayout(buttons);
     main->setSizeConstraint(QLayout::SetFixedSize);
@@ -59,6 +70,22 @@ void ConfirmDialog::setOperationRunning(bool running) {
     running_ = running;
     yesButton_->setEnabled(!running);
     noButton_->setEnabled(!running);
+}
+
+void ConfirmDialog::setDetails(const QString& details) {
+    if (details_->toPlainText() != details) details_->setPlainText(details);
+}
+
+QString ConfirmDialog::details() const {
+    return details_->toPlainText();
+}
+
+void ConfirmDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        NoButton_Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ConfirmDialog::closeEvent(QCloseEvent* event) {

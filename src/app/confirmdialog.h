@@ -9,6 +9,8 @@
 #include "config/operations.h"
 
 class QCloseEvent;
+class QKeyEvent;
+class QPlainTextEdit;
 class QPushButton;
 
 namespace tarvelin {
@@ -25,6 +27,9 @@ public:
     // Records the window that asks; shows nothing.
     void setSource(const std::int16_t& s) { source_ = s; }
     std::int16_t source() const { return source_; }
+    // Below the question: where the block goes and what changes.
+    void setDetails(const QString& details);
+    QString details() const;
 
 public slots:
     // Runs the store of the window that asked last, then hides the dialog.
@@ -36,6 +41,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Esc answers "No", as closing through the frame does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::function<void(std::int16_t)> store_;
@@ -43,6 +50,7 @@ private:
     bool running_ = false;
     QPushButton* yesButton_ = nullptr;
     QPushButton* noButton_ = nullptr;
+    QPlainTextEdit* details_ = nullptr;
 };
 
 }  // namespace tarvelin

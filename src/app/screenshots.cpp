@@ -85,6 +85,12 @@ int takeScreenshots(WindowRegistry& registry, const QString& directory, bool con
     failed += !save(terminal, dir, QStringLiteral("terminal-scan"));
     terminal->hide();
 
+    // Edits after the retrieve, marked in the main window and listed by the confirmation.
+    basic->form().setText(QStringLiteral("IP(0)"), QStringLiteral("7x"));
+    basic->form().setText(QStringLiteral("hostName"), QStringLiteral("Press 7"));
+    basic->form().setChecked(QStringLiteral("EnablePW(0)"), true);
+    failed += !save(basic, dir, QStringLiteral("basic-changes"));
+
     registry.askOverwrite(0);
     failed += !save(registry.confirm(), dir, QStringLiteral("confirmation"));
 

@@ -84,6 +84,7 @@ BasicWindow* WindowRegistry::basic() {
         basic_ = window;
         adopt(window);
         connect(window, &BasicWindow::quitRequested, this, &WindowRegistry::endProgram);
+        connect(window, &ConfigWindow::changesChanged, this, &WindowRegistry::refreshConfirmation);
     }
     return basic_;
 }
@@ -94,6 +95,7 @@ AdvancedWindow* WindowRegistry::advanced() {
         adopt(advanced_);
         // The basic store may be using the flag byte it holds.
         advanced_->installEventFilter(this);
+        connect(advanced_, &ConfigWindow::changesChanged, this, &WindowRegistry::refreshConfirmation);
     }
     return advanced_;
 }
@@ -160,6 +162,13 @@ void WindowRegistry::askOverwrite(std::int16_t source) {
     ConfirmDialog* dialog = confirm();
     dialog->setSource(source);
     bringUp(dialog);
+    refreshConfirmation();
+}
+
+void WindowRegistry::refreshConfirmation() {
+    if (!alive(confirm_) || !confirm_->isVisible()) return;
+    ConfigWindow* asker = confirm_->source() == 0 ? static_cast<ConfigWindow*>(basic()) : advanced();
+    confirm_->setDetails(asker->confirmationDetails());
 }
 
 void WindowRegistry::displayCommport() {

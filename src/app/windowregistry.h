@@ -89,6 +89,8 @@ private:
     bool alive(const QPointer<W>& window) const;
     void adopt(QWidget* window);
     void runStore(std::int16_t source);
+    // The confirmation's list follows the asking window's boxes while it is shown.
+    void refreshConfirmation();
     void aboutClosed();
 
     OperationContext context_;

@@ -42,7 +42,7 @@ Result<std::int16_t> MemoryAccess::identifyStation() {
     for (int attempt = 1; attempt <= 3; ++attempt) {
         const auto reply = terminal_->send("IR*");
         const hostlink::Identification ir = hostlink::identify(reply ? *reply : std::string());
-        if (ir.outcome == Outcome::Success) return static_cast<std::int16_t>(ir.station);
+        if (ir.outcome == Outcome::Success) return station_ = static_cast<std::int16_t>(ir.station);
         // An echo says more than a reply that is merely wrong.
         if (ir.outcome == Outcome::Echo || answered == Outcome::NoResponse) answered = ir.outcome;
         // A vanished port, or one that takes no command, will not come back

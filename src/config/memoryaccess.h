@@ -56,6 +56,9 @@ public:
     // Lets pending window events through.
     void processEvents() { line_.processEvents(); }
 
+    // The station ID of the last good identification; -1 before one.
+    std::int16_t station() const { return station_; }
+
     int readCounter() const { return readCounter_; }
     int writeCounter() const { return writeCounter_; }
 
@@ -71,6 +74,7 @@ private:
     Terminal* terminal_ = nullptr;
     std::int16_t readCounter_ = 0;
     std::int16_t writeCounter_ = 0;
+    std::int16_t station_ = -1;
 };
 
 }  // namespace tarvelin

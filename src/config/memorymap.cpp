@@ -134,6 +134,11 @@ int composeFlagByte(const MemoryMap& map, const Form& form, int held) {
 }
 
 std::optional<QString> validate(const Form& form, const MemoryMap& map) {
+    if (auto refusal = firstRefusal(form, map)) return refusal->message;
+    return std::nullopt;
+}
+
+std::optional<Refusal> firstRefusal(const Form& form, const MemoryMap& map) {
     for (const Field& field : map) {
         if (!field.writable()) continue;
         switch (field.encoding) {
@@ -144,19 +149,20 @@ std::optional<QString> validate(const Form& form, const MemoryMap& map) {
             case Encoding::Word:
                 if (!encodeFrom(form, field)) {
                     const std::int64_t high = field.encoding == Encoding::Port ? 65535 : field.high;
-                    return QStringLiteral("%1: %2 is not between %3 and %4")
-                        .arg(field.label, shownText(form.text(field.control)))
-                        .arg(field.low)
-                        .arg(high);
+                    return Refusal{&field, QStringLiteral("%1: %2 is not between %3 and %4")
+                                               .arg(field.label, shownText(form.text(field.control)))
+                                               .arg(field.low)
+                                               .arg(high)};
                 }
                 break;
             case Encoding::Text16: {
                 const QString text = form.text(field.control);
                 const int at = firstCharacterWithoutByte(text);
                 if (at >= 0)
-                    return QStringLiteral(
-                               "%1: the character '%2' cannot be stored (single-byte characters only)")
-                        .arg(field.label, text.mid(at, text.at(at).isHighSurrogate() ? 2 : 1));
+                    return Refusal{
+                        &field, QStringLiteral("%1: the character '%2' cannot be stored "
+                                               "(single-byte characters only)")
+                                    .arg(field.label, text.mid(at, text.at(at).isHighSurrogate() ? 2 : 1))};
                 break;
             }
             default:

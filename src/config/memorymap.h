@@ -86,6 +86,13 @@ std::optional<std::vector<int>> encodeFrom(const Form& form, const Field& field)
 // when every value fits.
 std::optional<QString> validate(const Form& form, const MemoryMap& map);
 
+// The same, with the row that cannot be stored (a window highlights its box).
+struct Refusal {
+    const Field* field;
+    QString message;
+};
+std::optional<Refusal> firstRefusal(const Form& form, const MemoryMap& map);
+
 // Reads every readable row in order into the form. Stops at the first failed
 // read (its failure is on the message line already), or as Interrupted after
 // the read at which the context asks to stop.

@@ -6,6 +6,8 @@
 
 #include "advanced/advancedform.h"
 #include "advanced/ui/advancedwindow.h"
+#include "config/ui/changemarks.h"
+#include "support/faults.h"
 #include "support/windows.h"
 
 using namespace tarvelin;
@@ -16,6 +18,21 @@ class TestAdvancedWindow : public QObject {
     Q_OBJECT
 private slots:
     void busy() { Rig().checkBusy(); }
+
+    // A store writes the values of the moment "Yes" was pressed: 5 goes out,
+    // though "8" typed meanwhile makes the box 9, marked for the next store.
+    void storeAsConfirmed() {
+        NotifierScope notes;
+        Bench bench;
+        AdvancedWindow window(bench);
+        window.retrieveButton_Click();
+        window.form().setText("MovAvgNo", "5");
+        QTimer::singleShot(0, &window, [&] { QTest::keyClicks(window.widgets().widget("MovAvgNo"), "8"); });
+        QCOMPARE(window.updateParameters(), Outcome::Success);
+        QCOMPARE(bench.controller().memory()[632], 5);
+        QCOMPARE(window.widgets().text("MovAvgNo"), "9");
+        QCOMPARE(window.confirmationDetails().section('\n', -1), "A/D Moving Avg No. of pts: 5 \u2192 9");
+    }
 
     void startUp() {
         Rig r;

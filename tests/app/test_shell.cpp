@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -17,6 +18,7 @@
 #include "basic/ui/basicwindow.h"
 #include "config/busy.h"
 #include "config/profile.h"
+#include "config/ui/changemarks.h"
 #include "serial/ui/serialcommwindow.h"
 #include "support/scriptedline.h"
 #include "support/testnotifier.h"
@@ -163,7 +165,8 @@ private slots:
 
     // Each save press beeps and asks the one confirmation; "Yes" runs the store
     // of the window that asked last (its message line says how it went), "No"
-    // runs nothing. While an operation runs, neither button takes a press.
+    // runs nothing, nor does Esc. While an operation runs, neither button nor
+    // Esc takes a press, and the terminal's "Save Log..." is held too.
     void confirmation_data() {
         QTest::addColumn<QList<int>>("askers");  // 0 the main window, 1 the advanced one
         QTest::addColumn<QString>("answer");
@@ -173,6 +176,8 @@ private slots:
         QTest::newRow("advanced, Yes") << QList<int>{1} << "yesButton" << false << 1;
         QTest::newRow("advanced then basic: the last asks") << QList<int>{1, 0} << "yesButton" << false << 0;
         QTest::newRow("No") << QList<int>{1} << "NoButton" << false << -1;
+        QTest::newRow("Esc") << QList<int>{0} << "Esc" << false << -1;
+        QTest::newRow("Esc while an operation runs") << QList<int>{0} << "Esc" << true << -1;
         QTest::newRow("Yes while an operation runs") << QList<int>{0} << "yesButton" << true << -1;
     }
 
@@ -196,10 +201,30 @@ private slots:
         {
             std::optional<BusyScope> operation;
             if (running) operation.emplace(s.registry.context());
-            click(s.registry.confirm(), qPrintable(answer));
+            QCOMPARE(s.registry.terminalWindow()->findChild<QPushButton*>("saveLog")->isEnabled(), !running);
+            if (answer == "Esc")
+                QTest::keyClick(s.registry.confirm(), Qt::Key_Escape);
+            else
+                click(s.registry.confirm(), qPrintable(answer));
         }
         QCOMPARE(s.registry.confirm()->isVisible(), running);
         for (int w : {0, 1}) QCOMPARE(s.message(windows[w]).isEmpty(), w != stored);
+    }
+
+    // The list beside the question follows the asking window while it is open.
+    void confirmationList() {
+        Shell s;
+        s.registry.showBasic();
+        click(s.registry.basic(), "updateButton");
+        auto* list = s.registry.confirm()->findChild<QPlainTextEdit*>("changeList");
+        QVERIFY(list->toPlainText().startsWith("No values were read from this controller (COM5)"));
+        ConfigWindow* basic = s.registry.basic();
+        basic->marks().keep(basic->form(), true);  // as a retrieve does
+        QCOMPARE(list->toPlainText().section('\n', 1), "No value differs from those read.");
+        basic->form().setText("hostName", "Press 7");
+        basic->form().setText("svrport", "80x");
+        QCOMPARE(list->toPlainText().section('\n', -2),
+                 "Tarvelin Port: 9080 \u2192 80x (stored as 80)\nNode Name: Tarvelin \u2192 Press 7");
     }
 
     // "Yes" ends the program: every window goes and the port is closed, unless

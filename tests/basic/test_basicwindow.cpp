@@ -1,11 +1,19 @@
 // The main window's rules: how it starts (and that its headless twin starts
 // the same), the connection split, the user name and password boxes, factory
-// defaults, the one-operation lock and quitting.
+// defaults, the one-operation lock and quitting; the marks of changed values,
+// refusals at their box, whole addresses, and a store that writes what was
+// confirmed.
+#include <QClipboard>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "basic/basicform.h"
 #include "basic/ui/basicwindow.h"
 #include "config/memoryaccess.h"
+#include "config/ui/changemarks.h"
+#include "support/faults.h"
+#include "support/files.h"
+#include "support/oracle.h"
 #include "support/windows.h"
 
 using namespace tarvelin;
@@ -44,6 +52,31 @@ const QString kStartUp =
 
 Q_DECLARE_METATYPE(Split)
 Q_DECLARE_METATYPE(Typing)
+
+namespace {
+
+enum class Edit { Type, Rule, Pair, Profile, Defaults, Revert };
+
+// The controls marked as changed, and that each says so to a screen reader.
+QString markedControls(Rig& r) {
+    QStringList out;
+    for (const QString& name : r.w().names()) {
+        QWidget* w = r.w().widget(name);
+        const bool mark = w->accessibleName().endsWith(", changed");
+        auto* ear = w->findChild<QWidget*>("changeMark", Qt::FindDirectChildrenOnly);
+        if (mark != (ear && !ear->isHidden()) || w->accessibleDescription() != name)
+            return "mismatch at " + name;
+        if (mark) out << name;
+    }
+    return out.join(' ');
+}
+
+// Types key by key into whichever box has the focus.
+void typeAlong(Rig& r, const QString& keys) {
+    for (QChar key : keys) QTest::keyClicks(r.window.focusWidget(), QString(key));
+}
+
+}  // namespace
 
 class TestBasicWindow : public QObject {
     Q_OBJECT
@@ -167,6 +200,225 @@ private slots:
     }
 
     void busy() { Rig().checkBusy(); }
+
+    // After the window kept the factory set-up as read, one change; the marked
+    // controls and the confirmation's list.
+    void marks_data() {
+        QTest::addColumn<int>("edit");
+        QTest::addColumn<QString>("marked");
+        QTest::addColumn<QString>("listed");
+        QTest::newRow("typed, read leniently") << int(Edit::Type) << "IP(0)"
+                                               << "IP Address, octet 4: 5 \u2192 7x (stored as 7)";
+        QTest::newRow("the split rule") << int(Edit::Rule) << "No_of_MBtcp"
+                                        << "No of Connections (MBTCP): 3 \u2192 2";
+        QTest::newRow("an option pair and the level")
+            << int(Edit::Pair) << "EnablePW(0) EnablePW(1) AccessLevel"
+            << "Use Username/Password: No \u2192 Yes";
+        QTest::newRow("Load Profile") << int(Edit::Profile) << "hostName"
+                                      << "Node Name: Tarvelin \u2192 Press 7";
+        QTest::newRow("Factory Default") << int(Edit::Defaults) << "svrport"
+                                         << "Tarvelin Port: 81 \u2192 9080";
+        QTest::newRow("Revert") << int(Edit::Revert) << ""
+                                << "No value differs from those read.";
+    }
+    void marks() {
+        QFETCH(int, edit);
+        QFETCH(QString, marked);
+        QFETCH(QString, listed);
+        Rig r;
+        QTemporaryDir dir;
+        QTest::mouseClick(r.w().widget("DefaultButton"), Qt::LeftButton);
+        if (Edit(edit) == Edit::Defaults) r.window.form().setText("svrport", "81");
+        r.window.marks().keep(r.window.form(), true);
+        QCOMPARE(markedControls(r), "");
+        switch (Edit(edit)) {
+            case Edit::Revert:
+                r.enter("hostName", "Press 7", true);
+                r.window.form().setChecked("EnablePW(0)", true);
+                QVERIFY(r.w().widget("RevertButton")->isEnabled());
+                QTest::mouseClick(r.w().widget("RevertButton"), Qt::LeftButton);
+                break;
+            case Edit::Type:
+                r.enter("IP(0)", "7x", true);
+                break;
+            case Edit::Rule:
+                r.enter("No_of_Tarvelin", "4", true);
+                break;
+            case Edit::Pair:
+                r.window.form().setChecked("EnablePW(0)", true);
+                r.window.form().setSelectedIndex("AccessLevel", 2);
+                break;
+            case Edit::Profile:
+                QVERIFY(writeAll(dir.filePath("p.json"), R"({"format": "tarvelin-configuration-profile",
+                    "version": 1, "basic": {"hostName": "Press 7"}})"));
+                r.notes->answerFile(dir.filePath("p.json"));
+                QTest::mouseClick(r.w().widget("LoadProfile"), Qt::LeftButton);
+                break;
+            case Edit::Defaults:
+                QTest::mouseClick(r.w().widget("DefaultButton"), Qt::LeftButton);
+                break;
+        }
+        QCOMPARE(markedControls(r), marked);
+        QCOMPARE(r.window.confirmationDetails().section('\n', -1), listed);
+        QCOMPARE(r.w().widget("RevertButton")->isEnabled(), !marked.isEmpty());
+        QCOMPARE(r.w().text("valuesNote").isEmpty(), marked.isEmpty());
+    }
+
+    // Nothing read yet, or a retrieve that failed: the window and the
+    // confirmation say that the boxes do not hold the controller's values.
+    void notRead() {
+        Rig r;
+        QVERIFY(r.window.confirmationDetails().startsWith("No values were read from this controller (COM5)"));
+        r.window.marks().keep(r.window.form(), true);
+        QCOMPARE(r.w().text("valuesNote"), "");
+        QTest::mouseClick(r.w().widget("retrieveButton"), Qt::LeftButton);
+        QCOMPARE(r.w().text("valuesNote"), "Values not read from the controller");
+        QVERIFY(r.window.confirmationDetails().startsWith("No values were read"));
+    }
+
+    // A value that cannot be stored: refused before the port is asked for,
+    // its box framed and focused until it holds a value that fits.
+    void refusals_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("octet") << "IP(2)"
+                               << "300"
+                               << "IP Address: 300 is not between 0 and 255";
+        QTest::newRow("port") << "svrport"
+                              << "70000"
+                              << "Tarvelin Port: 70000 is not between 0 and 65535";
+        QTest::newRow("text")
+            << "hostName"
+            << "\u20ac"
+            << "Node Name: the character '\u20ac' cannot be stored (single-byte characters only)";
+    }
+    void refusals() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        Rig r;
+        r.window.form().setText(name, text);
+        QCOMPARE(r.window.updateParameters(), Outcome::Refused);
+        QCOMPARE(r.w().text("messageLabel"), message);
+        QCOMPARE(r.directory.stub.opens, 0);
+        QCOMPARE(r.window.focusWidget(), r.w().widget(name));
+        QCOMPARE(r.window.marks().refused(), name);
+        r.window.form().setText(name, "1");
+        QCOMPARE(r.window.marks().refused(), "");
+    }
+
+    // Pasted or typed into one box of a dotted address (after the factory
+    // set-up, 192.168.1.5); a paste that is no address changes nothing and beeps.
+    void addresses_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("pasted") << "IP(3)" << false << "10.0.0.9"
+                                << "10 0 0 9";
+        QTest::newRow("pasted into the third box") << "IP(1)" << false << "10.0.0.9"
+                                                   << "10 0 0 9";
+        QTest::newRow("with blanks") << "IP(0)" << false << " 10 . 20.30. 40\n"
+                                     << "10 20 30 40";
+        QTest::newRow("too many parts") << "IP(3)" << false << "1.2.3.4.5"
+                                        << "192 168 1 5";
+        QTest::newRow("too few parts") << "IP(3)" << false << "10.0"
+                                       << "192 168 1 5";
+        QTest::newRow("above 255") << "IP(2)" << false << "10.0.0.300"
+                                   << "192 168 1 5";
+        QTest::newRow("not a number") << "IP(2)" << false << "10.x.0.3"
+                                      << "192 168 1 5";
+        QTest::newRow("typed over") << "IP(3)" << true << "10.0.0.9"
+                                    << "10 0 0 9";
+        QTest::newRow("typed, full boxes") << "IP(3)" << true << "172.161.100.254"
+                                           << "172 161 100 254";
+        QTest::newRow("typed, in the last box") << "IP(0)" << true << "7.8"
+                                                << "192 168 1 78";
+    }
+    void addresses() {
+        QFETCH(QString, box);
+        QFETCH(bool, typed);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        Rig r;
+        QTest::mouseClick(r.w().widget("DefaultButton"), Qt::LeftButton);
+        r.box(box)->setFocus();
+        r.box(box)->selectAll();
+        if (typed) {
+            typeAlong(r, text);
+        } else {
+            QGuiApplication::clipboard()->setText(text);
+            r.box(box)->paste();
+        }
+        QStringList octets;
+        for (int i = 3; i >= 0; --i) octets << r.w().text(member("IP", i));
+        QCOMPARE(octets.join(' '), shown);
+        QCOMPARE(r.notes->beeps(), shown == "192 168 1 5" ? 1 : 0);
+    }
+
+    // What is typed while a retrieve runs is marked against what was read.
+    void editDuringRetrieve() {
+        NotifierScope notes;
+        Bench bench;
+        BasicWindow window(bench);
+        QTimer typing;
+        connect(&typing, &QTimer::timeout, [&] { window.form().setText("IP(3)", "99"); });
+        typing.start(0);
+        window.retrieveButton_Click();
+        QCOMPARE(window.widgets().text("messageLabel"), "Successfully Retrieved Setup Data");
+        // The split rule's 5 for the 171 connections read is a change as well.
+        QStringList changes;
+        for (const Change& change : window.marks().changes()) changes << change.key + '=' + change.after;
+        QCOMPARE(changes.join(' '), "IP(3)=99 No_of_MBtcp=5");
+    }
+
+    // A store writes the values of the moment "Yes" was pressed, the reboot
+    // tick included; what is typed or pasted meanwhile stays in the boxes,
+    // marked for the next store. Quitting meanwhile says that a store runs.
+    void storeAsConfirmed_data() {
+        QTest::addColumn<QString>("during");  // "name=text" placed, or "ResetPLC", or "quit"
+        QTest::addColumn<QString>("after");   // the node name in the window then
+        QTest::newRow("typed") << "hostName=ConfirmedXY"
+                               << "ConfirmedXY";
+        QTest::newRow("a character that cannot be stored") << "hostName=Confirmed\u20ac"
+                                                           << "Confirmed\u20ac";
+        QTest::newRow("reboot ticked") << "ResetPLC"
+                                       << "Confirmed";
+        QTest::newRow("quit") << "quit"
+                              << "Confirmed";
+    }
+    void storeAsConfirmed() {
+        QFETCH(QString, during);
+        QFETCH(QString, after);
+        NotifierScope notes;
+        Bench bench;
+        BasicWindow window(bench);
+        window.retrieveButton_Click();
+        QCOMPARE(window.widgets().text("messageLabel"), "Successfully Retrieved Setup Data");
+        window.form().setText("hostName", "Confirmed");
+        notes->answerYes();
+        QTimer::singleShot(0, &window, [&] {
+            if (during == "ResetPLC") return window.form().setChecked("ResetPLC", true);
+            if (during == "quit") return void(window.close());
+            window.form().setText(during.section('=', 0, 0), during.section('=', 1));
+        });
+        const Outcome outcome = window.updateParameters();
+        const bool quit = during == "quit";
+        QCOMPARE(outcome, quit ? Outcome::Interrupted : Outcome::Success);
+        QCOMPARE(window.widgets().text("messageLabel"),
+                 quit ? "The store stopped before the end: the controller may hold part of the new values"
+                      : "Setup Data Stored to Device");
+        const auto& memory = bench.controller().memory();
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(&memory[666]), 10),
+                 quit ? QByteArray(reinterpret_cast<const char*>(&distinctiveImage()[666]), 10)
+                      : QByteArray("Confirmed\0", 10));
+        QCOMPARE(bench.controller().rebootCount(), 0);
+        QCOMPARE(window.widgets().text("hostName"), after);
+        QCOMPARE(window.marks().changes().size(), (after != "Confirmed") + 2u * quit);
+        QCOMPARE(notes->questions().size(), quit ? 1u : 0u);
+        if (quit) QVERIFY(notes->questions().front().text.endsWith(kQuitDuringStoreNote));
+    }
 
     // Exit or the frame asks; Yes ends the program (and asks a running
     // retrieve or store to stop at its next exchange), No keeps everything.

@@ -252,12 +252,12 @@ void AdvancedWindow::setPLCconfig(std::int16_t value) {
     form_.setText(QStringLiteral("PLCconfig"), integerToSignedText(value));
 }
 
-void AdvancedWindow::updateParameters() {
-    updateAdvancedParameters(form_, access(), directory_);
+Outcome AdvancedWindow::storeValues(Form& values) {
+    return updateAdvancedParameters(values, access(), directory_);
 }
 
-void AdvancedWindow::retrieveParameters() {
-    retrieveAdvancedParameters(form_, access(), directory_);
+Outcome AdvancedWindow::retrieveInto(Form& form) {
+    return retrieveAdvancedParameters(form, access(), directory_);
 }
 
 void AdvancedWindow::loadFactoryDefaults() {

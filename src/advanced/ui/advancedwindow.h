@@ -19,8 +19,6 @@ class AdvancedWindow : public ConfigWindow, public FlagByteHolder {
 public:
     explicit AdvancedWindow(Directory& directory, QWidget* parent = nullptr);
 
-    void updateParameters() override;
-
     // FlagByteHolder
     double getPLCconfig() override;
     void setPLCconfig(std::int16_t value) override;
@@ -31,7 +29,8 @@ public slots:
     void closeButton_Click();
 
 protected:
-    void retrieveParameters() override;
+    Outcome retrieveInto(Form& form) override;
+    Outcome storeValues(Form& values) override;
     void loadFactoryDefaults() override;
 
 private:

@@ -294,12 +294,12 @@ void BasicWindow::displayCommport() {
     form_.setText(QStringLiteral("commport"), QString::fromStdString(directory_.terminal().getCommport()));
 }
 
-void BasicWindow::updateParameters() {
-    updateBasicParameters(form_, access(), directory_);
+Outcome BasicWindow::storeValues(Form& values) {
+    return updateBasicParameters(values, access(), directory_);
 }
 
-void BasicWindow::retrieveParameters() {
-    retrieveBasicParameters(form_, access(), directory_);
+Outcome BasicWindow::retrieveInto(Form& form) {
+    return retrieveBasicParameters(form, access(), directory_);
 }
 
 void BasicWindow::loadFactoryDefaults() {
@@ -315,8 +315,9 @@ void BasicWindow::exitButton_Click() {
 }
 
 void BasicWindow::closeEvent(QCloseEvent* event) {
-    if (!Notifier::current().askYesNo(this, QString::fromLatin1(kQuitTitle),
-                                      QString::fromLatin1(kQuitQuestion))) {
+    QString question = QString::fromLatin1(kQuitQuestion);
+    if (storeRunning()) question += QStringLiteral("\n\n") + QString::fromLatin1(kQuitDuringStoreNote);
+    if (!Notifier::current().askYesNo(this, QString::fromLatin1(kQuitTitle), question)) {
         event->ignore();
         return;
     }

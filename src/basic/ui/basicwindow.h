@@ -12,6 +12,10 @@ namespace tarvelin {
 inline constexpr const char* kBasicWindowTitle = "Korvex Series Ethernet  Basic Configuration";
 inline constexpr const char* kQuitTitle = "Unload Test";
 inline constexpr const char* kQuitQuestion = "Are you sure you want to quit?";
+// Added below the question while a store runs.
+inline constexpr const char* kQuitDuringStoreNote =
+    "A store to the controller is running: quitting now leaves the controller partly written. "
+    "Yes quits once the command on the line is answered.";
 
 class BasicWindow : public ConfigWindow {
     Q_OBJECT
@@ -22,7 +26,6 @@ public:
 
     // `commport` shows the port chosen in the terminal.
     void displayCommport();
-    void updateParameters() override;
 
 public slots:
     void AdvConfig_Click();
@@ -33,7 +36,8 @@ signals:
     void quitRequested();
 
 protected:
-    void retrieveParameters() override;
+    Outcome retrieveInto(Form& form) override;
+    Outcome storeValues(Form& values) override;
     void loadFactoryDefaults() override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/outcome.h"
 #include "config/ui/profileactions.h"
 #include "config/ui/widgetform.h"
 
@@ -21,6 +22,7 @@ class QVBoxLayout;
 
 namespace tarvelin {
 
+class ChangeMarks;
 class Directory;
 class LabelMessageLine;
 class MemoryAccess;
@@ -34,11 +36,27 @@ public:
     Form& form() { return form_; }
     WidgetForm& widgets() { return form_; }
     MemoryAccess& access() { return *access_; }
+    ChangeMarks& marks() { return *marks_; }
 
-    // The store, after the overwrite confirmation's "Yes".
-    virtual void updateParameters() = 0;
+    // The store, after the overwrite confirmation's "Yes": a value that
+    // cannot be stored is refused (its box framed and focused); otherwise the
+    // values of this moment (the reboot tick included) are written, whatever
+    // is typed while the store runs.
+    Outcome updateParameters();
+    // Whether a store of either window is running now.
+    static bool storeRunning() { return storesRunning_ > 0; }
+
+    // What the confirmation shows beside its question: where the block goes
+    // and what changes.
+    QString confirmationDetails();
+
+signals:
+    // The marked changes, or what they are measured against, changed.
+    void changesChanged();
 
 public slots:
+    // Puts the values last read back into the boxes.
+    void revertButton_Click();
     void retrieveButton_Click();
     // Asks for the overwrite confirmation, which calls updateParameters().
     void updateButton_Click();
@@ -49,7 +67,10 @@ protected:
     // `block` says which window asks for the confirmation.
     ConfigWindow(Directory& directory, Block block, QWidget* parent);
 
-    virtual void retrieveParameters() = 0;
+    // The retrieve of the block into `form`.
+    virtual Outcome retrieveInto(Form& form) = 0;
+    // The store of the block on `values`.
+    virtual Outcome storeValues(Form& values) = 0;
     virtual void loadFactoryDefaults() = 0;
 
     // Once every control is built: the message line over "messageLabel",
@@ -90,9 +111,19 @@ protected:
 
 private:
     void followBusy(bool busy);
+    // A whole address offered to one of the boxes of `array`.
+    void spreadAddress(const QString& array, LimitedLineEdit* box, const QString& text);
+    void showReadState();
 
+    static int storesRunning_;
     Block block_;
+    const MemoryMap* map_ = nullptr;
     int dots_ = 0;
+    // The boxes do not hold the controller's values (a retrieve failed).
+    bool notRead_ = false;
+    QString readPort_;
+    std::int16_t readStation_ = -1;
+    ChangeMarks* marks_ = nullptr;
     std::unique_ptr<LabelMessageLine> line_;
     std::unique_ptr<MemoryAccess> access_;
 };

@@ -63,7 +63,8 @@ bool loadProfileIntoWindow(QWidget* window, Form& form, Block block, const Memor
     return true;
 }
 
-QBoxLayout* makeProfileRow(QWidget* window, WidgetForm& form, Block block, const MemoryMap& map) {
+QBoxLayout* makeProfileRow(QWidget* window, WidgetForm& form, Block block, const MemoryMap& map,
+                           std::function<void()> loaded) {
     auto* row = new QHBoxLayout;
     auto* load = new QPushButton(QStringLiteral("Load Profile..."), window);
     auto* save = new QPushButton(QStringLiteral("Save Profile..."), window);
@@ -78,8 +79,9 @@ QBoxLayout* makeProfileRow(QWidget* window, WidgetForm& form, Block block, const
     row->addWidget(save);
     row->addStretch(1);
     row->addWidget(verify);
-    QObject::connect(load, &QPushButton::clicked, window,
-                     [=, &form, &map] { loadProfileIntoWindow(window, form, block, map); });
+    QObject::connect(load, &QPushButton::clicked, window, [=, &form, &map] {
+        if (loadProfileIntoWindow(window, form, block, map) && loaded) loaded();
+    });
     QObject::connect(save, &QPushButton::clicked, window,
                      [=, &form, &map] { saveProfileFromWindow(window, form, block, map); });
     return row;

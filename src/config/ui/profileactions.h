@@ -1,6 +1,8 @@
 // "Save Profile..." and "Load Profile..." of the configuration windows.
 #pragma once
 
+#include <functional>
+
 #include "config/memorymap.h"
 
 class QBoxLayout;
@@ -26,7 +28,8 @@ bool loadProfileIntoWindow(QWidget* window, Form& form, Block block, const Memor
 // The row of a configuration window that carries "Load Profile...", "Save
 // Profile..." and the "Verify after save" check box (unticked), wired to the
 // two operations above. The controls join `form` as "LoadProfile",
-// "SaveProfile" and "VerifyAfterSave".
-QBoxLayout* makeProfileRow(QWidget* window, WidgetForm& form, Block block, const MemoryMap& map);
+// "SaveProfile" and "VerifyAfterSave". `loaded` runs after a profile changed the form.
+QBoxLayout* makeProfileRow(QWidget* window, WidgetForm& form, Block block, const MemoryMap& map,
+                           std::function<void()> loaded = {});
 
 }  // namespace tarvelin

@@ -3,9 +3,11 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QPushButton>
+#include <QValidator>
 #include <QtDebug>
 #include <algorithm>
 
@@ -33,12 +35,72 @@ void LimitedLineEdit::placeText(const QString& text) {
     // program; raising the maximum first keeps it whole. Raising it never
     // touches the text already there.
     if (text.size() > maxLength()) setMaxLength(static_cast<int>(text.size()));
+    placing_ = true;
     setText(text);
+    placing_ = false;
     fitMaximum();
 }
 
+namespace {
+
+// The typing limit of an address box, which has no maximum length of its own
+// so that a pasted address reaches it whole. Anything else is held to the
+// limit (or to a longer text the program placed) as the maximum would hold it.
+class AddressLimit final : public QValidator {
+public:
+    AddressLimit(const LimitedLineEdit& box, const QString& held)
+        : QValidator(nullptr), box_(box), held_(held) {}
+    // What goes beyond the limit is cut from the end of what was just put in
+    // before the cursor, as the maximum length cuts a paste.
+    State validate(QString& input, int& cursor) const override {
+        if (input.contains(QLatin1Char('.')) || box_.typingLimit() == 0 || box_.placing()) return Acceptable;
+        const qsizetype excess = input.size() - std::max<qsizetype>(box_.typingLimit(), held_.size());
+        if (excess <= 0) return Acceptable;
+        if (cursor < excess) return Invalid;
+        input.remove(cursor - excess, excess);
+        cursor -= static_cast<int>(excess);
+        return Acceptable;
+    }
+
+private:
+    const LimitedLineEdit& box_;
+    const QString& held_;
+};
+
+}  // namespace
+
+void LimitedLineEdit::acceptAddresses() {
+    addresses_ = true;
+    held_ = text();
+    auto* limit = new AddressLimit(*this, held_);
+    limit->setParent(this);
+    setValidator(limit);
+    fitMaximum();
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& now) {
+        if (!now.contains(QLatin1Char('.'))) held_ = now;
+    });
+    connect(this, &QLineEdit::textEdited, this, &LimitedLineEdit::followEdit);
+}
+
+void LimitedLineEdit::followEdit(const QString& text) {
+    if (text.contains(QLatin1Char('.'))) emit addressOffered(text);
+}
+
+void LimitedLineEdit::restoreBeforeOffer() {
+    if (text() != held_) placeText(held_);
+}
+
+void LimitedLineEdit::keyPressEvent(QKeyEvent* event) {
+    if (addresses_ && event->text() == QLatin1String(".")) {
+        emit nextOctet();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
 void LimitedLineEdit::fitMaximum() {
-    const int wanted = std::max(limit_ == 0 ? kUnlimited : limit_, static_cast<int>(text().size()));
+    const int typing = limit_ == 0 || addresses_ ? kUnlimited : limit_;
+    const int wanted = std::max(typing, static_cast<int>(text().size()));
     if (wanted == maxLength()) return;
     // Changing the maximum re-sets the (unchanged) text, which moves the
     // cursor to the end and drops the selection; put them back.

@@ -42,18 +42,36 @@ public:
     // textChanged (and with it the box's change rule) only when the text
     // really changes.
     void placeText(const QString& text);
+    // True while placeText sets the text.
+    bool placing() const { return placing_; }
+
+    // One box of a dotted address: a "." typed here asks for the next box
+    // (`nextOctet`), and a text with a "." that the user pastes or drops is
+    // offered whole (`addressOffered`) instead of being cut to the limit; the
+    // box then holds what it held before, unless the offer is taken.
+    void acceptAddresses();
+    // Puts back the text the box held before the offered address.
+    void restoreBeforeOffer();
 
 signals:
     // The box lost the keyboard focus (its lose-focus rule runs here).
     void lostFocus();
+    void nextOctet();
+    void addressOffered(const QString& text);
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void fitMaximum();
+    void followEdit(const QString& text);
 
     int limit_ = 0;
+    bool addresses_ = false;
+    bool placing_ = false;
+    // The last text without a ".", in an address box.
+    QString held_;
 };
 
 // Registry of a window's controls. Text boxes, labels, drop-down lists,

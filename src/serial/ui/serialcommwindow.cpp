@@ -481,6 +481,7 @@ void SerialCommWindow::refreshStates() {
     commandString_->setEnabled(!busy);
     enablePortSettings(!open && !scanning_);
     addFrame_->setEnabled(!busy);
+    saveLog_->setEnabled(!busy);  // its file dialog would hold the operation up
     stationNumber_->setEnabled(!busy && addFrame_->isChecked());
     findController_->setEnabled(scanning_ ? scan_ && !scan_->stopRequested() : !running_);
     findController_->setText(QString::fromLatin1(scanning_ ? kStopCaption : kFindControllerCaption));

@@ -1,0 +1,152 @@
+#include "snapshot.h"
+
+#include "codecs.h"
+#include "profile.h"
+
+namespace tarvelin {
+
+namespace {
+
+// The option pairs of the flag byte as the windows caption them.
+QString pairLabel(const QString& pair) {
+    if (pair == QLatin1String("EnablePW")) return QStringLiteral("Use Username/Password");
+    if (pair == QLatin1String("Tarvelintrusted")) return QStringLiteral("Tarvelin Use Trusted IP");
+    if (pair == QLatin1String("MBtrusted")) return QStringLiteral("Modbus/TCP Use Trusted IP");
+    return pair;
+}
+
+QString pairValue(const Form& form, const QString& pair) {
+    if (form.isChecked(member(pair, 0))) return QStringLiteral("Yes");
+    if (form.isChecked(member(pair, 1))) return QStringLiteral("No");
+    return QStringLiteral("(none)");
+}
+
+QString levelValue(const Form& form, const QString& control) {
+    const int index = form.selectedIndex(control);
+    return index < 0 ? QStringLiteral("(none)") : QString::number(index + 1);
+}
+
+QString shown(const QString& text) {
+    return text.trimmed().isEmpty() ? QStringLiteral("(empty)") : text.trimmed();
+}
+
+}  // namespace
+
+void copyBlock(const Form& from, Form& to, const MemoryMap& map) {
+    for (const ProfileKey& key : profileKeysOf(map)) {
+        switch (key.kind) {
+            case KeyKind::Text:
+                to.setText(key.name, from.text(key.name));
+                break;
+            case KeyKind::Level:
+                to.setSelectedIndex(key.name, from.selectedIndex(key.name));
+                break;
+            case KeyKind::Pair:
+                for (int index : {0, 1}) to.setChecked(member(key.name, index), false);
+                for (int index : {0, 1})
+                    if (from.isChecked(member(key.name, index))) to.setChecked(member(key.name, index), true);
+                break;
+        }
+    }
+}
+
+QStringList controlsOfKey(const QString& key, const MemoryMap& map) {
+    const auto found = findProfileKey(map, key);
+    if (found && found->kind == KeyKind::Pair) return {member(key, 0), member(key, 1)};
+    return {key};
+}
+
+QString valueWithStored(const Form& form, const Field& field) {
+    const QString text = form.text(field.control);
+    const auto bytes = encodeFrom(form, field);
+    if (!bytes) return shown(text);
+    const QString stored = describeBytes(field, *bytes);
+    if (stored == text.trimmed() || (field.encoding == Encoding::Text16 && stored == text))
+        return shown(text);
+    return shown(text) +
+           QStringLiteral(" (stored as %1)").arg(stored.isEmpty() ? QStringLiteral("(empty)") : stored);
+}
+
+std::vector<Change> changesBetween(const Form& before, const Form& after, const MemoryMap& map) {
+    std::vector<Change> out;
+    for (const ProfileKey& key : profileKeysOf(map)) {
+        switch (key.kind) {
+            case KeyKind::Text:
+                if (before.text(key.name).trimmed() != after.text(key.name).trimmed())
+                    out.push_back({key.name, spokenLabel(*key.field), shown(before.text(key.name)),
+                                   valueWithStored(after, *key.field)});
+                break;
+            case KeyKind::Level:
+                if (before.selectedIndex(key.name) != after.selectedIndex(key.name))
+                    out.push_back({key.name, key.field->label, levelValue(before, key.name),
+                                   levelValue(after, key.name)});
+                break;
+            case KeyKind::Pair:
+                if (pairValue(before, key.name) != pairValue(after, key.name))
+                    out.push_back({key.name, pairLabel(key.name), pairValue(before, key.name),
+                                   pairValue(after, key.name)});
+                break;
+        }
+    }
+    return out;
+}
+
+FrozenForm::FrozenForm(Form& live, const MemoryMap& map, const QStringList& checkBoxes) : live_(live) {
+    copyBlock(live, values_, map);
+    for (const ProfileKey& key : profileKeysOf(map))
+        for (const QString& control : controlsOfKey(key.name, map)) frozen_.insert(control);
+    for (const QString& box : checkBoxes) {
+        frozen_.insert(box);
+        values_.setChecked(box, live.isChecked(box));
+    }
+}
+
+QString FrozenForm::text(const QString& control) const {
+    return frozen_.contains(control) ? values_.text(control) : live_.text(control);
+}
+
+void FrozenForm::setText(const QString& control, const QString& text) {
+    if (frozen_.contains(control))
+        values_.setText(control, text);
+    else
+        live_.setText(control, text);
+}
+
+int FrozenForm::selectedIndex(const QString& control) const {
+    return frozen_.contains(control) ? values_.selectedIndex(control) : live_.selectedIndex(control);
+}
+
+void FrozenForm::setSelectedIndex(const QString& control, int index) {
+    if (frozen_.contains(control))
+        values_.setSelectedIndex(control, index);
+    else
+        live_.setSelectedIndex(control, index);
+}
+
+bool FrozenForm::isChecked(const QString& control) const {
+    return frozen_.contains(control) ? values_.isChecked(control) : live_.isChecked(control);
+}
+
+void FrozenForm::setChecked(const QString& control, bool checked) {
+    if (frozen_.contains(control))
+        values_.setChecked(control, checked);
+    else
+        live_.setChecked(control, checked);
+}
+
+void TeeForm::setText(const QString& control, const QString& text) {
+    copy_.setText(control, text);
+    live_.setText(control, text);
+}
+
+void TeeForm::setSelectedIndex(const QString& control, int index) {
+    copy_.setSelectedIndex(control, index);
+    live_.setSelectedIndex(control, index);
+}
+
+void TeeForm::setChecked(const QString& control, bool checked) {
+    copy_.setChecked(control, checked);
+    live_.setChecked(control, checked);
+}
+
+}  // namespace tarvelin
