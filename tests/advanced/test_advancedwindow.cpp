@@ -16,6 +16,7 @@ class TestAdvancedWindow : public QObject {
     Q_OBJECT
 private slots:
     void busy() { Rig().checkBusy(); }
+    void fit() { Rig().checkFit(); }
 
     void startUp() {
         Rig r;

@@ -167,6 +167,7 @@ private slots:
     }
 
     void busy() { Rig().checkBusy(); }
+    void fit() { Rig().checkFit(); }
 
     // Exit or the frame asks; Yes ends the program (and asks a running
     // retrieve or store to stop at its next exchange), No keeps everything.

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -12,7 +13,9 @@
 #include "config/busy.h"
 #include "config/directory.h"
 #include "config/memoryaccess.h"
+#include "config/memorymap.h"
 #include "config/ui/labelmessageline.h"
+#include "config/ui/screenfit.h"
 #include "serial/ui/notifier.h"
 
 namespace tarvelin {
@@ -26,6 +29,7 @@ ConfigWindow::~ConfigWindow() {
 }
 
 void ConfigWindow::attach() {
+    look::settleBody(this, body_);
     line_ = std::make_unique<LabelMessageLine>(*form_.get<QLabel>(QStringLiteral("messageLabel")));
     access_ = std::make_unique<MemoryAccess>(*line_);
     // One operation at a time: nothing may start an exchange while one runs.
@@ -98,7 +102,9 @@ QCheckBox* ConfigWindow::rebootBox() {
 }
 
 QVBoxLayout* ConfigWindow::startColumn(QFrame*& frame) {
-    column_ = new QVBoxLayout(this);
+    body_ = new QWidget(this);
+    look::scrollingBody(this, body_);
+    column_ = new QVBoxLayout(body_);
     look::tighten(column_);
     frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -137,6 +143,21 @@ void ConfigWindow::finishColumn(const MemoryMap& map) {
     look::styleMessageLabel(message);
     column_->addWidget(message);
     column_->addStretch(1);
+    nameBoxes(map);
+}
+
+void ConfigWindow::nameBoxes(const MemoryMap& map) {
+    for (const QString& name : form_.names()) {
+        QWidget* box = form_.widget(name);
+        const Field* field = findField(map, name);
+        if (field && (qobject_cast<QLineEdit*>(box) || qobject_cast<QComboBox*>(box)))
+            box->setAccessibleName(spokenLabel(*field));
+    }
+}
+
+void ConfigWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    look::fitScreen(this);
 }
 
 void ConfigWindow::setFocusOrder(QStringList order) {

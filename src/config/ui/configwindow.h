@@ -82,14 +82,19 @@ protected:
     void finishColumn(const MemoryMap& map);
     // Tab walks `order`, then the profile row.
     void setFocusOrder(QStringList order);
+    // Cut to the screen it is shown on (its contents scroll).
+    void showEvent(QShowEvent* event) override;
 
     Directory& directory_;
     WidgetForm form_;
-    // The window's column (startColumn() makes it).
+    // The window's column (startColumn() makes it), in the scrolled body.
     QVBoxLayout* column_ = nullptr;
+    QWidget* body_ = nullptr;
 
 private:
     void followBusy(bool busy);
+    // Each box of the map is spoken by its field's name ("IP Address, octet 1").
+    void nameBoxes(const MemoryMap& map);
 
     Block block_;
     int dots_ = 0;
