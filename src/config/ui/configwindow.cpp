@@ -29,7 +29,6 @@ ConfigWindow::~ConfigWindow() {
 }
 
 void ConfigWindow::attach() {
-    look::settleBody(this, body_);
     line_ = std::make_unique<LabelMessageLine>(*form_.get<QLabel>(QStringLiteral("messageLabel")));
     access_ = std::make_unique<MemoryAccess>(*line_);
     // One operation at a time: nothing may start an exchange while one runs.
@@ -157,6 +156,7 @@ void ConfigWindow::nameBoxes(const MemoryMap& map) {
 
 void ConfigWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    look::settleBody(this, body_);
     look::fitScreen(this);
 }
 

@@ -82,7 +82,8 @@ protected:
     void finishColumn(const MemoryMap& map);
     // Tab walks `order`, then the profile row.
     void setFocusOrder(QStringList order);
-    // Cut to the screen it is shown on (its contents scroll).
+    // At least as large as its contents at the first show, then cut to the
+    // screen it is shown on (its contents scroll).
     void showEvent(QShowEvent* event) override;
 
     Directory& directory_;

@@ -1,5 +1,6 @@
 #include "screenfit.h"
 
+#include <QEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -27,11 +28,47 @@ QScrollArea* scrollingBody(QWidget* window, QWidget* body) {
     return area;
 }
 
+namespace {
+
+constexpr const char* kSettled = "tarvelinSettled";
+
+// Keeps the body's largest size at the window's first size, or at the
+// body's minimum when that grows (a longer text arrived), and lets the window
+// grow with it as a window whose layout is its own does.
+class BodyKeeper final : public QObject {
+public:
+    BodyKeeper(QWidget* window, QWidget* body) : QObject(body), window_(window), body_(body) {
+        body->installEventFilter(this);
+        built_ = window->size().expandedTo(body->minimumSizeHint());
+        follow();
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::LayoutRequest) follow();
+        return false;
+    }
+
+private:
+    void follow() {
+        const QSize minimum = body_->minimumSizeHint();
+        body_->setMaximumSize(built_.expandedTo(minimum));
+        if (minimum == minimum_) return;
+        minimum_ = minimum;
+        window_->resize(window_->size().expandedTo(minimum));
+        if (window_->isVisible()) fitScreen(window_);
+    }
+
+    QWidget* window_;
+    QWidget* body_;
+    QSize built_;
+    QSize minimum_;
+};
+
+}  // namespace
+
 void settleBody(QWidget* window, QWidget* body) {
-    // As a window whose layout is its own: never smaller than its contents' minimum.
-    const QSize natural = body->minimumSizeHint();
-    body->setMaximumSize(window->size().expandedTo(natural));
-    window->resize(window->size().expandedTo(natural));
+    if (body->property(kSettled).toBool()) return;
+    body->setProperty(kSettled, true);
+    new BodyKeeper(window, body);
 }
 
 QSize fittedSize(QSize wanted, QSize frame, const QRect& available) {

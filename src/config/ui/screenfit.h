@@ -17,9 +17,9 @@ namespace tarvelin::look {
 
 // Makes `body` the scrolled contents of `window`, centred, at the top.
 QScrollArea* scrollingBody(QWidget* window, QWidget* body);
-// Once the body is built and the window has its first size: the body grows
-// no larger than that size (or its own minimum, when larger), and the window
-// is at least as large as the body's minimum.
+// At the window's first show (its controls polished, so their sizes known):
+// the body grows no larger than the window's size then (or its own minimum,
+// when larger), and the window is at least as large as the body's minimum.
 void settleBody(QWidget* window, QWidget* body);
 // `wanted` (the window's size), with `frame` around it (the window system's
 // frame), cut to what `available` holds.
