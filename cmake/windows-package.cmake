@@ -9,24 +9,18 @@
 # The icon: drawn from the SVG at the sizes Windows asks for, gathered into
 # one .ico, put into tarvelin-config.exe (Qt shows an executable's first icon
 # on its windows) and used for the installer.
-find_program(TARVELIN_RSVG_CONVERT rsvg-convert)
+include(${CMAKE_CURRENT_LIST_DIR}/icon.cmake)
 find_program(TARVELIN_ICOTOOL icotool)
 set(TARVELIN_ICO "")
 if(TARVELIN_RSVG_CONVERT AND TARVELIN_ICOTOOL)
   set(iconDir ${PROJECT_BINARY_DIR}/icon)
   set(TARVELIN_ICO ${iconDir}/tarvelin-config.ico)
-  set(svg ${PROJECT_SOURCE_DIR}/data/tarvelin-config.svg)
-  set(draw)
-  foreach(size 16 32 48 256)
-    list(APPEND draw COMMAND ${TARVELIN_RSVG_CONVERT} -w ${size} -h ${size} -o ${iconDir}/${size}.png ${svg})
-  endforeach()
+  tarvelin_draw_icons(${iconDir} "16;32;48;256" pngs)
   # 256 pixels go in as PNG, the smaller sizes as bitmaps.
   add_custom_command(OUTPUT ${TARVELIN_ICO}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${iconDir}
-    ${draw}
     COMMAND ${TARVELIN_ICOTOOL} -c -o ${TARVELIN_ICO} ${iconDir}/16.png ${iconDir}/32.png ${iconDir}/48.png
             -r ${iconDir}/256.png
-    DEPENDS ${svg} VERBATIM)
+    DEPENDS ${pngs} VERBATIM)
   add_custom_target(tarvelin_icon ALL DEPENDS ${TARVELIN_ICO})
   file(CONFIGURE OUTPUT ${iconDir}/tarvelin-config.rc
        CONTENT "IDI_ICON1 ICON \"${TARVELIN_ICO}\"\n")

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QTextStream>
 #include <cstring>
 #include <memory>
@@ -46,6 +47,21 @@ void nameTheProgram() {
     QCoreApplication::setApplicationVersion(QStringLiteral(TARVELIN_VERSION));
 }
 
+// The windows' own icon: from the program's resources, or from the desktop's
+// theme (the installed package) when it was built without them. Under
+// Wayland the desktop finds it through the menu entry's name.
+void showTheIcon() {
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarvelin-config"));
+    QIcon icon;
+#ifdef TARVELIN_WITH_ICON
+    for (int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/icon/%1.png").arg(size), QSize(size, size));
+#else
+    icon = QIcon::fromTheme(QStringLiteral("tarvelin-config"));
+#endif
+    QApplication::setWindowIcon(icon);
+}
+
 // --help and --version answer without a display.
 bool onlyAsksForHelp(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
@@ -70,6 +86,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     nameTheProgram();
+    showTheIcon();
     // Window titles are exactly the captions of the windows.
     QGuiApplication::setApplicationDisplayName(QString());
     // Only the main window's quit, or the about box closed before OK, ends

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPixmap>
 #include <QTextStream>
 #include <QWidget>
@@ -36,6 +37,40 @@ bool save(QWidget* window, const QDir& dir, const QString& name) {
     const bool ok = window->grab().save(path, "PNG");
     QTextStream(stderr) << (ok ? "saved " : "could not save ") << path << Qt::endl;
     return ok;
+}
+
+// A dark palette as a dark desktop theme gives one (Fusion's colours).
+QPalette darkPalette() {
+    QPalette dark;
+    const QColor window(53, 53, 53);
+    const QColor text(235, 235, 235);
+    for (auto [role, colour] : {std::pair{QPalette::Window, window},
+                                {QPalette::Button, window},
+                                {QPalette::Base, QColor(35, 35, 35)},
+                                {QPalette::AlternateBase, window},
+                                {QPalette::WindowText, text},
+                                {QPalette::Text, text},
+                                {QPalette::ButtonText, text},
+                                {QPalette::ToolTipBase, window},
+                                {QPalette::ToolTipText, text},
+                                {QPalette::Highlight, QColor(42, 130, 218)},
+                                {QPalette::HighlightedText, text}})
+        dark.setColor(role, colour);
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(127, 127, 127));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(127, 127, 127));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(127, 127, 127));
+    return dark;
+}
+
+// The three windows again, on a dark palette.
+int darkScreenshots(const QList<QPair<QWidget*, QString>>& windows, const QDir& dir) {
+    QApplication::setPalette(darkPalette());
+    int failed = 0;
+    for (const auto& [window, name] : windows) {
+        failed += !save(window, dir, name + QStringLiteral("-dark"));
+        window->hide();
+    }
+    return failed;
 }
 
 }  // namespace
@@ -93,6 +128,11 @@ int takeScreenshots(WindowRegistry& registry, const QString& directory, bool con
 
     registry.askOverwrite(0);
     failed += !save(registry.confirm(), dir, QStringLiteral("confirmation"));
+    registry.confirm()->hide();
+    failed += darkScreenshots({{basic, QStringLiteral("basic")},
+                               {advanced, QStringLiteral("advanced")},
+                               {terminal, QStringLiteral("terminal")}},
+                              dir);
 
     registry.endProgram();
     return failed;

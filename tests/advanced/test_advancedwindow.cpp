@@ -18,6 +18,7 @@ class TestAdvancedWindow : public QObject {
     Q_OBJECT
 private slots:
     void busy() { Rig().checkBusy(); }
+    void fit() { Rig().checkFit(); }
 
     // A store writes the values of the moment "Yes" was pressed: 5 goes out,
     // though "8" typed meanwhile makes the box 9, marked for the next store.

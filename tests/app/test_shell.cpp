@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -19,6 +20,8 @@
 #include "config/busy.h"
 #include "config/profile.h"
 #include "config/ui/changemarks.h"
+#include "config/ui/labelmessageline.h"
+#include "config/ui/readablecolour.h"
 #include "serial/ui/serialcommwindow.h"
 #include "support/scriptedline.h"
 #include "support/testnotifier.h"
@@ -281,10 +284,54 @@ private slots:
                 QWidget* widget = form.widget(control);
                 QVERIFY2(widget, qPrintable(control));
                 QCOMPARE(window->findChildren<QWidget*>(control), QList<QWidget*>{widget});
+                // Spoken by its field's name; tools find it by its control name.
+                if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QComboBox*>(widget))
+                    QCOMPARE(widget->accessibleName(), spokenLabel(*findField(map, control)));
+                QCOMPARE(widget->accessibleDescription(), control);
                 QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(widget);
                 QVERIFY2(spoken && (!spoken->text(QAccessible::Name).isEmpty() ||
                                     qobject_cast<QLabel*>(widget) || control == "PLCconfig"),
                          qPrintable(control));
+            }
+        }
+    }
+
+    // The coloured texts and buttons: exact on a light palette; on a dark
+    // one, and after each switch, each reads at 4.5:1 or more.
+    void palettes() {
+        Shell s;
+        ConfigWindow* windows[] = {s.registry.basic(), s.registry.advanced()};
+        LabelMessageLine line(*windows[0]->findChild<QLabel*>("messageLabel"));
+        const QPalette light = QApplication::palette();
+        QPalette dark = light;
+        for (auto [role, grey] : {std::pair{QPalette::Window, 53},
+                                  {QPalette::Base, 42},
+                                  {QPalette::Button, 53},
+                                  {QPalette::WindowText, 255},
+                                  {QPalette::Text, 255},
+                                  {QPalette::ButtonText, 255}})
+            dark.setColor(role, QColor(grey, grey, grey));
+        const QRegularExpression faces("background-color: (#\\w+); color: (#\\w+);");
+        for (const bool isDark : {false, true, false}) {
+            // As a change of the desktop's palette reaches them (the test runs
+            // no event loop, without which Qt passes the application's on to nobody).
+            for (ConfigWindow* window : windows) window->setPalette(isDark ? dark : light);
+            for (Rgb colour : {kBlue, kRed}) {
+                line.setColor(colour);
+                QCOMPARE(line.color(), colour);
+                for (const char* name : {"messageLabel", "version", "Revision"})
+                    for (ConfigWindow* window : windows)
+                        if (QWidget* label = window->findChild<QLabel*>(name)) {
+                            const QColor shown = label->palette().color(QPalette::WindowText);
+                            QVERIFY2(isDark ? look::contrastRatio(
+                                                  shown, label->palette().color(QPalette::Window)) >= 4.5
+                                            : shown == look::intendedTextColor(label),
+                                     name);
+                        }
+            }
+            for (const char* name : {"updateButton", "AdvConfig"}) {
+                const auto face = faces.match(windows[0]->findChild<QWidget*>(name)->styleSheet());
+                QVERIFY(look::contrastRatio(QColor(face.captured(1)), QColor(face.captured(2))) >= 4.5);
             }
         }
     }

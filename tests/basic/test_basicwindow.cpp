@@ -200,6 +200,7 @@ private slots:
     }
 
     void busy() { Rig().checkBusy(); }
+    void fit() { Rig().checkFit(); }
 
     // After the window kept the factory set-up as read, one change; the marked
     // controls and the confirmation's list.

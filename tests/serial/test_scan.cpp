@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "app/windowregistry.h"
+#include "basic/ui/basicwindow.h"
 #include "cli/cli.h"
 #include "config/busy.h"
 #include "serial/scanner.h"
@@ -358,8 +359,17 @@ private slots:
         QVERIFY(!window->scanning());
         window->closePort_Click();
 
-        // Runs as the one operation, tries every port, and chooses the controller.
-        find->click();
+        // A retrieve that cannot open the port offers Find Controller: declined,
+        // nothing is tried; taken, it runs once the retrieve has ended.
+        window->presetPort(Lineup::path(lineup.held), "");
+        for (bool take : {false, true}) {
+            notes->answerOffer(take);
+            registry.basic()->retrieveButton_Click();
+            QCOMPARE(notes->offers().size(), take ? 2u : 1u);
+            QVERIFY(notes->lastText().startsWith("COM Port already openned by other applications"));
+            QCOMPARE(window->scanning(), take);
+        }
+        // It runs as the one operation, tries every port, and chooses the controller.
         QCOMPARE(find->text(), QStringLiteral("Stop"));
         QVERIFY(registry.context().busy().active());
         QTRY_VERIFY_WITH_TIMEOUT(!window->scanning(), 10000);
@@ -373,8 +383,12 @@ private slots:
                                    " at 19200 chosen\n"));
         QCOMPARE(window->findChild<QComboBox*>("portChoice")->currentText(), controller);
         QCOMPARE(window->findChild<QComboBox*>("baudChoice")->currentText(), QStringLiteral("19200"));
+        registry.basic()->retrieveButton_Click();  // the next click works
+        QCOMPARE(registry.basic()->widgets().text("messageLabel"),
+                 QStringLiteral("Successfully Retrieved Setup Data"));
 
         // Esc stops it.
+        window->closePort_Click();
         find->click();
         QTest::keyClick(window, Qt::Key_Escape);
         QTRY_VERIFY_WITH_TIMEOUT(!window->scanning(), 2000);

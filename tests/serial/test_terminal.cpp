@@ -129,6 +129,7 @@ private slots:
         QCOMPARE(r.replies(), busy ? "" : status + "\n");
         QVERIFY(r.showsPort(!busy));
         QCOMPARE(r.notes->boxes().size(), busy ? 1u : 0u);
+        QVERIFY(r.notes->offers().empty());  // Open Port offers no Find Controller
         // Once open, opening again is quiet; Close Port adds nothing either.
         QVERIFY(r.window.openCommPort() && r.window.openCommPort());
         QCOMPARE(r.line.openCalls(), busy ? 2 : 1);

@@ -28,6 +28,15 @@ public:
     void message(QWidget*, const QString& title, const QString& text, Icon icon) override {
         boxes_.push_back({title, text, icon});
     }
+    // Recorded as a box; the offer is taken when answerOffer(true) came first.
+    bool messageWithOffer(QWidget* parent, const QString& title, const QString& text, Icon icon,
+                          const QString& offer) override {
+        message(parent, title, text, icon);
+        offers_.push_back(offer);
+        const bool taken = takeOffer_;
+        takeOffer_ = false;
+        return taken;
+    }
     bool askYesNo(QWidget*, const QString& title, const QString& text) override {
         const bool yes = !answers_.empty() && answers_.front();
         if (!answers_.empty()) answers_.pop_front();
@@ -59,6 +68,9 @@ public:
     // Answers for the coming questions, in order.
     void answer(bool yes) { answers_.push_back(yes); }
     void answerYes() { answer(true); }
+    void answerOffer(bool take) { takeOffer_ = take; }
+    // The offers the boxes made ("Find Controller"), in order.
+    const std::vector<QString>& offers() const { return offers_; }
 
 private:
     int beeps_ = 0;
@@ -67,6 +79,8 @@ private:
     std::deque<bool> answers_;
     std::deque<QString> files_;
     QString lastSuffix_;
+    std::vector<QString> offers_;
+    bool takeOffer_ = false;
 };
 
 // Installs a notifier for its lifetime and puts the previous one back after.

@@ -4,12 +4,15 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <string>
 
 #include "commissioning/headlessdirectory.h"
 #include "config/busy.h"
+#include "config/ui/screenfit.h"
 #include "config/ui/widgetform.h"
 #include "serial/terminal.h"
 #include "support/testnotifier.h"
@@ -74,6 +77,31 @@ struct WindowRig {
                 }
         }
         for (const QString& name : held) QVERIFY2(w().widget(name)->isEnabled(), qPrintable(name));
+    }
+    // Larger, every control keeps its place beside the others (the margins
+    // grow); smaller than its contents (a small screen), the window scrolls.
+    void checkFit() {
+        window.show();
+        const QWidget* panel = window.template findChild<QWidget*>(QStringLiteral("Frame1"));
+        const auto places = [&] {
+            QStringList out;
+            for (const QString& name : w().names()) {
+                const QPoint at =
+                    w().widget(name)->mapTo(&window, QPoint()) - panel->mapTo(&window, QPoint());
+                out << QStringLiteral("%1@%2,%3").arg(name).arg(at.x()).arg(at.y());
+            }
+            return out;
+        };
+        auto* area = window.template findChild<QScrollArea*>();
+        const QStringList before = places();
+        QCOMPARE(area->verticalScrollBar()->maximum() + area->horizontalScrollBar()->maximum(), 0);
+        window.resize(window.size() * 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(places(), before);
+        window.resize(240, 200);
+        QCoreApplication::processEvents();
+        QVERIFY(area->verticalScrollBar()->maximum() > 0 && area->horizontalScrollBar()->maximum() > 0);
+        QCOMPARE(look::fittedSize({402, 461}, {4, 30}, QRect(0, 0, 1280, 400)), QSize(402, 370));
     }
 };
 

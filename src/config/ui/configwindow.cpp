@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -13,10 +14,12 @@
 #include "config/busy.h"
 #include "config/directory.h"
 #include "config/memoryaccess.h"
+#include "config/memorymap.h"
 #include "config/operations.h"
 #include "config/profile.h"
 #include "config/ui/changemarks.h"
 #include "config/ui/labelmessageline.h"
+#include "config/ui/screenfit.h"
 #include "serial/terminal.h"
 #include "serial/ui/notifier.h"
 
@@ -197,7 +200,9 @@ QCheckBox* ConfigWindow::rebootBox() {
 }
 
 QVBoxLayout* ConfigWindow::startColumn(QFrame*& frame) {
-    column_ = new QVBoxLayout(this);
+    body_ = new QWidget(this);
+    look::scrollingBody(this, body_);
+    column_ = new QVBoxLayout(body_);
     look::tighten(column_);
     frame = new QFrame(this);
     frame->setObjectName(QStringLiteral("Frame1"));
@@ -279,6 +284,22 @@ void ConfigWindow::finishColumn(const MemoryMap& map) {
     note->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     column_->addWidget(note);
     column_->addStretch(1);
+    nameBoxes(map);
+}
+
+void ConfigWindow::nameBoxes(const MemoryMap& map) {
+    for (const QString& name : form_.names()) {
+        QWidget* box = form_.widget(name);
+        const Field* field = findField(map, name);
+        if (field && (qobject_cast<QLineEdit*>(box) || qobject_cast<QComboBox*>(box)))
+            box->setAccessibleName(spokenLabel(*field));
+    }
+}
+
+void ConfigWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    look::settleBody(this, body_);
+    look::fitScreen(this);
 }
 
 void ConfigWindow::setFocusOrder(QStringList order) {

@@ -103,17 +103,23 @@ protected:
     void finishColumn(const MemoryMap& map);
     // Tab walks `order`, then the profile row.
     void setFocusOrder(QStringList order);
+    // At least as large as its contents at the first show, then cut to the
+    // screen it is shown on (its contents scroll).
+    void showEvent(QShowEvent* event) override;
 
     Directory& directory_;
     WidgetForm form_;
-    // The window's column (startColumn() makes it).
+    // The window's column (startColumn() makes it), in the scrolled body.
     QVBoxLayout* column_ = nullptr;
+    QWidget* body_ = nullptr;
 
 private:
     void followBusy(bool busy);
     // A whole address offered to one of the boxes of `array`.
     void spreadAddress(const QString& array, LimitedLineEdit* box, const QString& text);
     void showReadState();
+    // Each box of the map is spoken by its field's name ("IP Address, octet 1").
+    void nameBoxes(const MemoryMap& map);
 
     static int storesRunning_;
     Block block_;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPalette>
 
+#include "config/ui/readablecolour.h"
 #include "serial/ui/notifier.h"
 
 namespace tarvelin {
@@ -19,14 +20,14 @@ void LabelMessageLine::setCaption(const QString& caption) {
 }
 
 Rgb LabelMessageLine::color() const {
-    const QColor c = label_.palette().color(QPalette::WindowText);
+    // The colour the line was given, not the variant a dark palette shows.
+    QColor c = look::intendedTextColor(&label_);
+    if (!c.isValid()) c = label_.palette().color(QPalette::WindowText);
     return {c.red(), c.green(), c.blue()};
 }
 
 void LabelMessageLine::setColor(const Rgb& color) {
-    QPalette palette = label_.palette();
-    palette.setColor(QPalette::WindowText, QColor(color.red, color.green, color.blue));
-    label_.setPalette(palette);
+    look::setTextColor(&label_, QColor(color.red, color.green, color.blue));
 }
 
 MessageLine::Alignment LabelMessageLine::alignment() const {

@@ -241,21 +241,6 @@ QFont boldFont(QFont font, qreal pointSize) {
     return font;
 }
 
-void setTextColor(QWidget* widget, const QColor& color) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    widget->setPalette(palette);
-}
-
-void colourButton(QPushButton* button, const QColor& face) {
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: #000000;"
-                                         " border: 1px solid #808080; border-radius: 3px; padding: 4px 8px; }"
-                                         "QPushButton:focus { border: 2px solid #202020; }"
-                                         "QPushButton:pressed { background-color: %2; }"
-                                         "QPushButton:disabled { color: #707070; }")
-                              .arg(face.name(), face.darker(115).name()));
-}
-
 void styleMessageLabel(QLabel* label) {
     label->setTextFormat(Qt::PlainText);
     label->setFont(boldFont(label->font(), 8.25));

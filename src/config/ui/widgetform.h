@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include "config/form.h"
+#include "config/ui/readablecolour.h"
 
 class QLabel;
 class QLayout;
@@ -122,10 +123,6 @@ QString addressNumberWord(int index);
 // The large "." between two octet boxes, as tall as the boxes.
 QLabel* dotLabel(QWidget* parent, int height);
 QFont boldFont(QFont font, qreal pointSize = 0);
-void setTextColor(QWidget* widget, const QColor& color);
-// A push button with a coloured face. Its text is kept dark so that the
-// caption stays readable in a dark theme too.
-void colourButton(QPushButton* button, const QColor& face);
 // The bold, centred, red message line of a configuration window.
 void styleMessageLabel(QLabel* label);
 // Makes a text box just wide enough for `characters` digits.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tarvelin {
 
@@ -15,7 +16,9 @@ Notifier& Notifier::current() {
     return installed ? *installed : desktop;
 }
 
-void Notifier::install(Notifier* notifier) { installed = notifier; }
+void Notifier::install(Notifier* notifier) {
+    installed = notifier;
+}
 
 namespace {
 // Qt's own dialog rather than the desktop's: it adds the default suffix
@@ -41,15 +44,37 @@ QString Notifier::chooseFileToOpen(QWidget* parent, const QString& title, const 
     return chooseFile(parent, title, filter, QFileDialog::AcceptOpen, QString());
 }
 
-void DesktopNotifier::beep() { QApplication::beep(); }
+void DesktopNotifier::beep() {
+    QApplication::beep();
+}
+
+namespace {
+QMessageBox::Icon boxIcon(Notifier::Icon icon) {
+    switch (icon) {
+        case Notifier::Icon::Warning:
+            return QMessageBox::Warning;
+        case Notifier::Icon::Critical:
+            return QMessageBox::Critical;
+        case Notifier::Icon::Question:
+            return QMessageBox::Question;
+        default:
+            return QMessageBox::Information;
+    }
+}
+}  // namespace
 
 void DesktopNotifier::message(QWidget* parent, const QString& title, const QString& text, Icon icon) {
-    QMessageBox::Icon qicon = QMessageBox::Information;
-    if (icon == Icon::Warning) qicon = QMessageBox::Warning;
-    if (icon == Icon::Critical) qicon = QMessageBox::Critical;
-    if (icon == Icon::Question) qicon = QMessageBox::Question;
-    QMessageBox box(qicon, title, text, QMessageBox::Ok, parent);
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool DesktopNotifier::messageWithOffer(QWidget* parent, const QString& title, const QString& text, Icon icon,
+                                       const QString& offer) {
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent);
+    QPushButton* chosen = box.addButton(offer, QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == chosen;
 }
 
 bool DesktopNotifier::askYesNo(QWidget* parent, const QString& title, const QString& text) {

@@ -16,6 +16,10 @@ public:
     virtual void beep() = 0;
     // A box with a single OK button.
     virtual void message(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+    // A box with an OK button and beside it one that offers a way out
+    // (`offer`, "Find Controller"); true when the offer was chosen.
+    virtual bool messageWithOffer(QWidget* parent, const QString& title, const QString& text, Icon icon,
+                                  const QString& offer) = 0;
     // A box with a question icon and the buttons Yes and No; true for Yes.
     virtual bool askYesNo(QWidget* parent, const QString& title, const QString& text) = 0;
     // Asks for a file to write or to read ("Profiles (*.json)" style filter);
@@ -38,6 +42,8 @@ class DesktopNotifier final : public Notifier {
 public:
     void beep() override;
     void message(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
+    bool messageWithOffer(QWidget* parent, const QString& title, const QString& text, Icon icon,
+                          const QString& offer) override;
     bool askYesNo(QWidget* parent, const QString& title, const QString& text) override;
 };
 

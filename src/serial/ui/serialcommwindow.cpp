@@ -290,7 +290,7 @@ PortChoice SerialCommWindow::currentChoice() const {
     return choice;
 }
 
-void SerialCommWindow::performOpen() {
+void SerialCommWindow::performOpen(bool offerScan) {
     const PortConnection::OpenAttempt attempt = connection_.open(currentChoice());
     switch (attempt.kind) {
         case PortConnection::OpenAttempt::AlreadyOpen:
@@ -298,9 +298,15 @@ void SerialCommWindow::performOpen() {
         case PortConnection::OpenAttempt::Refused: {
             // A hidden terminal (a configuration window asked) lends the box no parent.
             QWidget* parent = isVisible() ? this : QApplication::activeWindow();
-            Notifier::current().message(parent, QString::fromLatin1(kProgramTitle),
-                                        fromBytes(attempt.message), Notifier::Icon::Critical);
+            const QString title = QString::fromLatin1(kProgramTitle);
+            const QString text = fromBytes(attempt.message);
+            if (!offerScan)
+                Notifier::current().message(parent, title, text, Notifier::Icon::Critical);
+            else if (Notifier::current().messageWithOffer(parent, title, text, Notifier::Icon::Critical,
+                                                          QString::fromLatin1(kFindControllerCaption)))
+                scanWhenFree_ = true;
             refreshStates();
+            if (!running_) startOfferedScan();
             return;
         }
         case PortConnection::OpenAttempt::Opened:
@@ -318,7 +324,7 @@ void SerialCommWindow::openPort_Click() {
 bool SerialCommWindow::openCommPort() {
     // Called by a retrieve or store, which marks itself running first: the
     // Open Port button is disabled then, so the port itself answers.
-    performOpen();
+    performOpen(true);
     return connection_.isOpen();
 }
 
@@ -495,6 +501,17 @@ void SerialCommWindow::setOperationRunning(bool running) {
     if (running_ == running) return;
     running_ = running;
     refreshStates();
+    if (!running_) startOfferedScan();
+}
+
+void SerialCommWindow::startOfferedScan() {
+    // Once the retrieve or store that could not open the port has ended: the
+    // scan is shown, and selects what it finds for the next click.
+    if (!scanWhenFree_) return;
+    scanWhenFree_ = false;
+    show();
+    raise();
+    startScan();
 }
 
 bool SerialCommWindow::eventFilter(QObject* watched, QEvent* event) {

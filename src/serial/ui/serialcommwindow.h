@@ -119,8 +119,10 @@ private:
     void enablePortSettings(bool enable);
     // What the lists hold now.
     PortChoice currentChoice() const;
-    // Performs Open; a refusal's message box is shown here.
-    void performOpen();
+    // Performs Open; a refusal's message box is shown here. For a retrieve
+    // or store (`offerScan`) the box offers "Find Controller" too, which
+    // runs once the operation has ended.
+    void performOpen(bool offerScan = false);
     // The port went away (under an exchange, or while idle): back to the
     // closed state, with one line saying so.
     void dropLostPort();
@@ -132,6 +134,7 @@ private:
     // Enabled states from the open state of the port and the running flag.
     void refreshStates();
     void startScan();
+    void startOfferedScan();
     // Tries reach the window on its own thread, in order; `generation`
     // tells a late one of an earlier scan.
     void scanReport(unsigned generation, const TryResult& result);
@@ -157,7 +160,8 @@ private:
     bool scanning_ = false;
     unsigned scanGeneration_ = 0;
     int scanFinds_ = 0;
-    QString scanChosen_;  // "COM5 at 9600": the first find, chosen in the lists
+    QString scanChosen_;         // "COM5 at 9600": the first find, chosen in the lists
+    bool scanWhenFree_ = false;  // "Find Controller" was chosen during an operation
 
     QLineEdit* commandString_ = nullptr;
     QLabel* label1_ = nullptr;
