@@ -131,7 +131,7 @@ int controlsCommand(bool json, std::FILE* out) {
                         .arg(row.name, -15)
                         .arg(row.block, -8)
                         .arg(row.label)
-                        .arg(QString(), 24)
+                        .arg(QString(), 15)
                         .arg(row.holds);
     }
     print(out, text);

@@ -136,12 +136,12 @@ private slots:
         row("plan names the nearest", {"provision", "--plan", "@", "--yes"}, 2, {"(nearest: hostName)"},
             "MAC,hostname\n02:4B:58:00:12:34,x\n");
         row("controls", {"controls"}, 0,
-            {"IP              basic    IP Address\n                         dotted address, 0 to 255 each; "
+            {"IP              basic    IP Address\n                dotted address, 0 to 255 each; "
              "default "
              "192.168.1.5\n",
              "0 to 255; default 3; a window rule keeps 2 to 5\n",
              "ADzcal(0..7)    advanced ADC zero offset Ch1..8\n",
-             "EnablePW        basic    Use Username/Password?\n                         Yes or No; default "
+             "EnablePW        basic    Use Username/Password?\n                Yes or No; default "
              "No\n"});
         row("controls as JSON", {"controls", "--json"}, 0,
             {"\"label\": \"IP Address, octet 1\"", "\"maxLength\": 16", "\"default\": \"Tarvelin\""});
