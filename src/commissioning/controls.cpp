@@ -44,21 +44,21 @@ bool keeps(const WindowBlock& block, const ProfileKey& key, std::int64_t value) 
 }
 
 // The values from low to high a window rule keeps, when it changes some of
-// them. Wide ranges are tried at their ends and at 0 only.
+// them. The rules the windows have limit a range, so a range whose ends and
+// 0 are kept is taken as kept whole; otherwise each value is tried (at most
+// a thousand).
 std::optional<std::pair<std::int64_t, std::int64_t>> ruleKeeps(const WindowBlock& block,
                                                                const ProfileKey& key) {
     const Field& field = *key.field;
     if (key.kind != KeyKind::Text || field.encoding == Encoding::Text16) return std::nullopt;
-    std::vector<std::int64_t> tried{field.low, 0, field.high};
-    if (field.high - field.low <= 1000) {
-        tried.clear();
-        for (std::int64_t v = field.low; v <= field.high; ++v) tried.push_back(v);
-    }
-    std::vector<std::int64_t> kept;
-    std::copy_if(tried.begin(), tried.end(), std::back_inserter(kept),
-                 [&](std::int64_t v) { return keeps(block, key, v); });
-    if (kept.size() == tried.size() || kept.empty()) return std::nullopt;
-    return std::pair{kept.front(), kept.back()};
+    const auto kept = [&](std::int64_t v) { return keeps(block, key, v); };
+    if (kept(field.low) && kept(field.high) && (field.low > 0 || field.high < 0 || kept(0)))
+        return std::nullopt;
+    if (field.high - field.low > 1000) return std::nullopt;
+    std::optional<std::pair<std::int64_t, std::int64_t>> range;
+    for (std::int64_t v = field.low; v <= field.high; ++v)
+        if (kept(v)) range = std::pair{range ? range->first : v, v};
+    return range;
 }
 
 QString valuesOf(const ProfileKey& key) {
@@ -127,11 +127,12 @@ QString dottedAddressOf(const ControlInfo& control) {
 
 QStringList settableNames() {
     QStringList names;
-    for (const ControlInfo& control : settableControls()) {
-        const QString address = dottedAddressOf(control);
-        if (!address.isEmpty() && !names.contains(address)) names << address;
-        names << control.key.name;
-    }
+    for (const WindowBlock& block : kBlocks)
+        for (const ProfileKey& key : profileKeysOf(block.map())) {
+            const QString address = key.name.left(key.name.indexOf(QLatin1Char('(')));
+            if (key.field->encoding == Encoding::Octet && !names.contains(address)) names << address;
+            names << key.name;
+        }
     return names;
 }
 
