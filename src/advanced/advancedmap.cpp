@@ -12,7 +12,8 @@ const MemoryMap& advancedMap() {
         // The flag byte: the whole of it in the hidden PLCconfig, and the two trusted switches.
         m.push_back({QStringLiteral("Configuration flags"), QStringLiteral("PLCconfig"), Encoding::FlagByte,
                      kFlagByteAddress});
-        m.back().bits = {{QStringLiteral("Tarvelintrusted"), 4}, {QStringLiteral("MBtrusted"), 16}};
+        m.back().bits = {{QStringLiteral("Tarvelintrusted"), 4, QStringLiteral("Tarvelin Use Trusted IP?")},
+                         {QStringLiteral("MBtrusted"), 16, QStringLiteral("Modbus/TCP Use Trusted IP?")}};
         // The MAC ID at 0xFF10..0xFF15; addresses are signed 16-bit, so -240..-235.
         for (int i = 0; i < 6; ++i)
             m.push_back({QStringLiteral("MAC ID"), member(QStringLiteral("MAC"), 5 - i), Encoding::MacOctet,

@@ -27,7 +27,7 @@ const MemoryMap& basicMap() {
         m.push_back({QStringLiteral("Access Level"), QString(), Encoding::ZeroByte, 557});
         // The flag byte: the basic window shows its password bit only.
         m.push_back({QStringLiteral("Configuration flags"), QString(), Encoding::FlagByte, kFlagByteAddress});
-        m.back().bits = {{QStringLiteral("EnablePW"), 2}};
+        m.back().bits = {{QStringLiteral("EnablePW"), 2, QStringLiteral("Use Username/Password?")}};
         m.push_back({QStringLiteral("Node Name"), QStringLiteral("hostName"), Encoding::Text16, 666});
         for (Field& field : m) field.rule = basicChangeRule;
         return m;

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "clicommands.h"
+#include "clicontrols.h"
 #include "cliprovision.h"
 #include "cliscan.h"
 #include "clisupport.h"
@@ -21,7 +22,8 @@ constexpr char kHelp[] =
     "Commands:\n"
     "  identify                        print the station ID and the firmware version\n"
     "  retrieve basic|advanced|all [--json] [-o FILE]\n"
-    "                                  print the settings (JSON: a profile, keyed by control name)\n"
+    "                                  print the settings (JSON: a profile, keyed by control name;\n"
+    "                                  -o NAME.json writes JSON too)\n"
     "  store basic|advanced [--profile FILE] [--set NAME=VALUE ...] [--reboot] [--verify] [--yes]\n"
     "                                  write the settings of a profile; --set overrides one control\n"
     "                                  (\"IP(0)=7\", or a whole address \"IP=10.0.0.7\"); --reboot "
@@ -46,6 +48,8 @@ constexpr char kHelp[] =
     "  compare basic|advanced|all --profile FILE [--json] [-o FILE]\n"
     "                                  prints each control whose value on the controller differs\n"
     "                                  from the profile (control, profile value, controller value)\n"
+    "  controls [--json]               list the names --set, profiles and plans take: window label,\n"
+    "                                  block, values, default, and the window rule that changes one\n"
     "  scan [--port NAME ...] [--baud N ...] [--json] [--enq-wait MS]\n"
     "                                  find controllers: tries every port at every baud rate (by\n"
     "                                  default COM1..COM6 and the system's ports, at the terminal's\n"
@@ -118,27 +122,33 @@ struct Call {
 
 struct Command {
     const char* name;
-    int words;  // with the command itself
+    int words;          // with the command itself
+    const char* usage;  // the words it takes, for a wrong number of them
     bool onTheLine;
     int (*run)(const Call& call);
 };
 
+// JSON when asked for, or when the output file's name ends in ".json".
+bool jsonWanted(const Options& o) {
+    return o.json || o.output.endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
+}
+
 const Command kCommands[] = {
-    {"identify", 1, true, [](const Call& c) { return identifyCommand(*c.session); }},
-    {"retrieve", 2, true,
+    {"identify", 1, "identify", true, [](const Call& c) { return identifyCommand(*c.session); }},
+    {"retrieve", 2, "retrieve basic|advanced|all", true,
      [](const Call& c) {
-         return retrieveCommand(*c.session, {c.words.at(1), c.options.json, c.options.output});
+         return retrieveCommand(*c.session, {c.words.at(1), jsonWanted(c.options), c.options.output});
      }},
-    {"store", 2, true,
+    {"store", 2, "store basic|advanced", true,
      [](const Call& c) {
          const Options& o = c.options;
          return storeCommand(*c.session, {c.words.at(1), o.profile, o.sets, o.reboot, o.verify, o.yes});
      }},
-    {"send", 2, true,
+    {"send", 2, "send TEXT", true,
      [](const Call& c) {
          return sendCommand(*c.session, {c.words.at(1), c.options.frame});
      }},
-    {"provision", 1, true,
+    {"provision", 1, "provision --plan PLAN.csv", true,
      [](const Call& c) {
          const Options& o = c.options;
          Session& s = *c.session;
@@ -147,15 +157,17 @@ const Command kCommands[] = {
              {o.plan, o.profile, o.report, o.timeout, o.reboot, o.yes, o.loop, o.again, o.check}, s.out(),
              s.err(), s.in());
      }},
-    {"compare", 2, true,
+    {"compare", 2, "compare basic|advanced|all --profile FILE", true,
      [](const Call& c) {
          Session& s = *c.session;
          const QString output = c.options.output;
          return compareCommand(
-             s.terminal(), c.words.at(1), c.options.profile, c.options.json,
+             s.terminal(), c.words.at(1), c.options.profile, jsonWanted(c.options),
              [&s, output](const QByteArray& bytes) { return s.writeResult(bytes, output); }, s.err());
      }},
-    {"scan", 1, false,
+    {"controls", 1, "controls [--json]", false,
+     [](const Call& c) { return controlsCommand(c.options.json, c.out); }},
+    {"scan", 1, "scan [--port NAME ...] [--baud N ...]", false,
      [](const Call& c) {
          const Options& o = c.options;
          return scan({o.ports, o.bauds, o.enqWait, o.timeout.toInt(), o.json}, c.lines, c.out, c.err);
@@ -173,8 +185,9 @@ int runOn(const Command* command, const Options& options, std::FILE* out, std::F
     const QStringList& p = options.positional;
     const auto wants = [&](int n) {
         if (p.size() == n) return true;
-        print(err, QStringLiteral("tarvelin-cli: wrong number of words for %1\nTry tarvelin-cli --help\n")
-                       .arg(p.first()));
+        print(err, QStringLiteral("tarvelin-cli: wrong number of words for %1: it takes %2\n"
+                                  "Try tarvelin-cli --help\n")
+                       .arg(p.first(), QLatin1String(command->usage)));
         return false;
     };
     LineFactory lines;

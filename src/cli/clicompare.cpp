@@ -61,17 +61,21 @@ int compareCommand(LineTerminal& terminal, const QString& what, const QString& p
     for (const bool isBasic : {true, false}) {
         if (isBasic ? !wanted->basic : !wanted->advanced) continue;
         const CliBlock& block = cliBlock(isBasic);
-        if (const Outcome outcome = retrieveBlock(block, directory, err); outcome != Outcome::Success)
+        if (const Outcome outcome =
+                retrieveBlock(block, directory, err, QStringLiteral("compare ") + block.name);
+            outcome != Outcome::Success)
             return exitCodeOf(outcome);
         const QJsonObject& values = isBasic ? *wanted->profile.basic : *wanted->profile.advanced;
-        for (const Difference& d :
-             differences(values, blockToJson(directory.*block.form, block.map()), block.map())) {
+        const QJsonObject held = blockToJson(directory.*block.form, block.map());
+        const std::vector<Difference> blockFound = differences(values, held, block.map());
+        for (const QString& line :
+             differenceLines(blockFound, values, held, block.map(), QStringLiteral("profile")))
+            text += line + QLatin1Char('\n');
+        for (const Difference& d : blockFound) {
             found.append(QJsonObject{{QStringLiteral("block"), block.name},
                                      {QStringLiteral("control"), d.key},
                                      {QStringLiteral("profile"), d.wanted},
                                      {QStringLiteral("controller"), d.held}});
-            text +=
-                QStringLiteral("%1: profile %2, controller %3\n").arg(d.key, shown(d.wanted), shown(d.held));
         }
     }
     const QByteArray result = json ? QJsonDocument(QJsonObject{{QStringLiteral("differences"), found}})

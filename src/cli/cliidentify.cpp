@@ -7,13 +7,13 @@ namespace tarvelin::cli {
 
 int identifyCommand(Session& session) {
     if (!session.terminal().openCommPort()) return kPortNotOpen;
-    StreamMessageLine messages(session.err(), 1);
+    StreamMessageLine messages(session.err(), {QStringLiteral("identify"), 1});
     MemoryAccess access(messages);
     access.setTerminal(session.terminal());
     const auto id = access.identifyStation();
     const auto version = id ? access.sendUnjudged("VM*") : Result<std::string>(id.failure());
     if (!version) {
-        messages.finish();
+        messages.finish(version.failure().outcome);
         explainLine(session.err(), version.failure().outcome);
         return kNoResponse;
     }

@@ -36,6 +36,7 @@ struct OptionRow {
 };
 
 Complaint keepPort(Options& o, const QString& value) {
+    if (value.isEmpty()) return QStringLiteral("--port takes a port name such as COM5 or /dev/ttyUSB0");
     o.port = value;
     o.ports << value;
     return {};

@@ -88,9 +88,7 @@ QString summaryOf(const ProvisionRecord& record) {
     QString text = record.mac ? macIdText(*record.mac) : QStringLiteral("(MAC ID not read)");
     if (record.station >= 0) text += QStringLiteral(" station %1").arg(record.station);
     text += QStringLiteral(": ") + record.result();
-    for (const auto& found : record.differences)
-        text += QStringLiteral("\n  %1: plan %2, controller %3")
-                    .arg(found.difference.key, shown(found.difference.wanted), shown(found.difference.held));
+    for (const QString& line : record.differenceLines) text += QStringLiteral("\n  ") + line;
     return text + QLatin1Char('\n');
 }
 
@@ -223,7 +221,7 @@ int Provisioning::loop(LineTerminal& terminal, const Clock& clock) {
     const int timeoutMs = options_.timeout.toInt() > 0 ? options_.timeout.toInt() : 500;
     std::string lastOpenMessage;
     terminal.onOpenFailure([&](const std::string& message) {
-        if (message != lastOpenMessage) print(err_, QString::fromStdString(message) + "\n");
+        if (message != lastOpenMessage) print(err_, openFailureReason(message) + "\n");
         lastOpenMessage = message;
     });
     const ProvisionSetup visit = setup();

@@ -52,6 +52,7 @@ struct ProvisionRecord {
         Difference difference;
     };
     std::vector<Found> differences;  // provision --check: plan and controller differ
+    QStringList differenceLines;     // ... as differenceLines() shows them
 
     // The report's word for it: "stored", "verify failed", "not in plan", ...
     QString result() const;

@@ -29,9 +29,16 @@ QString plainText(const Profile& profile, HeadlessDirectory& directory) {
         if (!values) continue;
         const CliBlock& block = cliBlock(basic);
         text += QStringLiteral("[%1]\n").arg(block.name);
-        for (const ProfileKey& key : profileKeysOf(block.map()))
-            text += QStringLiteral("%1 = %2\n")
-                        .arg(key.name, plainValue(directory.*block.form, key, values->value(key.name)));
+        for (const ProfileKey& key : profileKeysOf(block.map())) {
+            // A dotted address is one line, at its leftmost box.
+            const qsizetype box = key.name.indexOf(QLatin1String("(3)"));
+            if (key.field->encoding == Encoding::Octet && box > 0)
+                text += QStringLiteral("%1 = %2\n")
+                            .arg(key.name.left(box), dottedValue(*values, key.name.left(box)));
+            else if (key.field->encoding != Encoding::Octet)
+                text += QStringLiteral("%1 = %2\n")
+                            .arg(key.name, plainValue(directory.*block.form, key, values->value(key.name)));
+        }
     }
     return text;
 }
@@ -50,7 +57,8 @@ int retrieveCommand(Session& session, const RetrieveOptions& options) {
     for (const bool isBasic : {true, false}) {
         if (!(isBasic ? basic : advanced)) continue;
         const CliBlock& block = cliBlock(isBasic);
-        if (const Outcome outcome = retrieveBlock(block, directory, session.err());
+        if (const Outcome outcome =
+                retrieveBlock(block, directory, session.err(), QStringLiteral("retrieve ") + block.name);
             outcome != Outcome::Success)
             return exitCodeOf(outcome);
         (isBasic ? profile.basic : profile.advanced) = blockToJson(directory.*block.form, block.map());
@@ -58,7 +66,7 @@ int retrieveCommand(Session& session, const RetrieveOptions& options) {
             profile.controller.insert(QStringLiteral("version"),
                                       directory.basic.text(QStringLiteral("version")));
         } else {
-            profile.controller.insert(QStringLiteral("MAC"), shownMacId(directory.advanced));
+            profile.controller.insert(QStringLiteral("MAC"), macIdOf(directory.advanced));
             profile.controller.insert(QStringLiteral("PLCconfig"),
                                       directory.advanced.text(QStringLiteral("PLCconfig")));
         }

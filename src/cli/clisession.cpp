@@ -13,7 +13,7 @@ Session::Session(const Options& o, const LineFactory& lines, std::FILE* out, std
         *line_, clock_, PortChoice{o.port.toStdString(), o.baud.toStdString(), "None", "8", "1"});
     terminal_->setTimeoutMs(o.timeout.toInt());
     terminal_->onOpenFailure(
-        [this](const std::string& message) { print(err_, QString::fromStdString(message) + "\n"); });
+        [this](const std::string& message) { print(err_, openFailureReason(message) + "\n"); });
     directory_ = std::make_unique<HeadlessDirectory>(*terminal_);
 }
 

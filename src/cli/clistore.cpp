@@ -3,6 +3,7 @@
 #include "basic/basicmap.h"
 #include "clicommands.h"
 #include "clisupport.h"
+#include "commissioning/controls.h"
 #include "commissioning/plan.h"
 #include "config/operations.h"
 #include "config/profile.h"
@@ -21,6 +22,11 @@ std::optional<QJsonObject> overrides(const QStringList& sets, QString* error) {
             return std::nullopt;
         }
         const QString name = set.left(eq);
+        if (!settableNames().contains(name)) {
+            *error = QStringLiteral("--set %1: not a setting of either window%2")
+                         .arg(name, nearestNamesHint(name));
+            return std::nullopt;
+        }
         const auto named = valuesOfName(name, set.mid(eq + 1));
         if (!named) {
             *error = QStringLiteral("--set %1 takes a dotted address such as 10.0.0.7").arg(name);
@@ -91,7 +97,8 @@ int storeCommand(Session& session, const StoreOptions& options) {
     // What neither the profile nor --set names stays as the controller has
     // it: read the block first, as the window's retrieve does.
     if (!everyControlNamed) {
-        if (const Outcome outcome = retrieveBlock(block, directory, session.err());
+        if (const Outcome outcome = retrieveBlock(block, directory, session.err(),
+                                                  QStringLiteral("store %1: reading").arg(block.name), true);
             outcome != Outcome::Success)
             return exitCodeOf(outcome);
     }
@@ -99,8 +106,9 @@ int storeCommand(Session& session, const StoreOptions& options) {
     applyBlock(extra, form, map);
     form.setChecked(QString::fromLatin1(kResetControl), options.reboot);
     form.setChecked(QString::fromLatin1(kVerifyControl), options.verify);
-    return exitCodeOf(
-        runOperation(block.store, form, directory, session.err(), options.verify ? 30 : 15).outcome);
+    return exitCodeOf(runOperation(block.store, form, directory, session.err(),
+                                   {QStringLiteral("store ") + block.name, options.verify ? 30 : 15})
+                          .outcome);
 }
 
 }  // namespace tarvelin::cli

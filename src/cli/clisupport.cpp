@@ -8,6 +8,9 @@
 #include "base/readablebytes.h"
 #include "basic/basicmap.h"
 #include "basic/basicoperations.h"
+#include "config/form.h"
+#include "config/macid.h"
+#include "serial/portconnection.h"
 
 namespace tarvelin::cli {
 
@@ -65,6 +68,12 @@ int exitCodeOf(Outcome outcome) {
     return kNoResponse;
 }
 
+QString openFailureReason(const std::string& message) {
+    const std::string first = std::string(kOpenFailedText) + "\n";
+    const bool prefixed = message.rfind(first, 0) == 0;
+    return QString::fromStdString(prefixed ? message.substr(first.size()) : message);
+}
+
 void explainLine(std::FILE* err, Outcome outcome) {
     if (outcome == Outcome::Echo)
         print(err,
@@ -98,11 +107,43 @@ QString shown(const QJsonValue& value) {
     return QStringLiteral("(none)");
 }
 
-QString shownMacId(const Form& form) {
+QString macIdOf(const Form& form) {
     QStringList groups;
     for (const Field& field : advancedMap())
         if (field.encoding == Encoding::MacOctet) groups << form.text(field.control);
-    return groups.join(QLatin1Char('-'));
+    const QString shown = groups.join(QLatin1Char('-'));
+    const auto mac = parseMacId(shown);
+    return mac ? macIdText(*mac) : shown;
+}
+
+QString dottedValue(const QJsonObject& values, const QString& array) {
+    QStringList octets;
+    for (int i = 3; i >= 0; --i) {
+        const QJsonValue value = values.value(member(array, i));
+        if (value.isUndefined()) return QString();
+        octets << (value.isDouble() ? QString::number(value.toInteger()) : value.toString().trimmed());
+    }
+    return octets.join(QLatin1Char('.'));
+}
+
+QStringList differenceLines(const std::vector<Difference>& found, const QJsonObject& wanted,
+                            const QJsonObject& held, const MemoryMap& map, const QString& side) {
+    QStringList lines;
+    const QString line = QStringLiteral("%1: %2 %3, controller %4");
+    for (const Difference& d : found) {
+        const Field* field = findField(map, d.key);
+        const QString array = field && field->encoding == Encoding::Octet
+                                  ? d.key.left(d.key.indexOf(QLatin1Char('(')))
+                                  : QString();
+        const QString whole = array.isEmpty() ? QString() : dottedValue(wanted, array);
+        if (whole.isEmpty()) {
+            lines << line.arg(d.key, side, shown(d.wanted), shown(d.held));
+            continue;
+        }
+        const QString text = line.arg(array, side, whole, dottedValue(held, array));
+        if (!lines.contains(text)) lines << text;
+    }
+    return lines;
 }
 
 Result<void> readRows(const MemoryMap& map, const std::function<bool(const Field&)>& wanted, Form& form,
@@ -130,17 +171,20 @@ const CliBlock& cliBlock(bool basic) {
     return blocks[basic ? 0 : 1];
 }
 
-Ran runOperation(Operation operation, Form& form, Directory& directory, std::FILE* err, int marks) {
-    StreamMessageLine messages(err, marks);
+Ran runOperation(Operation operation, Form& form, Directory& directory, std::FILE* err, const Shown& shown) {
+    StreamMessageLine messages(err, shown);
     MemoryAccess access(messages);
     const Outcome outcome = operation(form, access, directory);
-    messages.finish();
+    messages.finish(outcome);
     explainLine(err, outcome);
     return {outcome, messages.caption()};
 }
 
-Outcome retrieveBlock(const CliBlock& block, HeadlessDirectory& directory, std::FILE* err) {
-    return runOperation(block.retrieve, directory.*block.form, directory, err, block.retrieveMarks).outcome;
+Outcome retrieveBlock(const CliBlock& block, HeadlessDirectory& directory, std::FILE* err,
+                      const QString& label, bool quietSuccess) {
+    return runOperation(block.retrieve, directory.*block.form, directory, err,
+                        {label, block.retrieveMarks, quietSuccess})
+        .outcome;
 }
 
 }  // namespace tarvelin::cli

@@ -61,7 +61,7 @@ private:
     }
     // A failed read or identification, explained.
     bool failOn(StreamMessageLine& messages, const Failure& failure) {
-        messages.finish();
+        messages.finish(failure.outcome);
         explainLine(err_, failure.outcome);
         return fail(failure.outcome);
     }
@@ -89,7 +89,7 @@ private:
 
 // Identifies the controller and reads its MAC ID, on one message line.
 bool Visit::identify() {
-    StreamMessageLine messages(err_, 2);
+    StreamMessageLine messages(err_, {QStringLiteral("provision: identify"), 2});
     MemoryAccess access(messages);
     const auto id = beginOperation(access, directory_.terminal());
     if (!id) return failOn(messages, id.failure());
@@ -103,7 +103,7 @@ bool Visit::identify() {
 Result<void> Visit::readMacId(MemoryAccess& access, std::int16_t id) {
     const auto macRow = [](const Field& field) { return field.encoding == Encoding::MacOctet; };
     if (auto read = readRows(advancedMap(), macRow, directory_.advanced, access, id); !read) return read;
-    record_.mac = parseMacId(shownMacId(directory_.advanced));
+    record_.mac = parseMacId(macIdOf(directory_.advanced));
     return {};
 }
 
@@ -136,7 +136,7 @@ bool Visit::findRow() {
 
 // What the controller holds now of what the visit reads.
 bool Visit::readBefore() {
-    StreamMessageLine messages(err_, 20);
+    StreamMessageLine messages(err_, {QStringLiteral("provision: reading"), 20});
     MemoryAccess access(messages);
     access.setTerminal(directory_.terminal());
     for (const Block& block : blocks_) {
@@ -154,10 +154,13 @@ bool Visit::readBefore() {
 
 void Visit::check() {
     record_.after = record_.before;
-    for (Block& block : blocks_)
-        for (const Difference& d :
-             differences(block.wanted, blockToJson(formOf(block), block.cli->map()), block.cli->map()))
-            record_.differences.push_back({block.cli->name, d});
+    for (Block& block : blocks_) {
+        const QJsonObject held = blockToJson(formOf(block), block.cli->map());
+        const std::vector<Difference> found = differences(block.wanted, held, block.cli->map());
+        for (const Difference& d : found) record_.differences.push_back({block.cli->name, d});
+        record_.differenceLines +=
+            differenceLines(found, block.wanted, held, block.cli->map(), QStringLiteral("plan"));
+    }
     record_.action = ProvisionRecord::Action::Compared;
 }
 
@@ -173,7 +176,8 @@ void Visit::store() {
         applyBlock(block.wanted, form, block.cli->map());
         form.setChecked(QString::fromLatin1(kVerifyControl), true);
         form.setChecked(QString::fromLatin1(kResetControl), false);
-        const Ran ran = runOperation(block.cli->store, form, directory_, err_, 30);
+        const Ran ran = runOperation(block.cli->store, form, directory_, err_,
+                                     {QStringLiteral("provision ") + block.cli->name, 30});
         if (ran.outcome != Outcome::Success) {
             fail(ran.outcome, ran.caption);
             return;

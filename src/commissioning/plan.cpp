@@ -12,6 +12,7 @@
 #include "basic/basicmap.h"
 #include "config/form.h"
 #include "config/profile.h"
+#include "controls.h"
 
 namespace tarvelin {
 
@@ -171,10 +172,11 @@ Result<std::size_t> readHeader(const std::vector<CsvField>& header, Plan& plan) 
         for (const QString& key : keysOfName(column)) {
             const auto known = keyOfEitherBlock(key);
             if (!known)
-                return Failure{
-                    Outcome::Unreadable,
-                    where + QStringLiteral("not a setting of either window (a control name such as "
-                                           "hostName or IP(0), or a dotted address such as IP)")};
+                return Failure{Outcome::Unreadable,
+                               where +
+                                   QStringLiteral("not a setting of either window (a control name such as "
+                                                  "hostName or IP(0), or a dotted address such as IP)") +
+                                   nearestNamesHint(column)};
             if (named.contains(key))
                 return Failure{Outcome::Unreadable, where + QStringLiteral("%1 is named twice").arg(key)};
             named.insert(key);

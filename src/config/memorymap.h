@@ -39,8 +39,9 @@ enum class Encoding {
 // in the basic block, Tarvelintrusted 4 and MBtrusted 16 in the advanced), and
 // the bits nobody owns are kept as the program holds them.
 struct FlagBit {
-    QString pair;  // "EnablePW"
-    int value;     // 2
+    QString pair;   // "EnablePW"
+    int value;      // 2
+    QString label;  // the question the window asks beside the pair: "Use Username/Password?"
 };
 
 struct Field {

@@ -18,6 +18,7 @@
 #include "basic/basicform.h"
 #include "basic/basicmap.h"
 #include "cli/cli.h"
+#include "cli/clisupport.h"
 #include "config/headlessform.h"
 #include "config/memoryaccess.h"
 #include "config/profile.h"
@@ -89,14 +90,16 @@ private slots:
         QTest::addColumn<QStringList>("args");  // "@" stands for the profile
         QTest::addColumn<QByteArray>("profile");
         QTest::addColumn<int>("code");
-        QTest::addColumn<QStringList>("shown");  // on standard output or error
+        QTest::addColumn<QStringList>("shown");  // on standard output or error, or in the -o file; "!": not
         const auto row = [](const QByteArray& name, const QStringList& args, int code,
                             const QStringList& shown, const QByteArray& profile = {}) {
             QTest::newRow(name.constData()) << args << profile << code << shown;
         };
         row("no words", {}, 2, {"Usage"});
         row("unknown command", {"frobnicate"}, 2, {"unknown command frobnicate"});
-        row("too few words", {"retrieve"}, 2, {"wrong number of words for retrieve"});
+        row("too few words", {"retrieve"}, 2,
+            {"wrong number of words for retrieve: it takes retrieve basic|advanced|all"});
+        row("scan on an empty port name", {"scan", "--port", ""}, 2, {"--port takes a port name"});
         row("unknown option", {"--fast", "identify"}, 2, {"unknown option --fast"});
         row("option without its value", {"identify", "--port"}, 2, {"--port needs a value"});
         row("retrieve what", {"retrieve", "everything"}, 2, {"retrieve takes basic, advanced or all"});
@@ -124,6 +127,20 @@ private slots:
             {"provision does not take --output"});
         row("a switch the command does not take", {"retrieve", "basic", "--yes"}, 2,
             {"retrieve does not take --yes"});
+        row("--set names the nearest", set("ip=10.0.0.7"), 2,
+            {"--set ip: not a setting of either window (nearest: IP)"});
+        row("plan names the nearest", {"provision", "--plan", "@", "--yes"}, 2, {"(nearest: hostName)"},
+            "MAC,hostname\n02:4B:58:00:12:34,x\n");
+        row("controls", {"controls"}, 0,
+            {"IP              basic    IP Address\n                dotted address, 0 to 255 each; "
+             "default "
+             "192.168.1.5\n",
+             "0 to 255; default 3; a window rule keeps 2 to 5\n",
+             "ADzcal(0..7)    advanced ADC zero offset Ch1..8\n",
+             "EnablePW        basic    Use Username/Password?\n                Yes or No; default "
+             "No\n"});
+        row("controls as JSON", {"controls", "--json"}, 0,
+            {"\"label\": \"IP Address, octet 1\"", "\"maxLength\": 16", "\"default\": \"Tarvelin\""});
         const QStringList storeBasic{"store", "basic", "--yes", "--profile", "@"};
         row("malformed profile", storeBasic, 2, {"not valid JSON"}, "{nope");
         row("profile without the block", {"store", "advanced", "--yes", "--profile", "@"}, 2,
@@ -144,19 +161,29 @@ private slots:
             profileOf(R"j("basic":{"IP(0)":true})j"));
         row("profile: a huge number", storeBasic, 5, {"1e+30 is not between 0 and 255"},
             profileOf(R"j("basic":{"IP(0)":1e30})j"));
-        row("missing port", {"--port", "/nonexistent/tty", "identify"}, 3,
-            {"COM Port already openned by other applications"});
+        row("missing port: only the true reason", {"--port", "/nonexistent/tty", "identify"}, 3,
+            {"There is no device /nonexistent/tty", QString("!") + kOpenFailedText});
         row("shortest time-out, station 0 silent", {"--timeout", "1", "send", "MR020C", "--frame", "0"}, 4,
             {"(Warning: No Response from PLC)"});
         row("identify, longest time-out", {"--timeout", "60000", "identify"}, 0,
             {"Station: 1\nFirmware: KRVX-E1.07\n"});
         row("send framed for a station", {"send", "MR020C", "--frame", "1"}, 0, {"@01MRC02D*\n"});
         row("retrieve basic as text", {"retrieve", "basic"}, 0,
-            {"IP(3) = \"192\"\nIP(2) = \"168\"\n", "svrport = \" 9080\"\n", "hostName = \"Tarvelin\"\n",
-             "EnablePW = No\n", "AccessLevel = 1 - Programmer\n", "Successfully Retrieved Setup Data"});
+            {"IP = 192.168.1.5\nsubnet = 255.255.255.0\n", "svrport = \" 9080\"\n",
+             "hostName = \"Tarvelin\"\n", "EnablePW = No\n", "AccessLevel = 1 - Programmer\n",
+             "Successfully Retrieved Setup Data", "!IP(3)"});
         row("retrieve all as a profile", {"retrieve", "all", "--json"}, 0,
             {"\"IP(0)\": \"5\"", "\"MovAvgNo\": \" 3\"", "\"Tarvelintrusted\": \"No\"",
-             "\"MAC\": \"2-4B-58-0-12-34\""});
+             "\"MAC\": \"02:4B:58:00:12:34\""});
+        row("retrieve -o NAME.json writes JSON", {"retrieve", "basic", "-o", "@"}, 0, {"\"IP(3)\": \"192\""});
+        const QByteArray address =
+            profileOf(R"j("basic":{"IP(3)":"10","IP(2)":"20","IP(1)":"30","IP(0)":"40"})j");
+        row("compare: an address as one value", {"compare", "basic", "--profile", "@"}, 8,
+            {"IP: profile 10.20.30.40, controller 192.168.1.5\n", "!IP(3)"}, address);
+        row("compare: one box alone", {"compare", "basic", "--profile", "@"}, 8,
+            {"IP(0): profile \"7\", controller \"5\"\n"}, profileOf(R"j("basic":{"IP(0)":"7"})j"));
+        row("provision --check: an address as one value", {"provision", "--plan", "@", "--check"}, 8,
+            {"\n  IP: plan 10.0.0.7, controller 192.168.1.5\n"}, "MAC,IP\n02:4B:58:00:12:34,10.0.0.7\n");
     }
 
     void words() {
@@ -168,8 +195,11 @@ private slots:
         args.replaceInStrings(QRegularExpression("^@$"), dir_.filePath("profile.json"));
         const Run r = runCli(on(args));
         QCOMPARE(r.code, code);
-        for (const QString& text : shown) QVERIFY2((r.out + r.err).contains(text), qPrintable(r.out + r.err));
-        QVERIFY(!(r.out + r.err).contains(QChar(0x1B)));
+        const QString said =
+            r.out + r.err + QString::fromUtf8(args.contains("-o") ? readAll(args.last()) : "");
+        for (const QString& text : shown)
+            QVERIFY2(said.contains(text.mid(text.startsWith('!'))) != text.startsWith('!'), qPrintable(said));
+        QVERIFY(!said.contains(QChar(0x1B)));
         if (code == 2 || code == 3 || code == 5) QVERIFY(sim_.log().empty());
         QCOMPARE(readAll(dir_.filePath("profile.json")), profile);
     }
@@ -272,12 +302,49 @@ private slots:
         faults.ignoreWriteAtAddress = fault == 2 ? 672 : -1;  // the '8'
         sim_.setFaults(faults);
         const int reboots = sim_.rebootCount();
+        sim_.clearLog();
         const Run r = runCli(on(QStringList{"store", "basic", "--yes"} + args));
         QCOMPARE(r.code, code);
         QVERIFY2(r.err.contains(shown), qPrintable(r.err));
-        QCOMPARE(r.err.contains(QLatin1String(kRetrievedText)), readsFirst);
+        QVERIFY(!r.err.contains(QLatin1String(kRetrievedText)));  // the read first is quiet
+        const auto log = sim_.log();
+        // Besides the flag byte, the block is read before anything is written.
+        const auto has = [](const char* command) {
+            return [command](const std::string& s) { return s.find(command) != s.npos; };
+        };
+        const auto firstWrite = std::find_if(log.begin(), log.end(), has("MW"));
+        QCOMPARE(std::count_if(log.begin(), firstWrite, has("MR")) > 1, readsFirst);
         QVERIFY(sim_.memory() == test::factoryWith(address, bytes));
         QCOMPARE(sim_.rebootCount(), reboots + (code == 0 && args.contains("--reboot") ? 1 : 0));
+    }
+
+    // The bar is labelled with the operation and ends at 100% or with the
+    // failure; a quiet success adds no message.
+    void progressBar_data() {
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<bool>("quiet");
+        QTest::addColumn<QString>("shown");
+        const QString half =
+            QStringLiteral("\rstore basic [") + QString(15, '#') + QString(15, '.') + "]  50%";
+        QTest::newRow("success") << Outcome::Success << false
+                                 << half + "\rstore basic [" + QString(30, '#') + "] 100%\nDone\n";
+        QTest::newRow("quiet success") << Outcome::Success << true << QString(30, '#') + "] 100%\n";
+        QTest::newRow("failure") << Outcome::NoResponse << true << half + " failed\nDone\n";
+    }
+    void progressBar() {
+        QFETCH(Outcome, outcome);
+        QFETCH(bool, quiet);
+        QFETCH(QString, shown);
+        std::FILE* err = std::tmpfile();
+        {
+            cli::StreamMessageLine line(err, {QStringLiteral("store basic"), 4, quiet}, true);
+            line.setCaption("* * ");
+            line.processEvents();
+            line.setCaption("Done");
+            line.finish(outcome);
+        }
+        const QString said = QString::fromUtf8(drain(err));
+        QVERIFY2(said.endsWith(shown), qPrintable(said));
     }
 
     // Save Profile into an existing file keeps all it holds beyond the saved

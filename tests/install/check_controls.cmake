@@ -1,0 +1,20 @@
+# The list of controls in the README and in the manual page is what
+# `PROGRAM controls` prints, line for line (the page writes a minus as \-).
+execute_process(COMMAND ${PROGRAM} controls OUTPUT_VARIABLE listed RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} controls: exit ${rc}")
+endif()
+foreach(document IN ITEMS ${README} ${PAGE})
+  file(READ ${document} text)
+  string(REPLACE "\\-" "-" text "${text}")
+  string(REGEX MATCH "begin: tarvelin-cli controls[^\n]*\n(```text\n)?(.*)\n[^\n]*end: tarvelin-cli controls" found "${text}")
+  if(NOT found)
+    message(FATAL_ERROR "${document}: no list between \"begin: tarvelin-cli controls\" and \"end: ...\"")
+  endif()
+  string(REGEX REPLACE "\n```$" "" shown "${CMAKE_MATCH_2}")
+  if(NOT "${shown}\n" STREQUAL "${listed}")
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/controls.txt "${listed}")
+    message(FATAL_ERROR "${document}: the list of controls is not what `tarvelin-cli controls` prints "
+                        "(see ${CMAKE_CURRENT_BINARY_DIR}/controls.txt)")
+  endif()
+endforeach()
