@@ -130,6 +130,7 @@ const CommandOptions kTakes[] = {
     {"provision", {"--plan", "--profile", "--report", "--reboot", "--yes", "--loop", "--again", "--check"}},
     {"compare", {"--profile", "--json", "--output"}},
     {"scan", {"--enq-wait", "--json"}},
+    {"controls", {"--json"}},
 };
 
 }  // namespace

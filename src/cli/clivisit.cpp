@@ -189,12 +189,12 @@ void Visit::store() {
 }
 
 void Visit::reboot() {
-    StreamMessageLine messages(err_, 2);
+    StreamMessageLine messages(err_, {QStringLiteral("provision: reboot"), 1});
     MemoryAccess access(messages);
     access.setTerminal(directory_.terminal());
     if (const Outcome rebooted = rebootAfterStore(access, directory_.terminal(), id_);
         rebooted != Outcome::Success) {
-        messages.finish();
+        messages.finish(rebooted);
         explainLine(err_, rebooted);
         fail(rebooted);
     }
@@ -203,15 +203,15 @@ void Visit::reboot() {
 // The MAC ID once more, after the last write and its read-back: what was
 // stored went to the controller whose row it is only if it is the same.
 bool Visit::sameControllerAfter() {
-    StreamMessageLine messages(err_, 2);
+    StreamMessageLine messages(err_, {QStringLiteral("provision: MAC ID again"), 6, true});
     MemoryAccess access(messages);
     access.setTerminal(directory_.terminal());
     HeadlessForm now;
     const auto macRow = [](const Field& field) { return field.encoding == Encoding::MacOctet; };
     if (auto read = readRows(advancedMap(), macRow, now, access, id_); !read)
         return failOn(messages, read.failure());
-    messages.finish();
-    const auto mac = parseMacId(shownMacId(now));
+    messages.finish(Outcome::Success);
+    const auto mac = parseMacId(macIdOf(now));
     if (mac == record_.mac) return true;
     record_.macAfter = mac.value_or(MacId{});
     print(err_, QStringLiteral("The controller changed during the store: MAC ID %1 before it, %2 after it\n")
