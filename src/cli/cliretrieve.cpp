@@ -1,4 +1,5 @@
 // tarvelin-cli retrieve: a block or both, as text or as a profile.
+#include "base/readablebytes.h"
 #include "clicommands.h"
 #include "clisupport.h"
 #include "config/profile.h"
@@ -40,7 +41,8 @@ QString plainText(const Profile& profile, HeadlessDirectory& directory) {
                             .arg(key.name, plainValue(directory.*block.form, key, values->value(key.name)));
         }
     }
-    return text;
+    // A controller's text may hold any byte: only the lines' own ends stay.
+    return readableText(text, QStringLiteral("\n"));
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ namespace {
 // The far side of a scripted line; by default a controller.
 struct Far {
     QByteArray onEnq{"\x05"};               // the answer to each ENQ
-    QByteArray onIr{"IR1F\r"};              // ... to "IR*"
+    QByteArray onIr{"IR1F\r"};              // ... to "IR*" ("|": the rest in a later read)
     QByteArray onVm{"VMKRVX-E1.07\r"};      // ... to "VM*"
     bool echo = false;                      // every write comes back first
     int ignoreIr = 0;                       // the first K "IR*" go unanswered
@@ -67,7 +67,9 @@ void play(ScriptedLine& line, const Far& far, std::function<void()> stop) {
         if (w == "\x05" && far.loseOnEnq) l.loseAt(l.clock().nowMs() + 5);
         if (w == "\x05" && far.stopOnEnq) stop();
         if (w == "\x05") l.deliverIn(2, far.onEnq.toStdString());
-        if (w == "IR*\r" && ++*irSeen > far.ignoreIr) l.deliverIn(2, far.onIr.toStdString());
+        if (w == "IR*\r" && ++*irSeen > far.ignoreIr)
+            for (int part = 0; const QByteArray& piece : far.onIr.split('|'))
+                l.deliverIn(2 + 3 * part++, piece.toStdString());
         if (w == "VM*\r") l.deliverIn(2, far.onVm.toStdString());
     });
 }
@@ -140,6 +142,7 @@ private slots:
             {.tries = "Found@9600", .wire = "\x05IR*\r\x05VM*\r"});
         add("station from the two digits whatever follows; a firmware of one character",
             {.far = {.onIr = "IR1F \r", .onVm = "VM7\r"}, .tries = "Found@9600", .found = "31 7"});
+        add("a reply in two reads", {.far = {.onIr = "IR|1F\r"}, .tries = "Found@9600"});
         add("CR LF line ends",
             {.far = {.onIr = "IR1F\r\n", .onVm = "VMKRVX-E1.07\r\n"}, .tries = "Found@9600"});
         add("first IR* unanswered: asked again",

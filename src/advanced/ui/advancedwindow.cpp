@@ -217,15 +217,13 @@ void AdvancedWindow::actionRows() {
     actions->addWidget(close, 2, 1);
 }
 
+// Every box runs the block's change rule on every change, the rule the
+// command line's forms run too (offset limits, averaging length).
 void AdvancedWindow::connectRules() {
-    const auto offsetRule = [this](const QString& name) {
-        connect(form_.get<QLineEdit>(name), &QLineEdit::textChanged, this,
-                [this, name] { offsetLimit(form_, name); });
-    };
-    for (int k = 0; k <= 7; ++k) offsetRule(member(QStringLiteral("ADzcal"), k));
-    for (int k = 0; k <= 3; ++k) offsetRule(member(QStringLiteral("DAzcal"), k));
-    connect(form_.get<QLineEdit>(QStringLiteral("MovAvgNo")), &QLineEdit::textChanged, this,
-            [this] { averagingLimit(form_); });
+    for (const Field& field : advancedMap())
+        if (auto* box = qobject_cast<QLineEdit*>(form_.widget(field.control)); box && field.rule)
+            connect(box, &QLineEdit::textChanged, this,
+                    [this, rule = field.rule, name = field.control] { rule(form_, name); });
 }
 
 void AdvancedWindow::setFocusOrder() {
