@@ -208,19 +208,16 @@ private slots:
         QTest::addColumn<int>("edit");
         QTest::addColumn<QString>("marked");
         QTest::addColumn<QString>("listed");
-        QTest::newRow("typed, read leniently") << int(Edit::Type) << "IP(0)"
-                                               << "IP Address, octet 4: 5 \u2192 7x (stored as 7)";
-        QTest::newRow("the split rule") << int(Edit::Rule) << "No_of_MBtcp"
-                                        << "No of Connections (MBTCP): 3 \u2192 2";
-        QTest::newRow("an option pair and the level")
-            << int(Edit::Pair) << "EnablePW(0) EnablePW(1) AccessLevel"
-            << "Use Username/Password: No \u2192 Yes";
-        QTest::newRow("Load Profile") << int(Edit::Profile) << "hostName"
-                                      << "Node Name: Tarvelin \u2192 Press 7";
-        QTest::newRow("Factory Default") << int(Edit::Defaults) << "svrport"
-                                         << "Tarvelin Port: 81 \u2192 9080";
-        QTest::newRow("Revert") << int(Edit::Revert) << ""
-                                << "No value differs from those read.";
+        const auto row = [](const char* name, Edit edit, const char* marked, const char* listed) {
+            QTest::newRow(name) << int(edit) << QString(marked) << QString(listed);
+        };
+        row("typed, read leniently", Edit::Type, "IP(0)", "IP Address, octet 4: 5 \u2192 7x (stored as 7)");
+        row("the split rule", Edit::Rule, "No_of_MBtcp", "No of Connections (MBTCP): 3 \u2192 2");
+        row("an option pair and the level", Edit::Pair, "EnablePW(0) EnablePW(1) AccessLevel",
+            "Use Username/Password: No \u2192 Yes");
+        row("Load Profile", Edit::Profile, "hostName", "Node Name: Tarvelin \u2192 Press 7");
+        row("Factory Default", Edit::Defaults, "svrport", "Tarvelin Port: 81 \u2192 9080");
+        row("Revert", Edit::Revert, "", "No value differs from those read.");
     }
     void marks() {
         QFETCH(int, edit);
@@ -283,16 +280,13 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("octet") << "IP(2)"
-                               << "300"
-                               << "IP Address: 300 is not between 0 and 255";
-        QTest::newRow("port") << "svrport"
-                              << "70000"
-                              << "Tarvelin Port: 70000 is not between 0 and 65535";
-        QTest::newRow("text")
-            << "hostName"
-            << "\u20ac"
-            << "Node Name: the character '\u20ac' cannot be stored (single-byte characters only)";
+        const auto row = [](const char* name, const char* box, const char* text, const char* message) {
+            QTest::newRow(name) << QString(box) << QString(text) << QString(message);
+        };
+        row("octet", "IP(2)", "300", "IP Address: 300 is not between 0 and 255");
+        row("port", "svrport", "70000", "Tarvelin Port: 70000 is not between 0 and 65535");
+        row("text", "hostName", "\u20ac",
+            "Node Name: the character '\u20ac' cannot be stored (single-byte characters only)");
     }
     void refusals() {
         QFETCH(QString, name);
@@ -316,26 +310,20 @@ private slots:
         QTest::addColumn<bool>("typed");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("pasted") << "IP(3)" << false << "10.0.0.9"
-                                << "10 0 0 9";
-        QTest::newRow("pasted into the third box") << "IP(1)" << false << "10.0.0.9"
-                                                   << "10 0 0 9";
-        QTest::newRow("with blanks") << "IP(0)" << false << " 10 . 20.30. 40\n"
-                                     << "10 20 30 40";
-        QTest::newRow("too many parts") << "IP(3)" << false << "1.2.3.4.5"
-                                        << "192 168 1 5";
-        QTest::newRow("too few parts") << "IP(3)" << false << "10.0"
-                                       << "192 168 1 5";
-        QTest::newRow("above 255") << "IP(2)" << false << "10.0.0.300"
-                                   << "192 168 1 5";
-        QTest::newRow("not a number") << "IP(2)" << false << "10.x.0.3"
-                                      << "192 168 1 5";
-        QTest::newRow("typed over") << "IP(3)" << true << "10.0.0.9"
-                                    << "10 0 0 9";
-        QTest::newRow("typed, full boxes") << "IP(3)" << true << "172.161.100.254"
-                                           << "172 161 100 254";
-        QTest::newRow("typed, in the last box") << "IP(0)" << true << "7.8"
-                                                << "192 168 1 78";
+        const auto row = [](const char* name, const char* box, bool typed, const char* text,
+                            const char* shown) {
+            QTest::newRow(name) << QString(box) << typed << QString(text) << QString(shown);
+        };
+        row("pasted", "IP(3)", false, "10.0.0.9", "10 0 0 9");
+        row("pasted into the third box", "IP(1)", false, "10.0.0.9", "10 0 0 9");
+        row("with blanks", "IP(0)", false, " 10 . 20.30. 40\n", "10 20 30 40");
+        row("too many parts", "IP(3)", false, "1.2.3.4.5", "192 168 1 5");
+        row("too few parts", "IP(3)", false, "10.0", "192 168 1 5");
+        row("above 255", "IP(2)", false, "10.0.0.300", "192 168 1 5");
+        row("not a number", "IP(2)", false, "10.x.0.3", "192 168 1 5");
+        row("typed over", "IP(3)", true, "10.0.0.9", "10 0 0 9");
+        row("typed, full boxes", "IP(3)", true, "172.161.100.254", "172 161 100 254");
+        row("typed, in the last box", "IP(0)", true, "7.8", "192 168 1 78");
     }
     void addresses() {
         QFETCH(QString, box);
@@ -380,14 +368,12 @@ private slots:
     void storeAsConfirmed_data() {
         QTest::addColumn<QString>("during");  // "name=text" placed, or "ResetPLC", or "quit"
         QTest::addColumn<QString>("after");   // the node name in the window then
-        QTest::newRow("typed") << "hostName=ConfirmedXY"
-                               << "ConfirmedXY";
-        QTest::newRow("a character that cannot be stored") << "hostName=Confirmed\u20ac"
-                                                           << "Confirmed\u20ac";
-        QTest::newRow("reboot ticked") << "ResetPLC"
-                                       << "Confirmed";
-        QTest::newRow("quit") << "quit"
-                              << "Confirmed";
+        for (const auto& [name, during, after] :
+             {std::tuple{"typed", "hostName=ConfirmedXY", "ConfirmedXY"},
+              {"a character that cannot be stored", "hostName=Confirmed\u20ac", "Confirmed\u20ac"},
+              {"reboot ticked", "ResetPLC", "Confirmed"},
+              {"quit", "quit", "Confirmed"}})
+            QTest::newRow(name) << QString(during) << QString(after);
     }
     void storeAsConfirmed() {
         QFETCH(QString, during);

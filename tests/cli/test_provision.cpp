@@ -52,36 +52,25 @@ private slots:
         QTest::addColumn<QString>("written");  // "basic", "advanced", "both", "none", or a count of writes
         QTest::addColumn<QStringList>("after");
         const QStringList planned{"192.168.1.5", "10.0.0.7", "Tarvelin", "Press 7", "No", "No"};
-        QTest::newRow("the row's basic values only: only the basic block")
-            << ""
-            << "stored" << int(kSuccess) << "basic" << planned;
-        QTest::newRow("base profile names the advanced block too: both, one reboot after the last")
-            << "base,reboot"
-            << "stored" << int(kSuccess) << "both" << planned;
-        QTest::newRow("not in plan: nothing written")
-            << "other MAC"
-            << "not in plan" << int(kNotInPlan) << "none" << QStringList();
-        QTest::newRow("verify failed: no reboot")
-            << "ignore write 666,reboot"
-            << "verify failed" << int(kVerifyMismatch) << "basic" << QStringList();
-        QTest::newRow("the cable moved to the next controller during the store: no reboot")
-            << "moved after 10 writes,reboot"
-            << "controller changed during the store" << int(kVerifyMismatch) << "basic" << QStringList();
-        QTest::newRow("silent") << "silent"
-                                << "no response" << int(kNoResponse) << "none" << QStringList();
-        QTest::newRow("Ctrl-C during the store: the write on the line finishes, nothing after it")
-            << "stop after 3 writes"
-            << "interrupted" << int(kInterrupted) << "3" << QStringList();
-        QTest::newRow("Ctrl-C during a check: the same exit code, nothing compared")
-            << "check, stop at once"
-            << "interrupted" << int(kInterrupted) << "none" << QStringList();
-        QTest::newRow("check: only the controls that differ, nothing written")
-            << "check"
-            << "differs" << int(kDifferences) << "none"
-            << QStringList{"192.168.1.5", "192.168.1.5", "Tarvelin", "Tarvelin", "No", "No"};
-        QTest::newRow("provisioned earlier in this run")
-            << "skip"
-            << "skipped: earlier" << int(kSuccess) << "none" << QStringList();
+        const auto row = [](const char* name, const char* fault, const char* result, int code,
+                            const char* written, const QStringList& after = {}) {
+            QTest::newRow(name) << QString(fault) << QString(result) << code << QString(written) << after;
+        };
+        row("the row's basic values only: only the basic block", "", "stored", kSuccess, "basic", planned);
+        row("base profile names the advanced block too: both, one reboot after the last", "base,reboot",
+            "stored", kSuccess, "both", planned);
+        row("not in plan: nothing written", "other MAC", "not in plan", kNotInPlan, "none");
+        row("verify failed: no reboot", "ignore write 666,reboot", "verify failed", kVerifyMismatch, "basic");
+        row("the cable moved to the next controller during the store: no reboot",
+            "moved after 10 writes,reboot", "controller changed during the store", kVerifyMismatch, "basic");
+        row("silent", "silent", "no response", kNoResponse, "none");
+        row("Ctrl-C during the store: the write on the line finishes, nothing after it",
+            "stop after 3 writes", "interrupted", kInterrupted, "3");
+        row("Ctrl-C during a check: the same exit code, nothing compared", "check, stop at once",
+            "interrupted", kInterrupted, "none");
+        row("check: only the controls that differ, nothing written", "check", "differs", kDifferences, "none",
+            {"192.168.1.5", "192.168.1.5", "Tarvelin", "Tarvelin", "No", "No"});
+        row("provisioned earlier in this run", "skip", "skipped: earlier", kSuccess, "none");
     }
 
     // One controller: identified, MAC ID read, row found, stored and verified.
