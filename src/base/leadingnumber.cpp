@@ -17,29 +17,33 @@ int digitValue(char c, int base) {
 
 }  // namespace
 
+namespace {
+
+// "&H1F" (hexadecimal) and "&O17" (octal): the digits after the prefix up to
+// the first that is none; any other "&" text is 0.
+double radixNumber(const std::string& s) {
+    int base = 0;
+    if (s[1] == 'H' || s[1] == 'h') base = 16;
+    if (s[1] == 'O' || s[1] == 'o') base = 8;
+    if (base == 0) return 0;
+    double value = 0;
+    for (std::size_t i = 2; i < s.size(); ++i) {
+        int d = digitValue(s[i], base);
+        if (d < 0) break;
+        value = value * base + d;
+        if (value > std::numeric_limits<double>::max() / 16) value = std::numeric_limits<double>::max() / 16;
+    }
+    return value;
+}
+
+}  // namespace
+
 double leadingNumber(std::string_view text) {
     std::string s;
     s.reserve(text.size());
     for (char c : text)
         if (c != ' ' && c != '\t' && c != '\n') s += c;
-
-    if (s.size() >= 2 && s[0] == '&') {
-        int base = 0;
-        if (s[1] == 'H' || s[1] == 'h') base = 16;
-        if (s[1] == 'O' || s[1] == 'o') base = 8;
-        if (base != 0) {
-            double value = 0;
-            for (std::size_t i = 2; i < s.size(); ++i) {
-                int d = digitValue(s[i], base);
-                if (d < 0) break;
-                value = value * base + d;
-                if (value > std::numeric_limits<double>::max() / 16)
-                    value = std::numeric_limits<double>::max() / 16;
-            }
-            return value;
-        }
-        return 0;
-    }
+    if (s.size() >= 2 && s[0] == '&') return radixNumber(s);
 
     // Collect the longest prefix that forms a decimal number, then let strtod
     // convert exactly that prefix (with D written as E).
