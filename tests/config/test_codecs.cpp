@@ -325,6 +325,19 @@ private slots:
                      qPrintable(failure->message));
     }
 
+    // A profile's null clears an option pair and the access level; a key the
+    // block does not name leaves its control alone.
+    void applyNulls() {
+        HeadlessForm form;
+        initBasicForm(form);
+        form.setChecked("EnablePW(1)", true);
+        form.setSelectedIndex("AccessLevel", 2);
+        applyBlock(QJsonObject{{"EnablePW", QJsonValue()}, {"AccessLevel", QJsonValue()}}, form, basicMap());
+        QVERIFY(!form.isChecked("EnablePW(0)") && !form.isChecked("EnablePW(1)"));
+        QCOMPARE(form.selectedIndex("AccessLevel"), -1);
+        QCOMPARE(form.text("hostName"), QString("Tarvelin"));
+    }
+
     // How a field is named to a person: the boxes of an address counted from the left.
     void spokenLabels() {
         const std::pair<const char*, const char*> rows[] = {
