@@ -220,6 +220,7 @@ private slots:
         s.registry.showBasic();
         click(s.registry.basic(), "updateButton");
         auto* list = s.registry.confirm()->findChild<QPlainTextEdit*>("changeList");
+        QVERIFY(list->isReadOnly());
         QVERIFY(list->toPlainText().startsWith("No values were read from this controller (COM5)"));
         ConfigWindow* basic = s.registry.basic();
         basic->marks().keep(basic->form(), true);  // as a retrieve does
@@ -332,6 +333,8 @@ private slots:
             for (const char* name : {"updateButton", "AdvConfig"}) {
                 const auto face = faces.match(windows[0]->findChild<QWidget*>(name)->styleSheet());
                 QVERIFY(look::contrastRatio(QColor(face.captured(1)), QColor(face.captured(2))) >= 4.5);
+                QCOMPARE(face.captured(1),
+                         QString(name == QLatin1String("AdvConfig") ? "#c0ffff" : "#ffff00"));
             }
         }
     }

@@ -323,8 +323,10 @@ private slots:
         r.window.show();
         r.get<QComboBox>("baudChoice")->setCurrentIndex(3);
         r.answer("IR01\r");
+        r.get<QCheckBox>("addFrame")->setChecked(true);
         r.window.setOperationRunning(true);
-        for (const char* name : {"commandString", "openPort", "closePort", "exitButton", "addFrame"})
+        for (const char* name :
+             {"commandString", "openPort", "closePort", "exitButton", "addFrame", "stationNumber"})
             QVERIFY2(!r.get(name)->isEnabled(), name);
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
         r.command()->setText("IR*");
@@ -336,7 +338,8 @@ private slots:
         QCOMPARE(r.window.sendCommand("IR*"), "IR01");
         QCOMPARE(r.replies(), "COM 5: Open at 9600,N,8,1\n");
         r.window.setOperationRunning(false);
-        QVERIFY(r.command()->isEnabled() && r.get("exitButton")->isEnabled());
+        QVERIFY(r.command()->isEnabled() && r.get("exitButton")->isEnabled() &&
+                r.get("stationNumber")->isEnabled());
         QVERIFY(r.showsPort(true));
     }
 
