@@ -200,12 +200,14 @@ private slots:
             previous = stamp;
         }
         QVERIFY(!(*trace)->writeFailure());
+#ifndef _WIN32
         // A line cut short by a full disk gives the system's reason.
         QVERIFY(test::writeAll(path, QByteArray(500, 'x')));
         test::setDiskFull(true);
         (*trace)->write("@01MR020C2F*\r");
         test::setDiskFull(false);
         QCOMPARE((*trace)->writeFailure().value_or(QString()), QStringLiteral("File too large"));
+#endif
     }
 };
 
