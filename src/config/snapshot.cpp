@@ -7,11 +7,11 @@ namespace tarvelin {
 
 namespace {
 
-// The option pairs of the flag byte as the windows caption them.
-QString pairLabel(const QString& pair) {
-    if (pair == QLatin1String("EnablePW")) return QStringLiteral("Use Username/Password");
-    if (pair == QLatin1String("Tarvelintrusted")) return QStringLiteral("Tarvelin Use Trusted IP");
-    if (pair == QLatin1String("MBtrusted")) return QStringLiteral("Modbus/TCP Use Trusted IP");
+// An option pair as the window captions it, without the question mark
+// ("Use Username/Password"): the flag byte's row of the map names it.
+QString pairLabel(const Field& flagRow, const QString& pair) {
+    for (const FlagBit& bit : flagRow.bits)
+        if (bit.pair == pair) return bit.label.endsWith(QLatin1Char('?')) ? bit.label.chopped(1) : bit.label;
     return pair;
 }
 
@@ -83,7 +83,7 @@ std::vector<Change> changesBetween(const Form& before, const Form& after, const 
                 break;
             case KeyKind::Pair:
                 if (pairValue(before, key.name) != pairValue(after, key.name))
-                    out.push_back({key.name, pairLabel(key.name), pairValue(before, key.name),
+                    out.push_back({key.name, pairLabel(*key.field, key.name), pairValue(before, key.name),
                                    pairValue(after, key.name)});
                 break;
         }

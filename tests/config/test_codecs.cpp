@@ -12,6 +12,7 @@
 #include "basic/basicmap.h"
 #include "config/codecs.h"
 #include "config/profile.h"
+#include "config/snapshot.h"
 
 using namespace tarvelin;
 
@@ -336,6 +337,18 @@ private slots:
         QVERIFY(!form.isChecked("EnablePW(0)") && !form.isChecked("EnablePW(1)"));
         QCOMPARE(form.selectedIndex("AccessLevel"), -1);
         QCOMPARE(form.text("hostName"), QString("Tarvelin"));
+    }
+
+    // A change of an option pair is named by the window's caption, from the map.
+    void pairChanges() {
+        HeadlessForm before, after;
+        initAdvancedForm(before);
+        initAdvancedForm(after);
+        after.setChecked("MBtrusted(0)", true);
+        const auto changes = changesBetween(before, after, advancedMap());
+        QCOMPARE(changes.size(), std::size_t{1});
+        QCOMPARE(changes.front().label + ": " + changes.front().before + " -> " + changes.front().after,
+                 QString("Modbus/TCP Use Trusted IP: No -> Yes"));
     }
 
     // How a field is named to a person: the boxes of an address counted from the left.
