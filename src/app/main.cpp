@@ -10,6 +10,7 @@
 #include <string>
 
 #include "screenshots.h"
+#include "serial/ui/notifier.h"
 #include "tarvelin_version.h"
 #include "windowregistry.h"
 
@@ -62,6 +63,24 @@ void showTheIcon() {
     QApplication::setWindowIcon(icon);
 }
 
+#ifdef TARVELIN_WITH_SIMULATOR
+// --simulate: a controller as it leaves the factory, on a pseudo-terminal;
+// null (and said on standard error) when none can be had.
+std::unique_ptr<korvex::PtySimulator> startSimulator() {
+    auto simulator = std::make_unique<korvex::PtySimulator>();
+    simulator->setLineSpeed(9600);
+    if (!simulator->start()) {
+        QTextStream(stderr) << "tarvelin-config: cannot start the simulated controller "
+                               "(no pseudo-terminal available)"
+                            << Qt::endl;
+        return nullptr;
+    }
+    QTextStream(stderr) << "Simulated Korvex-PLC on " << QString::fromStdString(simulator->devicePath())
+                        << Qt::endl;
+    return simulator;
+}
+#endif
+
 // --help and --version answer without a display.
 bool onlyAsksForHelp(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
@@ -104,21 +123,15 @@ int main(int argc, char* argv[]) {
     // windows (the terminal closes its port first).
     std::unique_ptr<korvex::PtySimulator> simulator;
     if (parser.isSet(options.simulate)) {
-        simulator = std::make_unique<korvex::PtySimulator>();
-        simulator->setLineSpeed(9600);  // a controller as it leaves the factory
-        if (!simulator->start()) {
-            QTextStream(stderr) << "tarvelin-config: cannot start the simulated controller "
-                                   "(no pseudo-terminal available)"
-                                << Qt::endl;
-            return 1;
-        }
-        QTextStream(stderr) << "Simulated Korvex-PLC on " << QString::fromStdString(simulator->devicePath())
-                            << Qt::endl;
+        simulator = startSimulator();
+        if (!simulator) return 1;
         simulatedDevice = simulator->devicePath();
     }
 #endif
 
-    tarvelin::WindowRegistry registry;
+    // The message boxes and beeps of every window.
+    tarvelin::DesktopNotifier notifier;
+    tarvelin::WindowRegistry registry{notifier};
     // TARVELIN_TRACE=FILE: a wire trace of everything on the terminal's line.
     registry.setTraceFile(qEnvironmentVariable("TARVELIN_TRACE"));
     if (!simulatedDevice.empty())

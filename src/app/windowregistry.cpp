@@ -12,10 +12,10 @@
 
 namespace tarvelin {
 
-WindowRegistry::WindowRegistry(TerminalFactory terminalFactory, QObject* parent)
-    : QObject(parent), terminalFactory_(std::move(terminalFactory)) {
+WindowRegistry::WindowRegistry(Notifier& notifier, TerminalFactory terminalFactory, QObject* parent)
+    : QObject(parent), notifier_(notifier), terminalFactory_(std::move(terminalFactory)) {
     if (!terminalFactory_)
-        terminalFactory_ = [this] { return new SerialCommWindow(nullptr, nullptr, traceFile_); };
+        terminalFactory_ = [this] { return new SerialCommWindow(notifier_, nullptr, nullptr, traceFile_); };
 }
 
 WindowRegistry::~WindowRegistry() {
@@ -79,7 +79,7 @@ BasicWindow* WindowRegistry::basic() {
     if (!alive(basic_)) {
         // Its load asks the terminal for the port name, creating it hidden.
         creatingBasic_ = true;
-        auto* window = new BasicWindow(*this);
+        auto* window = new BasicWindow(*this, notifier_);
         creatingBasic_ = false;
         basic_ = window;
         adopt(window);
@@ -91,7 +91,7 @@ BasicWindow* WindowRegistry::basic() {
 
 AdvancedWindow* WindowRegistry::advanced() {
     if (!alive(advanced_)) {
-        advanced_ = new AdvancedWindow(*this);
+        advanced_ = new AdvancedWindow(*this, notifier_);
         adopt(advanced_);
         // The basic store may be using the flag byte it holds.
         advanced_->installEventFilter(this);

@@ -24,6 +24,7 @@ class AboutDialog;
 class AdvancedWindow;
 class BasicWindow;
 class ConfirmDialog;
+class Notifier;
 class SerialCommWindow;
 
 class WindowRegistry : public QObject, public Directory {
@@ -32,7 +33,10 @@ public:
     // Makes the terminal object; the default drives a real serial port.
     using TerminalFactory = std::function<SerialCommWindow*()>;
 
-    explicit WindowRegistry(TerminalFactory terminalFactory = {}, QObject* parent = nullptr);
+    // Every window it makes beeps and shows its boxes through `notifier`,
+    // which outlives the registry (a factory's terminal should use it too).
+    explicit WindowRegistry(Notifier& notifier, TerminalFactory terminalFactory = {},
+                            QObject* parent = nullptr);
     ~WindowRegistry() override;
 
     // Start-up: the about box, and nothing else.
@@ -94,6 +98,7 @@ private:
     void aboutClosed();
 
     OperationContext context_;
+    Notifier& notifier_;
     TerminalFactory terminalFactory_;
     QString traceFile_;
     // The commands typed during this run: every terminal object walks the same.

@@ -23,9 +23,9 @@ private slots:
     // A store writes the values of the moment "Yes" was pressed: 5 goes out,
     // though "8" typed meanwhile makes the box 9, marked for the next store.
     void storeAsConfirmed() {
-        NotifierScope notes;
+        TestNotifier notes;
         Bench bench;
-        AdvancedWindow window(bench);
+        AdvancedWindow window(bench, notes);
         window.retrieveButton_Click();
         window.form().setText("MovAvgNo", "5");
         QTimer::singleShot(0, &window, [&] { QTest::keyClicks(window.widgets().widget("MovAvgNo"), "8"); });

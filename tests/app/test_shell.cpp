@@ -42,12 +42,12 @@ void click(QWidget* window, const char* button) {
 
 // A registry whose terminals each own a silent scripted line.
 struct Shell {
-    NotifierScope notes;
-    WindowRegistry registry{[] {
-        auto line = std::make_unique<ScriptedLine>();
-        const Clock* clock = &line->clock();
-        return new SerialCommWindow(std::move(line), clock);
-    }};
+    TestNotifier notes;
+    WindowRegistry registry{notes, [this] {
+                                auto line = std::make_unique<ScriptedLine>();
+                                const Clock* clock = &line->clock();
+                                return new SerialCommWindow(notes, std::move(line), clock);
+                            }};
     QString commport() { return registry.basic()->widgets().text("commport"); }
     QString message(QWidget* window) { return window->findChild<QLabel*>("messageLabel")->text(); }
 };
@@ -195,7 +195,7 @@ private slots:
         s.registry.showAdvanced();
         QWidget* windows[] = {s.registry.basic(), s.registry.advanced()};
         for (int asker : askers) click(windows[asker], "updateButton");
-        QCOMPARE(s.notes->beeps(), askers.size());
+        QCOMPARE(s.notes.beeps(), askers.size());
         QVERIFY(s.registry.confirm()->isVisible());
         QCOMPARE(s.registry.confirm()->source(), askers.last());
         // Return answers nothing: only a click does.
@@ -246,7 +246,7 @@ private slots:
         s.registry.showAdvanced();
         s.registry.showTerminal();
         QVERIFY(s.registry.terminalWindow()->openCommPort());
-        s.notes->answerYes();
+        s.notes.answerYes();
         {
             std::optional<BusyScope> operation;
             if (running) operation.emplace(s.registry.context());
@@ -302,7 +302,7 @@ private slots:
     void palettes() {
         Shell s;
         ConfigWindow* windows[] = {s.registry.basic(), s.registry.advanced()};
-        LabelMessageLine line(*windows[0]->findChild<QLabel*>("messageLabel"));
+        LabelMessageLine line(*windows[0]->findChild<QLabel*>("messageLabel"), s.notes);
         const QPalette light = QApplication::palette();
         QPalette dark = light;
         for (auto [role, grey] : {std::pair{QPalette::Window, 53},

@@ -249,7 +249,7 @@ private slots:
             case Edit::Profile:
                 QVERIFY(writeAll(dir.filePath("p.json"), R"({"format": "tarvelin-configuration-profile",
                     "version": 1, "basic": {"hostName": "Press 7"}})"));
-                r.notes->answerFile(dir.filePath("p.json"));
+                r.notes.answerFile(dir.filePath("p.json"));
                 QTest::mouseClick(r.w().widget("LoadProfile"), Qt::LeftButton);
                 break;
             case Edit::Defaults:
@@ -343,14 +343,14 @@ private slots:
         QStringList octets;
         for (int i = 3; i >= 0; --i) octets << r.w().text(member("IP", i));
         QCOMPARE(octets.join(' '), shown);
-        QCOMPARE(r.notes->beeps(), shown == "192 168 1 5" ? 1 : 0);
+        QCOMPARE(r.notes.beeps(), shown == "192 168 1 5" ? 1 : 0);
     }
 
     // What is typed while a retrieve runs is marked against what was read.
     void editDuringRetrieve() {
-        NotifierScope notes;
+        TestNotifier notes;
         Bench bench;
-        BasicWindow window(bench);
+        BasicWindow window(bench, notes);
         QTimer typing;
         connect(&typing, &QTimer::timeout, [&] { window.form().setText("IP(3)", "99"); });
         typing.start(0);
@@ -378,13 +378,13 @@ private slots:
     void storeAsConfirmed() {
         QFETCH(QString, during);
         QFETCH(QString, after);
-        NotifierScope notes;
+        TestNotifier notes;
         Bench bench;
-        BasicWindow window(bench);
+        BasicWindow window(bench, notes);
         window.retrieveButton_Click();
         QCOMPARE(window.widgets().text("messageLabel"), "Successfully Retrieved Setup Data");
         window.form().setText("hostName", "Confirmed");
-        notes->answerYes();
+        notes.answerYes();
         QTimer::singleShot(0, &window, [&] {
             if (during == "ResetPLC") return window.form().setChecked("ResetPLC", true);
             if (during == "quit") return void(window.close());
@@ -403,8 +403,8 @@ private slots:
         QCOMPARE(bench.controller().rebootCount(), 0);
         QCOMPARE(window.widgets().text("hostName"), after);
         QCOMPARE(window.marks().changes().size(), (after != "Confirmed") + 2u * quit);
-        QCOMPARE(notes->questions().size(), quit ? 1u : 0u);
-        if (quit) QVERIFY(notes->questions().front().text.endsWith(kQuitDuringStoreNote));
+        QCOMPARE(notes.questions().size(), quit ? 1u : 0u);
+        if (quit) QVERIFY(notes.questions().front().text.endsWith(kQuitDuringStoreNote));
     }
 
     // Exit or the frame asks; Yes ends the program (and asks a running
@@ -426,7 +426,7 @@ private slots:
         r.window.show();
         r.window.form().setText("IP(3)", "10");
         QSignalSpy quitting(&r.window, &BasicWindow::quitRequested);
-        r.notes->answer(yes);
+        r.notes.answer(yes);
         {
             std::optional<BusyScope> operation;
             if (running) operation.emplace(r.directory.context());
@@ -436,7 +436,7 @@ private slots:
                 QTest::mouseClick(r.w().widget("exitButton"), Qt::LeftButton);
             QCOMPARE(r.directory.context().stopRequested(), yes && running);
         }
-        QCOMPARE(r.notes->questions().size(), 1u);
+        QCOMPARE(r.notes.questions().size(), 1u);
         QCOMPARE(quitting.count(), yes ? 1 : 0);
         QCOMPARE(r.window.isVisible(), !yes);
         QCOMPARE(r.w().text("IP(3)"), "10");

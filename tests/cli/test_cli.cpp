@@ -27,7 +27,7 @@
 
 using namespace tarvelin;
 using tarvelin::test::EndToEnd;
-using tarvelin::test::NotifierScope;
+using tarvelin::test::TestNotifier;
 using namespace tarvelin::test;
 
 Q_DECLARE_METATYPE(korvex::ReplyStyle)
@@ -357,15 +357,15 @@ private slots:
         QVERIFY(writeAll(
             path,
             profileOf(R"j("basic":{"IP(0)":"999"},"advanced":{"MovAvgNo":" 5"},"controller":{"MAC":"x"})j")));
-        NotifierScope notes;
-        notes->answerFile(path);
+        TestNotifier notes;
+        notes.answerFile(path);
         HeadlessForm form;
         initBasicForm(form);
         form.setText("IP(0)", "7");
         form.setChecked("EnablePW(0)", true);
-        saveProfileFromWindow(nullptr, form, Block::Basic, basicMap());
-        QCOMPARE(notes->lastSuffix(), QString("json"));
-        QCOMPARE(notes->boxes().size(), 0u);
+        saveProfileFromWindow(notes, nullptr, form, Block::Basic, basicMap());
+        QCOMPARE(notes.lastSuffix(), QString("json"));
+        QCOMPARE(notes.boxes().size(), 0u);
         const QJsonObject root = QJsonDocument::fromJson(readAll(path)).object();
         QCOMPARE(root["basic"].toObject()["IP(0)"].toString(), QString("7"));
         QCOMPARE(root["basic"].toObject()["EnablePW"].toString(), QString("Yes"));

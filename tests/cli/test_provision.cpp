@@ -15,6 +15,7 @@
 #include "sim/pty.h"
 #include "support/files.h"
 #include "support/simline.h"
+#include "support/testnotifier.h"
 
 using namespace tarvelin;
 using namespace tarvelin::cli;
@@ -236,7 +237,8 @@ private slots:
     void windowsTraceTheirLine() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("trace.txt"));
-        SerialCommWindow window(std::make_unique<test::ScriptedLine>(), nullptr, path);
+        test::TestNotifier notes;
+        SerialCommWindow window(notes, std::make_unique<test::ScriptedLine>(), nullptr, path);
         QVERIFY(window.line().open().ok());
         window.line().write("IR*\r");
         QVERIFY2(readAll(path).contains(" sent IR*<CR>\n"), readAll(path).constData());

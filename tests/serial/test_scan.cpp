@@ -25,7 +25,7 @@
 #include "support/testnotifier.h"
 
 using namespace tarvelin;
-using tarvelin::test::NotifierScope;
+using tarvelin::test::TestNotifier;
 using namespace tarvelin::test;
 using tarvelin::test::ScriptedLine;
 
@@ -344,8 +344,8 @@ private slots:
 
     void findControllerInTheWindow() {
         Lineup lineup;
-        NotifierScope notes;
-        WindowRegistry registry;
+        TestNotifier notes;
+        WindowRegistry registry{notes};
         SerialCommWindow* window = registry.terminalWindow();
         std::vector<SystemPort> system;
         for (const QString& p : lineup.ports()) system.push_back({p.toStdString(), ""});
@@ -357,8 +357,8 @@ private slots:
         window->presetPort(Lineup::path(lineup.silent), "9600");
         window->openPort_Click();
         find->click();
-        QCOMPARE(notes->boxes().size(), 1u);
-        QVERIFY(notes->lastText().contains("close the port first"));
+        QCOMPARE(notes.boxes().size(), 1u);
+        QVERIFY(notes.lastText().contains("close the port first"));
         QVERIFY(!window->scanning());
         window->closePort_Click();
 
@@ -366,10 +366,10 @@ private slots:
         // nothing is tried; taken, it runs once the retrieve has ended.
         window->presetPort(Lineup::path(lineup.held), "");
         for (bool take : {false, true}) {
-            notes->answerOffer(take);
+            notes.answerOffer(take);
             registry.basic()->retrieveButton_Click();
-            QCOMPARE(notes->offers().size(), take ? 2u : 1u);
-            QVERIFY(notes->lastText().startsWith("COM Port already openned by other applications"));
+            QCOMPARE(notes.offers().size(), take ? 2u : 1u);
+            QVERIFY(notes.lastText().startsWith("COM Port already openned by other applications"));
             QCOMPARE(window->scanning(), take);
         }
         // It runs as the one operation, tries every port, and chooses the controller.

@@ -32,10 +32,10 @@ struct FakePorts final : PortEnumerator {
 
 // A terminal that owns a scripted line, with the system's ports as the test says.
 struct Rig {
-    NotifierScope notes;
+    TestNotifier notes;
     std::unique_ptr<ScriptedLine> own = std::make_unique<ScriptedLine>();
     ScriptedLine& line = *own;
-    SerialCommWindow window{std::move(own), &line.clock()};
+    SerialCommWindow window{notes, std::move(own), &line.clock()};
     std::vector<SystemPort> system;
     int asked = 0;
 
@@ -128,8 +128,8 @@ private slots:
         r.open();
         QCOMPARE(r.replies(), busy ? "" : status + "\n");
         QVERIFY(r.showsPort(!busy));
-        QCOMPARE(r.notes->boxes().size(), busy ? 1u : 0u);
-        QVERIFY(r.notes->offers().empty());  // Open Port offers no Find Controller
+        QCOMPARE(r.notes.boxes().size(), busy ? 1u : 0u);
+        QVERIFY(r.notes.offers().empty());  // Open Port offers no Find Controller
         // Once open, opening again is quiet; Close Port adds nothing either.
         QVERIFY(r.window.openCommPort() && r.window.openCommPort());
         QCOMPARE(r.line.openCalls(), busy ? 2 : 1);
@@ -162,7 +162,7 @@ private slots:
             QCOMPARE(reachedTheLine.count(), 0);
             QCOMPARE(QString::fromLatin1(r.line.wire()), s.wire);
             QCOMPARE(r.replies(), s.listed + "\n");
-            QCOMPARE(r.notes->beeps(), s.listed == kWarning ? 1 : 0);
+            QCOMPARE(r.notes.beeps(), s.listed == kWarning ? 1 : 0);
             // The line and the history keep what was typed, not the frame.
             QCOMPARE(r.command()->text(), s.typed);
             const auto& kept = r.window.history().entries();
@@ -204,7 +204,7 @@ private slots:
         r.click("saveLog");  // cancelled: nothing written
         QVERIFY(!QFile::exists(path));
         for (const QString& target : {path, dir.filePath("no/such/folder/terminal.log"), dir.path()}) {
-            r.notes->answerFile(target);
+            r.notes.answerFile(target);
             r.click("saveLog");
         }
         QFile saved(path);
@@ -212,8 +212,8 @@ private slots:
         QCOMPARE(saved.readAll(),
                  "COM 5: Open at 9600,N,8,1\r\nVM\xc3\xa9t\r\n09:08:07.006 VM\xc3\xa9t\r\n"
                  "09:08:07.006 (Warning: No Response from PLC)\r\n");
-        QCOMPARE(r.notes->boxes().size(), 2u);
-        for (const auto& box : r.notes->boxes())
+        QCOMPARE(r.notes.boxes().size(), 2u);
+        for (const auto& box : r.notes.boxes())
             QVERIFY(box.text.startsWith("The log could not be saved to "));
     }
 
@@ -299,7 +299,7 @@ private slots:
             QVERIFY(!r.watchTick());  // said once; the look stops with the port
             QCOMPARE(r.replies(), lost);
         }
-        QCOMPARE(r.notes->beeps(), when == "exchange" ? 1 : 0);
+        QCOMPARE(r.notes.beeps(), when == "exchange" ? 1 : 0);
         QVERIFY(r.showsPort(false));
     }
 

@@ -31,7 +31,7 @@ korvex::Memory factoryWith(int address, const QByteArray& bytes) {
 
 EndToEnd::EndToEnd() : adapter_(dir_.filePath(QStringLiteral("usb-Korvex_Adapter-if00-port0"))) {
     ready_ = sim_.start() && sim_.makeLink(adapter_.toStdString());
-    registry_ = std::make_unique<WindowRegistry>();
+    registry_ = std::make_unique<WindowRegistry>(notes_);
     registry_->setTerminalPreset(adapter_, QStringLiteral("9600"));
     registry_->showBasic();  // as the about box's OK does
 }

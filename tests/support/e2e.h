@@ -43,7 +43,7 @@ public:
 
     bool ready() const { return ready_; }  // check with QVERIFY first
     korvex::PtySimulator& sim() { return sim_; }
-    TestNotifier& notes() { return notes_.notifier(); }
+    TestNotifier& notes() { return notes_; }
     QString adapter() const { return adapter_; }  // the port text the terminal holds
 
     QWidget* window(Block block);  // the advanced window is shown on first use
@@ -65,7 +65,7 @@ private:
     QTemporaryDir dir_;
     QString adapter_;
     bool ready_ = false;
-    NotifierScope notes_;
+    TestNotifier notes_;
     std::unique_ptr<WindowRegistry> registry_;
 };
 

@@ -83,24 +83,4 @@ private:
     bool takeOffer_ = false;
 };
 
-// Installs a notifier for its lifetime and puts the previous one back after.
-class NotifierScope {
-public:
-    NotifierScope() : NotifierScope(own_) {}  // uses its own TestNotifier
-    explicit NotifierScope(TestNotifier& notifier) : active_(&notifier), previous_(&Notifier::current()) {
-        Notifier::install(active_);
-    }
-    ~NotifierScope() { Notifier::install(previous_); }
-    NotifierScope(const NotifierScope&) = delete;
-    NotifierScope& operator=(const NotifierScope&) = delete;
-
-    TestNotifier& notifier() { return *active_; }
-    TestNotifier* operator->() { return active_; }
-
-private:
-    TestNotifier own_;
-    TestNotifier* active_;
-    tarvelin::Notifier* previous_;
-};
-
 }  // namespace tarvelin::test

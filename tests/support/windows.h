@@ -39,9 +39,9 @@ struct QuietDirectory final : HeadlessDirectory {
 
 template <typename W>
 struct WindowRig {
-    NotifierScope notes;
+    TestNotifier notes;
     QuietDirectory directory;
-    W window{directory};
+    W window{directory, notes};
 
     WidgetForm& w() { return window.widgets(); }
     LimitedLineEdit* box(const QString& name) { return w().template get<LimitedLineEdit>(name); }
@@ -68,7 +68,7 @@ struct WindowRig {
                                "SaveProfile"};
         {
             BusyScope running(directory.context());
-            W other(directory);
+            W other(directory, notes);
             for (const QString& name : w().names())
                 if (auto* button = w().template get<QAbstractButton>(name);
                     button && !button->isCheckable() && name != "RevertButton") {

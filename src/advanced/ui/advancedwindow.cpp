@@ -31,8 +31,8 @@ QLabel* plusMinus(QWidget* parent) {
 
 }  // namespace
 
-AdvancedWindow::AdvancedWindow(Directory& directory, QWidget* parent)
-    : ConfigWindow(directory, Block::Advanced, parent) {
+AdvancedWindow::AdvancedWindow(Directory& directory, Notifier& notifier, QWidget* parent)
+    : ConfigWindow(directory, notifier, Block::Advanced, parent) {
     build();
     attach();
     connectRules();

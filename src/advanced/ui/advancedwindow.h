@@ -17,7 +17,7 @@ inline constexpr const char* kAdvancedWindowTitle = "Korvex-Series Ethernet  Adv
 class AdvancedWindow : public ConfigWindow, public FlagByteHolder {
     Q_OBJECT
 public:
-    explicit AdvancedWindow(Directory& directory, QWidget* parent = nullptr);
+    AdvancedWindow(Directory& directory, Notifier& notifier, QWidget* parent = nullptr);
 
     // FlagByteHolder
     double getPLCconfig() override;

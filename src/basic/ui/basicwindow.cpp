@@ -89,8 +89,8 @@ protected:
 
 }  // namespace
 
-BasicWindow::BasicWindow(Directory& directory, QWidget* parent)
-    : ConfigWindow(directory, Block::Basic, parent) {
+BasicWindow::BasicWindow(Directory& directory, Notifier& notifier, QWidget* parent)
+    : ConfigWindow(directory, notifier, Block::Basic, parent) {
     build();
     attach();
     connectRules();
@@ -317,7 +317,7 @@ void BasicWindow::exitButton_Click() {
 void BasicWindow::closeEvent(QCloseEvent* event) {
     QString question = QString::fromLatin1(kQuitQuestion);
     if (storeRunning()) question += QStringLiteral("\n\n") + QString::fromLatin1(kQuitDuringStoreNote);
-    if (!Notifier::current().askYesNo(this, QString::fromLatin1(kQuitTitle), question)) {
+    if (!notifier_.askYesNo(this, QString::fromLatin1(kQuitTitle), question)) {
         event->ignore();
         return;
     }

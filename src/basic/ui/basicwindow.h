@@ -22,7 +22,7 @@ class BasicWindow : public ConfigWindow {
 public:
     // Builds every control with its initial text, then shows the chosen
     // serial port (which creates the terminal, hidden).
-    explicit BasicWindow(Directory& directory, QWidget* parent = nullptr);
+    BasicWindow(Directory& directory, Notifier& notifier, QWidget* parent = nullptr);
 
     // `commport` shows the port chosen in the terminal.
     void displayCommport();

@@ -42,8 +42,8 @@ bool stoppedSilently(Outcome outcome, QString caption) {
 
 }  // namespace
 
-ConfigWindow::ConfigWindow(Directory& directory, Block block, QWidget* parent)
-    : QWidget(parent), directory_(directory), block_(block) {}
+ConfigWindow::ConfigWindow(Directory& directory, Notifier& notifier, Block block, QWidget* parent)
+    : QWidget(parent), directory_(directory), notifier_(notifier), block_(block) {}
 
 ConfigWindow::~ConfigWindow() {
     disconnect(&directory_.context().busy(), nullptr, this, nullptr);
@@ -51,7 +51,7 @@ ConfigWindow::~ConfigWindow() {
 }
 
 void ConfigWindow::attach() {
-    line_ = std::make_unique<LabelMessageLine>(*form_.get<QLabel>(QStringLiteral("messageLabel")));
+    line_ = std::make_unique<LabelMessageLine>(*form_.get<QLabel>(QStringLiteral("messageLabel")), notifier_);
     access_ = std::make_unique<MemoryAccess>(*line_);
     // One operation at a time: nothing may start an exchange while one runs.
     connect(&directory_.context().busy(), &Busy::changed, this, &ConfigWindow::followBusy);
@@ -145,7 +145,7 @@ void ConfigWindow::showReadState() {
 }
 
 void ConfigWindow::updateButton_Click() {
-    Notifier::current().beep();
+    notifier_.beep();
     directory_.askOverwrite(block_ == Block::Basic ? 0 : 1);
 }
 
@@ -253,7 +253,7 @@ void ConfigWindow::spreadAddress(const QString& array, LimitedLineEdit* box, con
     const auto values = valuesOfName(array, parts.join(QLatin1Char('.')));
     if (!values || checkBlock(*values, *map_, QString())) {
         box->restoreBeforeOffer();
-        Notifier::current().beep();
+        notifier_.beep();
         return;
     }
     applyBlock(*values, form_, *map_);
@@ -265,7 +265,7 @@ void ConfigWindow::spreadAddress(const QString& array, LimitedLineEdit* box, con
 void ConfigWindow::finishColumn(const MemoryMap& map) {
     map_ = &map;
     // A profile loaded before anything was read is what the marks measure against.
-    QBoxLayout* row = makeProfileRow(this, form_, block_, map, [this] {
+    QBoxLayout* row = makeProfileRow(notifier_, this, form_, block_, map, [this] {
         if (!marks_->fromController()) marks_->keep(form_, false);
     });
     auto* revert = button(QStringLiteral("RevertButton"), QStringLiteral("Revert"), this);

@@ -26,6 +26,7 @@ class ChangeMarks;
 class Directory;
 class LabelMessageLine;
 class MemoryAccess;
+class Notifier;
 
 class ConfigWindow : public QWidget {
     Q_OBJECT
@@ -64,8 +65,9 @@ public slots:
     void DefaultButton_Click();
 
 protected:
-    // `block` says which window asks for the confirmation.
-    ConfigWindow(Directory& directory, Block block, QWidget* parent);
+    // `block` says which window asks for the confirmation; `notifier` beeps
+    // and shows the boxes (the shell's, which outlives the window).
+    ConfigWindow(Directory& directory, Notifier& notifier, Block block, QWidget* parent);
 
     // The retrieve of the block into `form`.
     virtual Outcome retrieveInto(Form& form) = 0;
@@ -108,6 +110,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
     Directory& directory_;
+    Notifier& notifier_;
     WidgetForm form_;
     // The window's column (startColumn() makes it), in the scrolled body.
     QVBoxLayout* column_ = nullptr;

@@ -9,7 +9,7 @@
 
 namespace tarvelin {
 
-LabelMessageLine::LabelMessageLine(QLabel& label) : label_(label) {}
+LabelMessageLine::LabelMessageLine(QLabel& label, Notifier& notifier) : label_(label), notifier_(notifier) {}
 
 QString LabelMessageLine::caption() const {
     return label_.text();
@@ -44,7 +44,7 @@ void LabelMessageLine::processEvents() {
 }
 
 void LabelMessageLine::beep() {
-    Notifier::current().beep();
+    notifier_.beep();
 }
 
 }  // namespace tarvelin

@@ -7,10 +7,13 @@ class QLabel;
 
 namespace tarvelin {
 
+class Notifier;
+
 class LabelMessageLine final : public MessageLine {
 public:
-    // `label` belongs to the window and outlives this object.
-    explicit LabelMessageLine(QLabel& label);
+    // `label` belongs to the window and outlives this object, as `notifier`
+    // does, which beeps for it.
+    LabelMessageLine(QLabel& label, Notifier& notifier);
 
     QString caption() const override;
     void setCaption(const QString& caption) override;
@@ -25,6 +28,7 @@ public:
 
 private:
     QLabel& label_;
+    Notifier& notifier_;
 };
 
 }  // namespace tarvelin

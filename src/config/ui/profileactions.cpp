@@ -26,9 +26,10 @@ QString blockName(Block block) {
 }
 }  // namespace
 
-void saveProfileFromWindow(QWidget* window, const Form& form, Block block, const MemoryMap& map) {
-    const QString path = Notifier::current().chooseFileToSave(window, QStringLiteral("Save Profile"), kFilter,
-                                                              QStringLiteral("json"));
+void saveProfileFromWindow(Notifier& notifier, QWidget* window, const Form& form, Block block,
+                           const MemoryMap& map) {
+    const QString path =
+        notifier.chooseFileToSave(window, QStringLiteral("Save Profile"), kFilter, QStringLiteral("json"));
     if (path.isEmpty()) return;
     // Everything an existing file holds besides this window's block stays:
     // the other window's block and the controller's details, even when this
@@ -38,15 +39,15 @@ void saveProfileFromWindow(QWidget* window, const Form& form, Block block, const
     const auto written =
         writeFileAtomically(path, profileTextWith(existing, blockName(block), blockToJson(form, map)));
     if (!written)
-        Notifier::current().message(window, QString::fromLatin1(kProgramTitle),
-                                    QStringLiteral("Cannot write %1: %2")
-                                        .arg(QDir::toNativeSeparators(path), written.failure().message),
-                                    Notifier::Icon::Critical);
+        notifier.message(window, QString::fromLatin1(kProgramTitle),
+                         QStringLiteral("Cannot write %1: %2")
+                             .arg(QDir::toNativeSeparators(path), written.failure().message),
+                         Notifier::Icon::Critical);
 }
 
-bool loadProfileIntoWindow(QWidget* window, Form& form, Block block, const MemoryMap& map) {
-    const QString path =
-        Notifier::current().chooseFileToOpen(window, QStringLiteral("Load Profile"), kFilter);
+bool loadProfileIntoWindow(Notifier& notifier, QWidget* window, Form& form, Block block,
+                           const MemoryMap& map) {
+    const QString path = notifier.chooseFileToOpen(window, QStringLiteral("Load Profile"), kFilter);
     if (path.isEmpty()) return false;
     const auto profile =
         readProfile(path, mapFor(Block::Basic, block, map), mapFor(Block::Advanced, block, map));
@@ -56,15 +57,15 @@ bool loadProfileIntoWindow(QWidget* window, Form& form, Block block, const Memor
         const QString why = profile ? QStringLiteral("Profile %1 holds no %2 settings.")
                                           .arg(QDir::toNativeSeparators(path), blockName(block))
                                     : profile.failure().message;
-        Notifier::current().message(window, QString::fromLatin1(kProgramTitle), why, Notifier::Icon::Warning);
+        notifier.message(window, QString::fromLatin1(kProgramTitle), why, Notifier::Icon::Warning);
         return false;
     }
     applyBlock(*values, form, map);
     return true;
 }
 
-QBoxLayout* makeProfileRow(QWidget* window, WidgetForm& form, Block block, const MemoryMap& map,
-                           std::function<void()> loaded) {
+QBoxLayout* makeProfileRow(Notifier& notifier, QWidget* window, WidgetForm& form, Block block,
+                           const MemoryMap& map, std::function<void()> loaded) {
     auto* row = new QHBoxLayout;
     auto* load = new QPushButton(QStringLiteral("Load Profile..."), window);
     auto* save = new QPushButton(QStringLiteral("Save Profile..."), window);
@@ -79,11 +80,12 @@ QBoxLayout* makeProfileRow(QWidget* window, WidgetForm& form, Block block, const
     row->addWidget(save);
     row->addStretch(1);
     row->addWidget(verify);
-    QObject::connect(load, &QPushButton::clicked, window, [=, &form, &map] {
-        if (loadProfileIntoWindow(window, form, block, map) && loaded) loaded();
+    QObject::connect(load, &QPushButton::clicked, window, [=, &notifier, &form, &map] {
+        if (loadProfileIntoWindow(notifier, window, form, block, map) && loaded) loaded();
     });
-    QObject::connect(save, &QPushButton::clicked, window,
-                     [=, &form, &map] { saveProfileFromWindow(window, form, block, map); });
+    QObject::connect(save, &QPushButton::clicked, window, [=, &notifier, &form, &map] {
+        saveProfileFromWindow(notifier, window, form, block, map);
+    });
     return row;
 }
 

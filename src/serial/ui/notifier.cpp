@@ -8,19 +8,6 @@
 namespace tarvelin {
 
 namespace {
-Notifier* installed = nullptr;
-}
-
-Notifier& Notifier::current() {
-    static DesktopNotifier desktop;
-    return installed ? *installed : desktop;
-}
-
-void Notifier::install(Notifier* notifier) {
-    installed = notifier;
-}
-
-namespace {
 // Qt's own dialog rather than the desktop's: it adds the default suffix
 // before its overwrite question, and it is the same everywhere.
 QString chooseFile(QWidget* parent, const QString& title, const QString& filter, QFileDialog::AcceptMode mode,

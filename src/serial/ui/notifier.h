@@ -1,5 +1,7 @@
 // The one seam through which the program beeps and shows message boxes, so
-// that tests can answer the boxes and count the beeps.
+// that tests can answer the boxes and count the beeps. The application shell
+// owns the one in use and hands it to every window it makes; nothing reaches
+// it through a global.
 #pragma once
 
 #include <QString>
@@ -30,11 +32,6 @@ public:
     virtual QString chooseFileToSave(QWidget* parent, const QString& title, const QString& filter,
                                      const QString& defaultSuffix = QString());
     virtual QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter);
-
-    // The notifier in use; the desktop one unless another was installed.
-    static Notifier& current();
-    // Installs `notifier` (not owned); nullptr restores the desktop one.
-    static void install(Notifier* notifier);
 };
 
 // The real thing: QApplication::beep and QMessageBox.

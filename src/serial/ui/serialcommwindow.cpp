@@ -100,9 +100,10 @@ protected:
 
 }  // namespace
 
-SerialCommWindow::SerialCommWindow(std::unique_ptr<SerialLine> line, const Clock* clock,
+SerialCommWindow::SerialCommWindow(Notifier& notifier, std::unique_ptr<SerialLine> line, const Clock* clock,
                                    const QString& traceFile, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint),
+      notifier_(notifier),
       lines_(LineFactory::tracingInto(traceFile)),
       line_(line ? lines_.traced(std::move(line)) : lines_.make().line),
       ownClock_(clock ? nullptr : std::make_unique<SteadyClock>()),
@@ -301,9 +302,9 @@ void SerialCommWindow::performOpen(bool offerScan) {
             const QString title = QString::fromLatin1(kProgramTitle);
             const QString text = fromBytes(attempt.message);
             if (!offerScan)
-                Notifier::current().message(parent, title, text, Notifier::Icon::Critical);
-            else if (Notifier::current().messageWithOffer(parent, title, text, Notifier::Icon::Critical,
-                                                          QString::fromLatin1(kFindControllerCaption)))
+                notifier_.message(parent, title, text, Notifier::Icon::Critical);
+            else if (notifier_.messageWithOffer(parent, title, text, Notifier::Icon::Critical,
+                                                QString::fromLatin1(kFindControllerCaption)))
                 scanWhenFree_ = true;
             refreshStates();
             if (!running_) startOfferedScan();
@@ -402,7 +403,7 @@ void SerialCommWindow::commandString_KeyPress() {
     if (!reply.empty()) {
         appendResponse(readableReply(reply));
     } else {
-        Notifier::current().beep();
+        notifier_.beep();
         appendResponse(QString::fromLatin1(kNoResponseFromPlcText));
     }
 }
@@ -424,18 +425,18 @@ void SerialCommWindow::appendResponse(const QString& line) {
 }
 
 void SerialCommWindow::saveLog_Click() {
-    const QString path = Notifier::current().chooseFileToSave(
-        this, QStringLiteral("Save Log"), QStringLiteral("Text files (*.txt);;All files (*)"));
+    const QString path = notifier_.chooseFileToSave(this, QStringLiteral("Save Log"),
+                                                    QStringLiteral("Text files (*.txt);;All files (*)"));
     if (path.isEmpty()) return;
     // The lines as listed, each ending in CR LF as in the list itself.
     QString text = responseBox_->toPlainText();
     if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     if (const auto written = writeFileAtomically(path, text.toUtf8()); !written) {
-        Notifier::current().message(this, QString::fromLatin1(kProgramTitle),
-                                    QStringLiteral("The log could not be saved to %1.\n%2")
-                                        .arg(QDir::toNativeSeparators(path), written.failure().message),
-                                    Notifier::Icon::Warning);
+        notifier_.message(this, QString::fromLatin1(kProgramTitle),
+                          QStringLiteral("The log could not be saved to %1.\n%2")
+                              .arg(QDir::toNativeSeparators(path), written.failure().message),
+                          Notifier::Icon::Warning);
     }
 }
 
@@ -569,8 +570,8 @@ void SerialCommWindow::startScan() {
     else if (connection_.isOpen())
         refusal = "Find Controller tries every port itself: close the port first (Close Port).";
     if (refusal) {
-        Notifier::current().message(this, QString::fromLatin1(kProgramTitle), QString::fromLatin1(refusal),
-                                    Notifier::Icon::Warning);
+        notifier_.message(this, QString::fromLatin1(kProgramTitle), QString::fromLatin1(refusal),
+                          Notifier::Icon::Warning);
         return;
     }
     // Every port the list offers, and a device typed into it.
@@ -626,7 +627,7 @@ void SerialCommWindow::scanDone(unsigned generation, bool stopped) {
                            .arg(scanChosen_));
     else
         appendResponse(QStringLiteral("Find Controller: no controller found"));
-    if (!stopped && scanFinds_ == 0) Notifier::current().beep();
+    if (!stopped && scanFinds_ == 0) notifier_.beep();
     emit scanRunning(false);
     refreshStates();
 }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "commandhistory.h"
+#include "notifier.h"
 #include "serial/exchange.h"
 #include "serial/linefactory.h"
 #include "serial/portconnection.h"
@@ -49,9 +50,11 @@ public:
     // Without a line the window drives a real serial port. A test hands in a
     // line of its own and, when that line keeps its own time, its clock (which
     // must outlive the window; a line's own clock does). With `traceFile` the
-    // line is traced into that file (the shell's TARVELIN_TRACE).
-    explicit SerialCommWindow(std::unique_ptr<SerialLine> line = nullptr, const Clock* clock = nullptr,
-                              const QString& traceFile = {}, QWidget* parent = nullptr);
+    // line is traced into that file (the shell's TARVELIN_TRACE). `notifier`
+    // beeps and shows the boxes; it outlives the window.
+    explicit SerialCommWindow(Notifier& notifier, std::unique_ptr<SerialLine> line = nullptr,
+                              const Clock* clock = nullptr, const QString& traceFile = {},
+                              QWidget* parent = nullptr);
     ~SerialCommWindow() override;
 
     // Terminal
@@ -142,6 +145,7 @@ private:
     // Stops the scan and waits for its workers (the window goes away).
     void finishScanNow();
 
+    Notifier& notifier_;
     // Where the window's line and each line of Find Controller come from.
     LineFactory lines_;
     std::unique_ptr<SerialLine> line_;
