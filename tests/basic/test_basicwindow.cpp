@@ -299,8 +299,17 @@ private slots:
         QCOMPARE(r.directory.stub.opens, 0);
         QCOMPARE(r.window.focusWidget(), r.w().widget(name));
         QCOMPARE(r.window.marks().refused(), name);
+        const auto framed = [&] {
+            auto* mark = r.w().widget(name)->findChild<QWidget*>("changeMark", Qt::FindDirectChildrenOnly);
+            return mark && !mark->isHidden();
+        };
+        QVERIFY(framed());
+        r.window.form().setText(name, text + text);  // still no value a store takes
+        QCOMPARE(r.window.marks().refused(), name);
+        QVERIFY(framed());
         r.window.form().setText(name, "1");
         QCOMPARE(r.window.marks().refused(), "");
+        QVERIFY(!framed());
     }
 
     // Pasted or typed into one box of a dotted address (after the factory
@@ -360,6 +369,12 @@ private slots:
         QStringList changes;
         for (const Change& change : window.marks().changes()) changes << change.key + '=' + change.after;
         QCOMPARE(changes.join(' '), "IP(3)=99 No_of_MBtcp=5");
+        // The confirmation names where the values came from, and a port chosen since.
+        const QString from = "To /dev/scripted-line, station 1, where the values were read.";
+        QCOMPARE(window.confirmationDetails().section('\n', 0, 0), from);
+        QVERIFY(!window.confirmationDetails().contains("The port chosen now"));
+        bench.lineTerminal.choice().portText = "COM3";
+        QCOMPARE(window.confirmationDetails().section('\n', 0, 1), from + "\nThe port chosen now is COM3.");
     }
 
     // A store writes the values of the moment "Yes" was pressed, the reboot

@@ -396,6 +396,15 @@ private slots:
         QTest::keyClick(window, Qt::Key_Escape);
         QTRY_VERIFY_WITH_TIMEOUT(!window->scanning(), 2000);
         QVERIFY(replies().endsWith("Find Controller: stopped\n"));
+
+        // The window discarded while a scan runs: stopped, not a search that
+        // found nothing (which beeps).
+        find->click();
+        QVERIFY(window->scanning());
+        const int beeps = notes.beeps();
+        delete window;
+        QCOMPARE(notes.beeps(), beeps);
+        QVERIFY(!registry.context().busy().active());
     }
 };
 
