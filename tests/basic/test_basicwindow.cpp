@@ -274,6 +274,22 @@ private slots:
         QVERIFY(r.window.confirmationDetails().startsWith("No values were read"));
     }
 
+    // A profile loaded before anything was read is what the marks measure against.
+    void profileBeforeRead() {
+        Rig r;
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath("p.json"), R"({"format": "tarvelin-configuration-profile",
+            "version": 1, "basic": {"hostName": "Press 7"}})"));
+        r.notes.answerFile(dir.filePath("p.json"));
+        QTest::mouseClick(r.w().widget("LoadProfile"), Qt::LeftButton);
+        QCOMPARE(r.w().text("hostName"), "Press 7");
+        QCOMPARE(markedControls(r), "");
+        r.enter("hostName", "Press 8", true);
+        QCOMPARE(markedControls(r), "hostName");
+        QCOMPARE(r.window.confirmationDetails().section('\n', -2),
+                 "Changes (value loaded \u2192 value written):\nNode Name: Press 7 \u2192 Press 8");
+    }
+
     // A value that cannot be stored: refused before the port is asked for,
     // its box framed and focused until it holds a value that fits.
     void refusals_data() {

@@ -347,11 +347,19 @@ private slots:
         TestNotifier notes;
         WindowRegistry registry{notes};
         SerialCommWindow* window = registry.terminalWindow();
-        std::vector<SystemPort> system;
-        for (const QString& p : lineup.ports()) system.push_back({p.toStdString(), ""});
-        window->setPortEnumerator(std::make_unique<FixedPorts>(system));
         auto* find = window->findChild<QPushButton*>("findController");
         const auto replies = [&] { return window->findChild<QPlainTextEdit*>("responseBox")->toPlainText(); };
+
+        // No controller anywhere: said, with a beep.
+        std::vector<SystemPort> system{{"/dev/korvex-missing", ""}};
+        window->setPortEnumerator(std::make_unique<FixedPorts>(system));
+        find->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window->scanning(), 10000);
+        QVERIFY(replies().endsWith("Find Controller: no controller found\n"));
+        QCOMPARE(notes.beeps(), 1);
+        system.clear();
+        for (const QString& p : lineup.ports()) system.push_back({p.toStdString(), ""});
+        window->setPortEnumerator(std::make_unique<FixedPorts>(system));
 
         // Refused while the port is open; nothing is tried.
         window->presetPort(Lineup::path(lineup.silent), "9600");
