@@ -17,6 +17,7 @@ using Rig = WindowRig<AdvancedWindow>;
 class TestAdvancedWindow : public QObject {
     Q_OBJECT
 private slots:
+    void init() { test::failOnMissingControls(); }
     void busy() { Rig().checkBusy(); }
     void fit() { Rig().checkFit(); }
 

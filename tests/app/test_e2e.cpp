@@ -22,6 +22,7 @@ Q_DECLARE_METATYPE(korvex::ReplyStyle)
 class TestE2E : public QObject {
     Q_OBJECT
 private slots:
+    void init() { test::failOnMissingControls(); }
     void operation_data() {
         QTest::addColumn<Block>("block");
         QTest::addColumn<bool>("store");

@@ -81,6 +81,7 @@ void typeAlong(Rig& r, const QString& keys) {
 class TestBasicWindow : public QObject {
     Q_OBJECT
 private slots:
+    void init() { test::failOnMissingControls(); }
     void startUp() {
         Rig r;
         QCOMPARE(r.boxes(), kStartUp);

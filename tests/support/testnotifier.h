@@ -3,7 +3,9 @@
 // a queue of paths (empty: the user cancels).
 #pragma once
 
+#include <QRegularExpression>
 #include <QString>
+#include <QTest>
 #include <deque>
 #include <vector>
 
@@ -82,5 +84,12 @@ private:
     std::vector<QString> offers_;
     bool takeOffer_ = false;
 };
+
+// A window that asks its form for a control it does not have (a name
+// mistyped, a loop one box too far) gets nothing, and the form warns: from
+// init(), every test function of a window fails on that warning.
+inline void failOnMissingControls() {
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("^WidgetForm: no control named")));
+}
 
 }  // namespace tarvelin::test

@@ -85,7 +85,8 @@ public:
     // accessible description.
     void add(const QString& name, QWidget* widget);
     bool has(const QString& name) const { return widgets_.contains(name); }
-    QWidget* widget(const QString& name) const { return widgets_.value(name); }
+    // The control, or null (and the warning) for a name never registered.
+    QWidget* widget(const QString& name) const { return find(name); }
     template <typename T>
     T* get(const QString& name) const {
         return qobject_cast<T*>(widget(name));
