@@ -42,6 +42,8 @@ struct Far {
     QByteArray waiting{};                   // on the line before the port opens
     bool loseOnEnq = false;                 // the port goes away 5 ms after the first ENQ
     bool stopOnEnq = false;                 // the scan is stopped at the first ENQ
+    bool loseOnVm = false;                  // ... 5 ms after "VM*"
+    bool stopOnVm = false;                  // ... at "VM*"
     OpenError openError = OpenError::None;  // of the first open
 };
 
@@ -70,6 +72,8 @@ void play(ScriptedLine& line, const Far& far, std::function<void()> stop) {
         if (w == "IR*\r" && ++*irSeen > far.ignoreIr)
             for (int part = 0; const QByteArray& piece : far.onIr.split('|'))
                 l.deliverIn(2 + 3 * part++, piece.toStdString());
+        if (w == "VM*\r" && far.loseOnVm) l.loseAt(l.clock().nowMs() + 5);
+        if (w == "VM*\r" && far.stopOnVm) stop();
         if (w == "VM*\r") l.deliverIn(2, far.onVm.toStdString());
     });
 }
@@ -172,6 +176,8 @@ private slots:
                                         .wire = "\x05IR*\r\x05IR*\r\x05IR*\r"});
         add("port lost during the ENQ wait", {.far = {.onEnq = "", .loseOnEnq = true}, .tries = "Lost@9600"});
         add("stopped during the ENQ wait: no report", {.far = {.onEnq = "", .stopOnEnq = true}});
+        add("port lost while VM* waits: no find", {.far = {.onVm = "", .loseOnVm = true}, .tries = "Lost@9600"});
+        add("stopped while VM* waits: no report", {.far = {.onVm = "", .stopOnVm = true}});
         // A port's rates in order, up to the one that ends it.
         add("rates in order until the controller answers",
             {.far = {.onlyAt = 19200},
