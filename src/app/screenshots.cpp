@@ -73,6 +73,20 @@ int darkScreenshots(const QList<QPair<QWidget*, QString>>& windows, const QDir& 
     return failed;
 }
 
+// The terminal after Find Controller, with the port closed.
+bool scanScreenshot(SerialCommWindow* terminal, const QDir& dir) {
+    terminal->closePort_Click();
+    terminal->clearButton_Click();
+    terminal->findController_Click();
+    QElapsedTimer scanning;
+    scanning.start();
+    while (terminal->scanning() && scanning.elapsed() < 60000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    const bool saved = save(terminal, dir, QStringLiteral("terminal-scan"));
+    terminal->hide();
+    return saved;
+}
+
 }  // namespace
 
 int takeScreenshots(WindowRegistry& registry, const QString& directory, bool controllerOnLine) {
@@ -109,16 +123,7 @@ int takeScreenshots(WindowRegistry& registry, const QString& directory, bool con
     }
     failed += !save(terminal, dir, QStringLiteral("terminal"));
 
-    // The same terminal after Find Controller, with the port closed.
-    terminal->closePort_Click();
-    terminal->clearButton_Click();
-    terminal->findController_Click();
-    QElapsedTimer scanning;
-    scanning.start();
-    while (terminal->scanning() && scanning.elapsed() < 60000)
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-    failed += !save(terminal, dir, QStringLiteral("terminal-scan"));
-    terminal->hide();
+    failed += !scanScreenshot(terminal, dir);
 
     // Edits after the retrieve, marked in the main window and listed by the confirmation.
     basic->form().setText(QStringLiteral("IP(0)"), QStringLiteral("7x"));
