@@ -29,8 +29,9 @@ bool isDigit(char c) {
 }
 
 void sortByName(std::vector<SystemPort>& ports) {
-    std::sort(ports.begin(), ports.end(),
-              [](const SystemPort& a, const SystemPort& b) { return naturalLess(a.device, b.device); });
+    std::stable_sort(ports.begin(), ports.end(), [](const SystemPort& a, const SystemPort& b) {
+        return naturalLess(a.device, b.device);
+    });
 }
 
 }  // namespace
@@ -101,6 +102,13 @@ bool naturalLess(const std::string& a, const std::string& b) {
     return a < b;  // equal as numbers ("ttyS02" and "ttyS2"): still a strict order
 }
 
+std::vector<SystemPort> distinctPorts(std::vector<SystemPort> ports) {
+    sortByName(ports);
+    const auto sameDevice = [](const SystemPort& a, const SystemPort& b) { return a.device == b.device; };
+    ports.erase(std::unique(ports.begin(), ports.end(), sameDevice), ports.end());
+    return ports;
+}
+
 std::vector<SystemPort> linkedPorts(const std::string& directory, const std::vector<SystemPort>& known) {
     std::vector<SystemPort> links;
     if (directory.empty()) return links;
@@ -143,13 +151,9 @@ std::vector<SystemPort> SystemPortEnumerator::reportedPorts() {
         if (port.device.empty()) continue;
         port.description = describePort(info.manufacturer().toStdString(), info.description().toStdString(),
                                         info.serialNumber().toStdString());
-        if (std::any_of(ports.begin(), ports.end(),
-                        [&](const SystemPort& p) { return p.device == port.device; }))
-            continue;
         ports.push_back(std::move(port));
     }
-    sortByName(ports);
-    return ports;
+    return distinctPorts(std::move(ports));
 }
 
 std::vector<SystemPort> SystemPortEnumerator::ports() {

@@ -35,6 +35,10 @@ std::string describeLinkName(const std::string& linkName);
 // Orders device names as a person would: "/dev/ttyS2" before "/dev/ttyS10".
 bool naturalLess(const std::string& a, const std::string& b);
 
+// The system's ports as the list shows them: in that order, each device once
+// (with the description it was first reported with).
+std::vector<SystemPort> distinctPorts(std::vector<SystemPort> ports);
+
 // The links in `directory` (on Linux /dev/serial/by-id) that lead to a
 // character device now, sorted by name. A link left dangling by a pulled
 // adapter is not offered. Each is described like the port it leads to, when

@@ -563,6 +563,14 @@ private slots:
         QVERIFY(connection.close());
         QVERIFY(!connection.close());
         QCOMPARE(line.closeCalls(), 2);
+        // "COMn" in any case is port n, up to COM999; anything else is a device name.
+        for (auto [text, label] : {std::pair{"com12", "COM 12"},
+                                   {"COM999", "COM 999"},
+                                   {"COM0", "COM0"},
+                                   {"COM1000", "COM1000"},
+                                   {"COM1x", "COM1x"},
+                                   {"CON1", "CON1"}})
+            QCOMPARE(resolvePort(text, lookupIn({})).label, std::string(label));
 #ifdef _WIN32
         // Windows opens names as given: no links to follow, no KORVEX_COMn.
         QCOMPARE(resolvePort("COM6", lookupIn({{ "KORVEX_COM6", "elsewhere" }})).device, std::string("COM6"));

@@ -393,6 +393,11 @@ private slots:
             QVERIFY2(naturalLess(a, b) && !naturalLess(b, a), b.c_str());
         }
         QVERIFY(!naturalLess("ttyS2", "ttyS2"));
+        QString listed;
+        for (const SystemPort& p :
+             distinctPorts({{"ttyS10", "a"}, {"ttyS2", "b"}, {"ttyS10", "c"}, {"ttyS02", "d"}}))
+            listed += QString::fromStdString(p.device + "=" + p.description + " ");
+        QCOMPARE(listed, "ttyS02=d ttyS2=b ttyS10=a ");
         QCOMPARE(describePort(" FTDI ", "FT232R\t", " A1"), "FTDI, FT232R, serial A1");
         QCOMPARE(describePort("", "", "0001"), "serial 0001");
         QCOMPARE(describePort("Arduino (x)", "arduino (X)", ""), "Arduino (x)");
