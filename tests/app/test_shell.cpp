@@ -62,44 +62,42 @@ private slots:
     void cleanup() { flushDeletes(); }
 
     // Every caption a window shows, in the order it is built: the texts
-    // exactly as the controller's users know them, one of each.
+    // exactly as the controller's users know them, one of each, and which
+    // of them stand out in bold.
     void captions_data() {
         QTest::addColumn<int>("window");
         QTest::addColumn<QString>("captions");
         const QString address = " | . | . | . | ";
         QTest::newRow("about") << 0
-                               << "Tarvelin Configuration | Version " TARVELIN_VERSION
+                               << "Tarvelin Configuration* | Version " TARVELIN_VERSION
                                   " | Tarvelin Systems | OK";
         QTest::newRow("basic")
             << 1
             << "IP Address:" + address + "Subnet Mask:" + address + "Gateway IPAddr:" + address +
                    "SMTP Server:" + address + "DNS Server:" + address +
-                   "Factory Default | Advanced Configuration | Tarvelin Port # | Node Name | Modbus/TCP "
-                   "Secondary Port # | No of Connections | / | Tarvelin | MBTCP | Username: | Password: | "
-                   "Use "
-                   "Username/Password? | Yes | No | Access Level: | Serial Setup | Firmware: | Retrieve "
-                   "Parameters from Korvex-PLC | Save Parameters  to Korvex-PLC | Reboot PLC After Save. | "
-                   "Exit | "
+                   "Factory Default | Advanced Configuration | Tarvelin Port # | Node Name | "
+                   "Modbus/TCP Secondary Port # | No of Connections | / | Tarvelin | MBTCP | "
+                   "Username: | Password: | Use Username/Password? | Yes | No | Access Level: | "
+                   "Serial Setup | Firmware: | Retrieve Parameters from Korvex-PLC | "
+                   "Save Parameters  to Korvex-PLC | Reboot PLC After Save. | Exit* | "
                    "Load Profile... | Save Profile... | Revert | Verify after save";
         QString trusted;
         for (int n = 1; n <= 6; ++n) trusted += QStringLiteral("Trusted IP #%1").arg(n) + address;
         QTest::newRow("advanced")
             << 2
             << "MAC ID | " + trusted +
-                   "Factory Default | Modbus/TCP Use Trusted IP? | Tarvelin Use Trusted IP? | Yes | No | Yes "
-                   "| No | "
-                   "Ch1 | Ch2 | Ch3 | Ch4 | Ch5 | Ch6 | Ch7 | Ch8 | ADC Calib. | + | 0.000x | X = | Zero "
-                   "Offset | + | "
-                   "DAC Calib. | + | 0.000x | X = | A/D Moving Avg No. of pts (1-9) | Zero Offset | + | "
-                   "Retrieve "
-                   "Parameters from Korvex-PLC | Serial Setup | Reboot PLC After Save. | Save Parameters  to "
-                   "Korvex-PLC | Close | Load Profile... | Save Profile... | Revert | Verify after save";
+                   "Factory Default | Modbus/TCP Use Trusted IP? | Tarvelin Use Trusted IP? | "
+                   "Yes | No | Yes | No | Ch1 | Ch2 | Ch3 | Ch4 | Ch5 | Ch6 | Ch7 | Ch8 | "
+                   "ADC Calib.* | + | 0.000x | X = | Zero Offset | + | DAC Calib.* | + | 0.000x | X = | "
+                   "A/D Moving Avg No. of pts (1-9) | Zero Offset | + | "
+                   "Retrieve Parameters from Korvex-PLC | Serial Setup | Reboot PLC After Save. | "
+                   "Save Parameters  to Korvex-PLC | Close | "
+                   "Load Profile... | Save Profile... | Revert | Verify after save";
         QTest::newRow("terminal") << 3
-                                  << "Command String (Press <Enter> to send | Exit | Port Name : | Data "
-                                     "Bits: | Parity : | Baud Rate: | "
-                                     "Stop Bits : | Open Port | Close Port | Find Controller | Response "
-                                     "Strings | Timeout (ms) : | Add "
-                                     "frame for station | Show time | Save Log... | Clear";
+                                  << "Command String (Press <Enter> to send | Exit | Port Name : | "
+                                     "Data Bits: | Parity : | Baud Rate: | Stop Bits : | Open Port | "
+                                     "Close Port | Find Controller | Response Strings | Timeout (ms) : | "
+                                     "Add frame for station | Show time | Save Log... | Clear";
         QTest::newRow("confirmation")
             << 4 << "Are you sure you want to overwrite existing Tarvelin configurations? | Yes | No";
     }
@@ -111,10 +109,12 @@ private slots:
                               s.registry.terminalWindow(), s.registry.confirm()};
         QStringList shown;
         for (QWidget* child : windows[window]->findChildren<QWidget*>()) {
+            // Bold captions are marked "*".
+            const QString bold = child->font().bold() ? "*" : "";
             if (auto* label = qobject_cast<QLabel*>(child); label && !label->text().isEmpty())
-                shown << label->text();
+                shown << label->text() + bold;
             if (auto* button = qobject_cast<QAbstractButton*>(child); button && !button->text().isEmpty())
-                shown << button->text();
+                shown << button->text() + bold;
         }
         QCOMPARE(shown.join(" | "), captions);
     }
