@@ -4,6 +4,7 @@
 // refusals at their box, whole addresses, and a store that writes what was
 // confirmed.
 #include <QClipboard>
+#include <QComboBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -95,6 +96,7 @@ private slots:
         QVERIFY(r.box("commport")->isReadOnly());
         for (const char* name : {"EnablePW(0)", "EnablePW(1)", "ResetPLC"}) QVERIFY(!r.w().isChecked(name));
         QCOMPARE(r.w().selectedIndex("AccessLevel"), -1);
+        QVERIFY(!r.w().get<QComboBox>("AccessLevel")->isEditable());  // chosen, never typed
         QCOMPARE(r.w().text("version"), "");
         // The form retrieve and store run on without the window starts alike
         // (the port it does not show aside).
