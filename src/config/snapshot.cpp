@@ -26,8 +26,17 @@ QString levelValue(const Form& form, const QString& control) {
     return index < 0 ? QStringLiteral("(none)") : QString::number(index + 1);
 }
 
-QString shown(const QString& text) {
-    return text.trimmed().isEmpty() ? QStringLiteral("(empty)") : text.trimmed();
+// A text box's blanks are stored with it, a number's are not.
+bool blanksCount(const Field& field) {
+    return field.encoding == Encoding::Text16;
+}
+
+// A box's value as the list shows it: "(empty)" for nothing; a text whose
+// blanks at either end are stored in quotes, so that they can be seen.
+QString shown(const QString& text, bool exact) {
+    if (exact ? text.isEmpty() : text.trimmed().isEmpty()) return QStringLiteral("(empty)");
+    if (exact && text != text.trimmed()) return QLatin1Char('"') + text + QLatin1Char('"');
+    return text.trimmed();
 }
 
 }  // namespace
@@ -58,24 +67,27 @@ QStringList controlsOfKey(const QString& key, const MemoryMap& map) {
 
 QString valueWithStored(const Form& form, const Field& field) {
     const QString text = form.text(field.control);
+    const bool exact = blanksCount(field);
     const auto bytes = encodeFrom(form, field);
-    if (!bytes) return shown(text);
+    if (!bytes) return shown(text, exact);
     const QString stored = describeBytes(field, *bytes);
-    if (stored == text.trimmed() || (field.encoding == Encoding::Text16 && stored == text))
-        return shown(text);
-    return shown(text) +
-           QStringLiteral(" (stored as %1)").arg(stored.isEmpty() ? QStringLiteral("(empty)") : stored);
+    if (stored == (exact ? text : text.trimmed())) return shown(text, exact);
+    return shown(text, exact) + QStringLiteral(" (stored as %1)").arg(shown(stored, exact));
 }
 
 std::vector<Change> changesBetween(const Form& before, const Form& after, const MemoryMap& map) {
     std::vector<Change> out;
     for (const ProfileKey& key : profileKeysOf(map)) {
         switch (key.kind) {
-            case KeyKind::Text:
-                if (before.text(key.name).trimmed() != after.text(key.name).trimmed())
-                    out.push_back({key.name, spokenLabel(*key.field), shown(before.text(key.name)),
+            case KeyKind::Text: {
+                const bool exact = blanksCount(*key.field);
+                const QString was = before.text(key.name);
+                const QString is = after.text(key.name);
+                if (exact ? was != is : was.trimmed() != is.trimmed())
+                    out.push_back({key.name, spokenLabel(*key.field), shown(was, exact),
                                    valueWithStored(after, *key.field)});
                 break;
+            }
             case KeyKind::Level:
                 if (before.selectedIndex(key.name) != after.selectedIndex(key.name))
                     out.push_back({key.name, key.field->label, levelValue(before, key.name),

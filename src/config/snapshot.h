@@ -36,13 +36,15 @@ struct Change {
 };
 
 // The keys of the block whose values differ between `before` and `after`, in
-// the order the block travels. Texts are compared without the blanks around
-// them (a retrieve shows " 9080"); "7x" differs from "7".
+// the order the block travels. Numbers are compared without the blanks around
+// them (a retrieve shows " 9080"), texts with them, since a text is stored
+// blanks and all; "7x" differs from "7".
 std::vector<Change> changesBetween(const Form& before, const Form& after, const MemoryMap& map);
 
 // A box's text as a person reads it, with what a store makes of it when the
 // lenient reading stores another value than the text shows: "7x (stored as
-// 7)", "(empty)" for an empty box (stored as 0 where numeric).
+// 7)", "(empty)" for an empty box (stored as 0 where numeric), a text with
+// blanks at either end in quotes (" Press 7" as "\" Press 7\"").
 QString valueWithStored(const Form& form, const Field& field);
 
 // A form whose block values (and the named check boxes) are those of `live`
