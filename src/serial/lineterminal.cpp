@@ -7,7 +7,6 @@ LineTerminal::LineTerminal(SerialLine& line, const Clock& clock, PortChoice choi
 
 bool LineTerminal::openCommPort() {
     const auto attempt = connection_.open(choice_);
-    if (attempt.kind == PortConnection::OpenAttempt::Opened) lastStatusLine_ = attempt.statusLine;
     if (attempt.kind == PortConnection::OpenAttempt::Refused) {
         lastOpenMessage_ = attempt.message;
         if (onOpenFailure_) onOpenFailure_(attempt.message);

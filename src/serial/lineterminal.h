@@ -26,9 +26,8 @@ public:
     // What cuts every wait short (Exchange::setStopToken); none until set.
     void setStopToken(std::function<bool()> token) { exchange_.setStopToken(std::move(token)); }
     PortConnection& connection() { return connection_; }
-    // What went wrong at the last failed open, and the last status line.
+    // What went wrong at the last failed open.
     const std::string& lastOpenMessage() const { return lastOpenMessage_; }
-    const std::string& lastStatusLine() const { return lastStatusLine_; }
     // Called for every failed open with its message (a command line prints it).
     void onOpenFailure(std::function<void(const std::string&)> report) { onOpenFailure_ = std::move(report); }
 
@@ -37,7 +36,6 @@ private:
     PortConnection connection_;
     Exchange exchange_;
     std::string lastOpenMessage_;
-    std::string lastStatusLine_;
     std::function<void(const std::string&)> onOpenFailure_;
 };
 

@@ -119,6 +119,54 @@ private slots:
         QCOMPARE(shown.join(" | "), captions);
     }
 
+    // Tab walks each configuration window in the order its users know, then
+    // the profile row. "IP(3-0)" stands for IP(3), IP(2), IP(1) and IP(0).
+    void focusOrder_data() {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<QString>("order");
+        const QString profileRow = " LoadProfile SaveProfile RevertButton VerifyAfterSave";
+        QTest::newRow("basic")
+            << 0
+            << "IP(3-0) subnet(3-0) gateway(3-0) smtp(3-0) DNS(3-0) username password "
+               "EnablePW(0-1) AccessLevel retrieveButton updateButton Command1 exitButton "
+               "DefaultButton svrport hostName MBtcpPort No_of_Tarvelin No_of_MBtcp ResetPLC "
+               "AdvConfig commport" +
+                   profileRow;
+        QTest::newRow("advanced")
+            << 1
+            << "MBtrusted(0-1) Tarvelintrusted(0-1) DefaultButton MAC(5-0) ADmcal(0-7) "
+               "ADzcal(0-7) DAmcal(0-3) DAzcal(0-3) MovAvgNo retrieveButton updateButton "
+               "ResetPLC SerialSetup closeButton TIP1(3-0) TIP2(3-0) TIP3(3-0) TIP4(3-0) "
+               "TIP5(3-0) TIP6(3-0)" +
+                   profileRow;
+    }
+    void focusOrder() {
+        QFETCH(int, window);
+        QFETCH(QString, order);
+        QStringList expected;
+        const QRegularExpression range("^(.+)\\((\\d)-(\\d)\\)$");
+        for (const QString& word : order.split(' ')) {
+            const auto m = range.match(word);
+            if (!m.hasMatch()) expected << word;
+            for (int from = m.captured(2).toInt(), to = m.captured(3).toInt(), i = from; m.hasMatch();
+                 i += from < to ? 1 : -1) {
+                expected << member(m.captured(1), i);
+                if (i == to) break;
+            }
+        }
+        Shell s;
+        ConfigWindow* windows[] = {s.registry.basic(), s.registry.advanced()};
+        WidgetForm& form = windows[window]->widgets();
+        QWidget* first = form.widget(expected.front());
+        QStringList walked;
+        QWidget* w = first;
+        do {
+            if ((w->focusPolicy() & Qt::TabFocus) && form.has(w->objectName())) walked << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != first && walked.size() <= expected.size());
+        QCOMPARE(walked.join(' '), expected.join(' '));
+    }
+
     // Only the about box at first; OK shows the main window with the
     // terminal's port, the terminal made but hidden, and its buttons reach the
     // other windows. Closing the about box through its frame ends the program.
@@ -285,10 +333,12 @@ private slots:
         ConfigWindow* basic = s.registry.basic();
         basic->marks().keep(basic->form(), true);  // as a retrieve does
         QCOMPARE(list->toPlainText().section('\n', 1), "No value differs from those read.");
-        basic->form().setText("hostName", "Press 7");
+        basic->form().setText("hostName", " Press 7");  // a text is stored as typed, blanks and all
         basic->form().setText("svrport", "80x");
         QCOMPARE(list->toPlainText().section('\n', -2),
-                 "Tarvelin Port: 9080 \u2192 80x (stored as 80)\nNode Name: Tarvelin \u2192 Press 7");
+                 "Tarvelin Port: 9080 \u2192 80x (stored as 80)\nNode Name: Tarvelin \u2192 \" Press 7\"");
+        basic->form().setText("hostName", "Tarvelin ");  // a blank alone is a change of a text
+        QCOMPARE(list->toPlainText().section('\n', -1), "Node Name: Tarvelin \u2192 \"Tarvelin \"");
     }
 
     // "Yes" ends the program: every window goes and the port is closed, unless

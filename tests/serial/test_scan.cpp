@@ -155,6 +155,8 @@ private slots:
             {.far = {.onEnq = "", .waiting = "\x05IR01\r"}, .tries = "Silent@9600", .wire = "\x05"});
         add("silent: the ENQ wait alone, two characters at 9600 plus turnaround",
             {.far = {.onEnq = ""}, .tries = "Silent@9600", .wire = "\x05", .elapsed = 103});
+        add("silent at 1200: two characters take 17 ms",
+            {.far = {.onEnq = ""}, .bauds = {1200}, .tries = "Silent@1200", .elapsed = 117});
         add("--enq-wait overrides the wait",
             {.far = {.onEnq = ""}, .enqWait = 40, .tries = "Silent@9600", .elapsed = 40});
         add("wrong speed: noise is no controller",
@@ -162,6 +164,11 @@ private slots:
              .tries = "Garbled@9600",
              .shown = "COM3 (/dev/ttyS2) at 9600: no controller at this speed (unreadable bytes: <85>)",
              .wire = "\x05"});
+        add("noise is shown up to 24 bytes",
+            {.far = {.onEnq = QByteArray(24, '\x85')},
+             .tries = "Garbled@9600",
+             .shown = "COM3 (/dev/ttyS2) at 9600: no controller at this speed (unreadable bytes: " +
+                      QString("<85>").repeated(24) + ")"});
         add("loopback plug", {.far = {.onEnq = "", .echo = true}, .tries = "Echo@9600", .wire = "\x05IR*\r"});
         add("echoing converter in front of a controller",
             {.far = {.echo = true}, .tries = "Echo@9600", .wire = "\x05IR*\r"});
@@ -176,7 +183,8 @@ private slots:
                                         .wire = "\x05IR*\r\x05IR*\r\x05IR*\r"});
         add("port lost during the ENQ wait", {.far = {.onEnq = "", .loseOnEnq = true}, .tries = "Lost@9600"});
         add("stopped during the ENQ wait: no report", {.far = {.onEnq = "", .stopOnEnq = true}});
-        add("port lost while VM* waits: no find", {.far = {.onVm = "", .loseOnVm = true}, .tries = "Lost@9600"});
+        add("port lost while VM* waits: no find",
+            {.far = {.onVm = "", .loseOnVm = true}, .tries = "Lost@9600"});
         add("stopped while VM* waits: no report", {.far = {.onVm = "", .stopOnVm = true}});
         // A port's rates in order, up to the one that ends it.
         add("rates in order until the controller answers",
