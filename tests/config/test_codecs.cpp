@@ -204,6 +204,7 @@ private slots:
         row("NaN", "NaN", 0, "NaN");
         row("hex beyond every range", "&HFFFFFFFF", 4294967295LL, "&HFFFFFFFF");
         row("1e309", "1e309", kNoFit, "1e309");
+        row("24 digits: shown whole", digits.left(24), kNoFit, digits.left(24));
         row("5000 pasted digits", digits, kNoFit, "123456789012345678901...");
         row("6000 pasted letters", QString(6000, 'x'), 0, "xxxxxxxxxxxxxxxxxxxxx...");
         row("Latin-1", QStringLiteral("\u00D6l-Pumpe"), 0, QStringLiteral("\u00D6l-Pumpe"));
