@@ -198,6 +198,8 @@ private slots:
         QCOMPARE(f.text("version"), "");
         // Left alone, and the port not even asked for.
         QVERIFY(f.isChecked("ResetPLC"));
+        f.setChecked("ResetPLC", false);  // a check box the form clears
+        QVERIFY(!f.isChecked("ResetPLC"));
         QCOMPARE(f.text("messageLabel"), "Successfully Retrieved Setup Data");
         QCOMPARE(r.directory.stub.opens, 0);
     }

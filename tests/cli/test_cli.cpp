@@ -146,6 +146,8 @@ private slots:
         row("profile without the block", {"store", "advanced", "--yes", "--profile", "@"}, 2,
             {"holds no advanced settings"}, profileOf(R"j("basic":{"IP(0)":"9"})j"));
         // Keys are read in sorted order: one after "format" and "version" is still looked at.
+        row("profile of another version", storeBasic, 2, {"key \"version\" must be 1"},
+            QByteArray(R"j({"format":"tarvelin-configuration-profile","version":2,"basic":{"IP(0)":"9"}})j"));
         row("profile: an unknown key", storeBasic, 2, {"key \"zone\" is not part of a profile"},
             profileOf(R"j("basic":{"IP(0)":"9"},"zone":1)j"));
         // Two roles of one file are refused before anything is opened for writing.

@@ -100,6 +100,7 @@ private slots:
         QTest::newRow("tenth") << "0.1" << 0.1 << true;
         QTest::newRow("negative") << "-12.75" << -12.75 << true;
         QTest::newRow("large whole, no exponent") << "123456789012345" << 123456789012345.0 << true;
+        QTest::newRow("a third: fifteen digits") << "0.333333333333333" << 1.0 / 3 << true;
         QTest::newRow("negative zero written 0") << "0" << -0.0 << true;
         QTest::newRow("Greek letter ends it") << QStringLiteral("12\u03A93") << 12.0 << false;
     }
@@ -296,6 +297,8 @@ private slots:
         row(true, R"j({"hostName": 5})j", 2);    // a number is no text
         row(true, R"j({"hostName": "Press\u0007"})j", 2);
         row(true, R"j({"hostName": "Press\u0085"})j", 2);
+        row(true, R"j({"hostName": "Press\u009F"})j", 2);  // the last C1 control
+        row(true, R"j({"hostName": "Press\u00A0"})j", 0);  // no control: a no-break space
         row(true, R"j({"hostName": "ABCDEFGHIJKLMNOPQ"})j", 1);
         row(true, R"j({"hostName": "\u03A9"})j", 1);
         row(true, R"j({"AccessLevel": 4})j", 2);
