@@ -106,6 +106,9 @@ private slots:
             row("DAmcal(3)", "-250", typed, {"-250"});
         }
         row("ADzcal(6)", "100.5", false, {"100.5", "100"});
+        // At a limit, not beyond it: the text stays as it is.
+        row("ADzcal(3)", "1e2", false, {"1e2"});
+        row("DAzcal(3)", "-1e2", false, {"-1e2"});
         row("MovAvgNo", "0.5", false, {"0.5", "1"});
         row("MovAvgNo", "9.5", false, {"9.5", "9"});
         row("MovAvgNo", "-3", false, {"-3", "1"});

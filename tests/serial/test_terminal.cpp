@@ -222,7 +222,7 @@ private slots:
     // quietly.
     void portList_data() {
         QTest::addColumn<Ports>("p");
-        QTest::newRow("a name offered already") << Ports{{}, "", {"COM3", "COM7"}, {"COM7"}, 4};
+        QTest::newRow("a name offered already") << Ports{{}, "", {"COM1", "COM3", "COM7"}, {"COM7"}, 4};
         QTest::newRow("chosen port moves down") << Ports{
             {"/dev/ttyUSB0"}, "item 6", {"/dev/ttyS0", "/dev/ttyUSB0"}, {"/dev/ttyS0", "/dev/ttyUSB0"}, 7};
         QTest::newRow("chosen port gone")
