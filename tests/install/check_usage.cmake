@@ -4,3 +4,10 @@ execute_process(COMMAND ${PROGRAM} --no-such-option RESULT_VARIABLE rc ERROR_VAR
 if(NOT rc STREQUAL "1" OR NOT err MATCHES "Unknown option 'no-such-option'")
   message(FATAL_ERROR "${PROGRAM} --no-such-option: exit ${rc}, said '${err}'")
 endif()
+
+# With --simulate it starts its simulated controller and stays up, waiting
+# for the user, until it is ended.
+execute_process(COMMAND ${PROGRAM} --simulate TIMEOUT 2 RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc MATCHES "timeout" OR NOT err MATCHES "Simulated Korvex-PLC on ")
+  message(FATAL_ERROR "${PROGRAM} --simulate: ended by itself (${rc}), said '${err}'")
+endif()
