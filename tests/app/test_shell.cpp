@@ -413,6 +413,10 @@ private slots:
         Shell s;
         ConfigWindow* windows[] = {s.registry.basic(), s.registry.advanced()};
         LabelMessageLine line(*windows[0]->findChild<QLabel*>("messageLabel"), s.notes);
+        for (auto alignment : {MessageLine::Alignment::Center, MessageLine::Alignment::Left}) {
+            line.setAlignment(alignment);
+            QCOMPARE(line.alignment(), alignment);
+        }
         const QPalette light = QApplication::palette();
         QPalette dark = light;
         for (auto [role, grey] : {std::pair{QPalette::Window, 53},

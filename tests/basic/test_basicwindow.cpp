@@ -200,6 +200,10 @@ private slots:
         QVERIFY(f.isChecked("ResetPLC"));
         f.setChecked("ResetPLC", false);  // a check box the form clears
         QVERIFY(!f.isChecked("ResetPLC"));
+        f.setChecked("EnablePW(1)", false);  // an option pair cleared stays a pair
+        f.setChecked("EnablePW(0)", true);
+        f.setChecked("EnablePW(1)", true);
+        QVERIFY(!f.isChecked("EnablePW(0)"));
         QCOMPARE(f.text("messageLabel"), "Successfully Retrieved Setup Data");
         QCOMPARE(r.directory.stub.opens, 0);
     }

@@ -11,6 +11,7 @@
 #include "basic/basicform.h"
 #include "basic/basicmap.h"
 #include "config/codecs.h"
+#include "config/macid.h"
 #include "config/profile.h"
 #include "config/snapshot.h"
 
@@ -325,6 +326,34 @@ private slots:
             QVERIFY2(failure->message.startsWith("key \"" + QString(basic ? "basic." : "advanced.")) &&
                          failure->message.contains(says),
                      qPrintable(failure->message));
+    }
+
+    // MAC IDs as people write them: either separator, either case, one or two
+    // hex digits a group; anything else is none.
+    void macIds() {
+        for (auto [text, shown] : {std::pair{"0a-1B-fF-Af-9-00", "0A:1B:FF:AF:09:00"},
+                                   {"02:4b:58:00:c3:e6", "02:4B:58:00:C3:E6"},
+                                   {"00:00:00:00:00:0g", ""},
+                                   {"00-00-00-00-00", ""},
+                                   {"000-0-0-0-0-0", ""},
+                                   {"0:0:0:0:0:", ""}}) {
+            const auto mac = parseMacId(text);
+            QCOMPARE(mac ? macIdText(*mac) : QString(), QString(shown));
+        }
+    }
+
+    // A gain is a 16-bit word: above 32768 it reads as negative, 32768 itself
+    // as it stands.
+    void gainWords() {
+        const Field& gain = *std::find_if(advancedMap().begin(), advancedMap().end(),
+                                          [](const Field& f) { return f.control == "ADmcal(0)"; });
+        HeadlessForm form;
+        initAdvancedForm(form);
+        for (auto [high, low, shown] :
+             {std::tuple{0x80, 0x00, "32768"}, {0x80, 0x01, "-32767"}, {0xFF, 0xFF, "-1"}}) {
+            decodeInto(form, gain, {high, low});
+            QCOMPARE(form.text("ADmcal(0)").trimmed(), QString(shown));
+        }
     }
 
     // A profile's null clears an option pair and the access level; a key the
