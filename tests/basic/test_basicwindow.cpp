@@ -289,6 +289,12 @@ private slots:
         QTest::mouseClick(r.w().widget("LoadProfile"), Qt::LeftButton);  // the dialog cancelled
         QVERIFY(!r.window.marks().kept());
         QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath("bad.json"), "{nope"));
+        r.notes.answerFile(dir.filePath("bad.json"));
+        QTest::mouseClick(r.w().widget("LoadProfile"), Qt::LeftButton);  // refused: nothing loaded
+        QVERIFY(!r.window.marks().kept());
+        QCOMPARE(r.notes.boxes().size(), 1u);
+
         QVERIFY(writeAll(dir.filePath("p.json"), R"({"format": "tarvelin-configuration-profile",
             "version": 1, "basic": {"hostName": "Press 7"}})"));
         r.notes.answerFile(dir.filePath("p.json"));

@@ -292,6 +292,7 @@ private slots:
         row("IR more after the station", "ir", "IR*", "IR0A00*", ok, "10");
         row("IR without the station", "ir", "IR*", "IR", invalid);
         row("IR one digit", "ir", "IR*", "IR1*", invalid);
+        row("IR a first digit that is none", "ir", "IR*", "IRG1", invalid);
         row("IR echoed", "ir", "IR*", "IR*", O::Echo);
         row("IR ENQ, then echoed", "ir", "IR*", "\x05\x05IR*", O::Echo);
         row("IR lower-case ir: no answer", "ir", "IR*", "ir01", O::NoResponse);
