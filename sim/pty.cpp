@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -219,6 +220,13 @@ int PtySimulator::lineBaud() const {
 
 void PtySimulator::inject(const std::string& bytes) {
     writeAll(bytes);
+}
+
+int PtySimulator::waitingForTool() const {
+    // The tool's side and the held slave share one input queue.
+    int count = 0;
+    if (slave_ < 0 || ::ioctl(slave_, FIONREAD, &count) != 0) return 0;
+    return count;
 }
 
 void PtySimulator::setTrace(Trace trace) {

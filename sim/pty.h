@@ -61,6 +61,9 @@ public:
 
     // Writes raw bytes towards the tool (a stray LF, a late reply).
     void inject(const std::string& bytes);
+    // How many bytes written towards the tool wait in the pseudo-terminal,
+    // not yet taken by the tool.
+    int waitingForTool() const;
 
     // Called on the reader thread with every chunk read from the tool
     // (`fromTool` true) and every reply piece written to it.

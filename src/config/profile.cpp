@@ -178,16 +178,17 @@ Failure doesNotFitAt(const QString& where, const QString& what) {
     return Failure{Outcome::Refused, where + what};
 }
 
-// A value the box's change rule would turn into another before a store (a
+// A number the box's change rule would turn into another before a store (a
 // connection count of 7 becomes 5) does not fit: the controller would get
-// something else than the file says.
+// something else than the file says. (Texts never come here: the only rule
+// on a text cuts it to 16 characters, and a longer one is refused before.)
 std::optional<Failure> settledByRule(const QString& text, const Field& field, const QString& where) {
     if (!field.rule) return std::nullopt;
     HeadlessForm settled;
     settled.setRule(field.rule);
     settled.setText(field.control, text);
     const QString after = settled.text(field.control);
-    if (numeric(field) ? readWholeNumber(after) == readWholeNumber(text) : after == text) return std::nullopt;
+    if (readWholeNumber(after) == readWholeNumber(text)) return std::nullopt;
     return doesNotFitAt(where, QStringLiteral(": %1 would be stored as %2 (the window's rule for this box)")
                                    .arg(text.trimmed().left(24), after.trimmed()));
 }

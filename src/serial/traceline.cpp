@@ -23,6 +23,11 @@ Result<std::shared_ptr<TraceFile>> TraceFile::open(const QString& path) {
     return trace;
 }
 
+int writeTraceStamp(long long microseconds, char (&stamp)[32]) {
+    // No allocation and no floating point on the way of an exchange.
+    return std::snprintf(stamp, sizeof stamp, "%6lld.%03lld ", microseconds / 1000, microseconds % 1000);
+}
+
 void TraceFile::note(std::string& buffer, const std::string& label, const char* what,
                      const std::string& text) {
     // Held from the time stamp on, so that the file's times never go back.
@@ -30,10 +35,8 @@ void TraceFile::note(std::string& buffer, const std::string& label, const char* 
     const long long us =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start_)
             .count();
-    // No allocation and no floating point on the way of an exchange.
     char stamp[32];
-    const int n = std::snprintf(stamp, sizeof stamp, "%6lld.%03lld ", us / 1000, us % 1000);
-    buffer.assign(stamp, static_cast<std::size_t>(n));
+    buffer.assign(stamp, static_cast<std::size_t>(writeTraceStamp(us, stamp)));
     if (!label.empty()) buffer.append(label).append(": ");
     buffer += what;
     if (!text.empty()) buffer.append(1, ' ').append(text);

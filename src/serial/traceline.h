@@ -30,6 +30,12 @@
 
 namespace tarvelin {
 
+// The time stamp in front of a line of the trace: `microseconds` since the
+// trace began as milliseconds with three decimals, six digits before the
+// point at least, and a blank ("    12.345 "). Written into `stamp`, without
+// allocating; gives its length.
+int writeTraceStamp(long long microseconds, char (&stamp)[32]);
+
 // The file a trace goes to; its lines may come from any thread.
 class TraceFile {
 public:

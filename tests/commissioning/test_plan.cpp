@@ -3,6 +3,7 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "advanced/advancedmap.h"
 #include "basic/basicmap.h"
@@ -164,6 +165,23 @@ private slots:
         QStringList keys;
         for (const Difference& d : tarvelin::differences(w, json(held), map)) keys << d.key;
         QCOMPARE(keys, differing);
+    }
+
+    // The time in front of each line of a trace: milliseconds and their
+    // thousandths, right-aligned; a run of days widens it, never cuts it.
+    void traceStamps() {
+        const std::pair<long long, const char*> rows[] = {{0, "     0.000 "},
+                                                          {412, "     0.412 "},
+                                                          {999, "     0.999 "},
+                                                          {1000, "     1.000 "},
+                                                          {9871001, "  9871.001 "},
+                                                          {999999999, "999999.999 "},
+                                                          {123456789012, "123456789.012 "}};
+        for (const auto& [us, shown] : rows) {
+            char stamp[32];
+            const int n = writeTraceStamp(us, stamp);
+            QCOMPARE(std::string(stamp, static_cast<std::size_t>(std::max(n, 0))), std::string(shown));
+        }
     }
 
     // Every write and every read reaches the file, in order, as it happens, and

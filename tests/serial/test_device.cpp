@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -134,6 +135,21 @@ private slots:
         timer.restart();
         QCOMPARE(rig.exchange.sendCommand("@01MR020C2F*"), std::string());
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    // Bytes that came while nothing waited for them (a reply too late for its
+    // command) are taken when the next command clears the line, although no
+    // wait has read them from the system yet; the next command then gets its
+    // own reply.
+    void lateBytesAreClearedBeforeTheNextCommand() {
+        Rig rig;
+        QVERIFY(rig.opened);
+        rig.sim.inject("@01MR00*\r");
+        QElapsedTimer timer;
+        timer.start();
+        while (rig.sim.waitingForTool() < 9 && timer.elapsed() < 10000) QThread::msleep(5);
+        QCOMPARE(rig.exchange.takePending(), std::string("@01MR00*\r"));
+        QCOMPARE(rig.exchange.sendCommand("@01MR020C2F*"), std::string("@01MRC02D*"));
     }
 
     // Every refusal names its reason under the one first line, and nothing is sent.

@@ -220,6 +220,28 @@ private slots:
     // The system's ports follow "COM1" to "COM6" each time the list is opened,
     // with their description (else their name) as tool tip; the choice stays,
     // quietly.
+    // A rate preset for the line (where a scan found the controller) becomes
+    // the list's own item, so the arrow keys step on from it; a rate the list
+    // lacks is kept as it is; none leaves the choice alone.
+    void presetRate() {
+        const std::tuple<QString, QString, QString> rows[] = {{"1200", "1200", "2400"},
+                                                              {"115200", "115200", "115200"},
+                                                              {"4800", "4800", "9600"},
+                                                              {"250000", "250000", ""},
+                                                              {"", "9600", "19200"}};
+        for (const auto& [preset, shown, next] : rows) {
+            Rig r;
+            auto* list = r.get<QComboBox>("baudChoice");
+            list->setCurrentIndex(3);  // 9600
+            r.window.presetPort(QStringLiteral("COM 5"), preset);
+            QCOMPARE(list->currentText(), shown);
+            QCOMPARE(r.get<QComboBox>("portChoice")->currentText(), QStringLiteral("COM 5"));
+            if (next.isEmpty()) continue;
+            QTest::keyClick(list, Qt::Key_Down);
+            QCOMPARE(list->currentText(), next);
+        }
+    }
+
     void portList_data() {
         QTest::addColumn<Ports>("p");
         QTest::newRow("a name offered already") << Ports{{}, "", {"COM1", "COM3", "COM7"}, {"COM7"}, 4};
