@@ -76,10 +76,6 @@ void ConfirmDialog::setDetails(const QString& details) {
     if (details_->toPlainText() != details) details_->setPlainText(details);
 }
 
-QString ConfirmDialog::details() const {
-    return details_->toPlainText();
-}
-
 void ConfirmDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         NoButton_Click();

@@ -29,7 +29,6 @@ public:
     std::int16_t source() const { return source_; }
     // Below the question: where the block goes and what changes.
     void setDetails(const QString& details);
-    QString details() const;
 
 public slots:
     // Runs the store of the window that asked last, then hides the dialog.

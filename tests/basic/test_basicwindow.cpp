@@ -3,8 +3,12 @@
 // defaults, the one-operation lock and quitting; the marks of changed values,
 // refusals at their box, whole addresses, and a store that writes what was
 // confirmed.
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -12,6 +16,7 @@
 #include "basic/ui/basicwindow.h"
 #include "config/memoryaccess.h"
 #include "config/ui/changemarks.h"
+#include "config/ui/widgetform.h"
 #include "support/faults.h"
 #include "support/files.h"
 #include "support/oracle.h"
@@ -206,6 +211,72 @@ private slots:
         QVERIFY(!f.isChecked("EnablePW(0)"));
         QCOMPARE(f.text("messageLabel"), "Successfully Retrieved Setup Data");
         QCOMPARE(r.directory.stub.opens, 0);
+    }
+
+    // The form over every kind of control a window may name: what a text, a
+    // choice and a tick are for each.
+    void formOverEveryKind() {
+        QWidget host;
+        WidgetForm form;
+        auto* fixed = new QComboBox(&host);
+        fixed->addItems({"1", "2", "3"});
+        auto* editable = new QComboBox(&host);
+        editable->setEditable(true);
+        editable->addItems({"1200", "9600"});
+        auto* button = new QPushButton(QStringLiteral("Retrieve"), &host);
+        form.add("plain", new QLineEdit(&host));
+        form.add("limited", new LimitedLineEdit(4, &host));
+        form.add("label", new QLabel(&host));
+        form.add("fixed", fixed);
+        form.add("editable", editable);
+        form.add("button", button);
+        form.add("tick", new QCheckBox(&host));
+        form.add("frame", new QFrame(&host));
+        // control, text put in, text read back, choice read back
+        const std::tuple<const char*, QString, QString, int> rows[] = {
+            {"plain", "Press 7", "Press 7", -1},
+            {"limited", "Tarvelin-Press-7", "Tarvelin-Press-7", -1},
+            {"label", "Ready", "Ready", -1},
+            {"fixed", "2", "2", 1},
+            {"fixed", "7", "", -1},
+            {"editable", "4800", "4800", 1},
+            {"editable", "1200", "1200", 1},
+            {"button", "Store", "Store", -1},
+            {"frame", "anything", "", -1}};
+        editable->setCurrentIndex(1);
+        for (const auto& [name, put, read, choice] : rows) {
+            form.setText(name, put);
+            QCOMPARE(form.text(name), read);
+            QCOMPARE(form.selectedIndex(name), choice);
+        }
+        form.setChecked("tick", true);
+        form.setChecked("frame", true);
+        QVERIFY(form.isChecked("tick") && !form.isChecked("frame") && !form.isChecked("plain"));
+        QVERIFY(!form.isChecked("button"));
+    }
+
+    // A new typing limit leaves the text, the selection (either way round)
+    // and the cursor as they were.
+    void limitKeepsTheSelection() {
+        for (const bool backwards : {true, false}) {
+            LimitedLineEdit box;
+            box.setText(QStringLiteral("Tarvelin-Press-7"));
+            if (backwards)
+                box.setSelection(16, -8);
+            else
+                box.setSelection(8, 8);
+            const int cursor = box.cursorPosition();
+            box.setTypingLimit(4);
+            QCOMPARE(box.text(), QStringLiteral("Tarvelin-Press-7"));
+            QCOMPARE(box.selectedText(), QStringLiteral("-Press-7"));
+            QCOMPARE(box.cursorPosition(), cursor);
+            box.deselect();
+            box.setCursorPosition(3);
+            box.setTypingLimit(8);
+            QCOMPARE(box.cursorPosition(), 3);
+            QTest::keyClick(&box, Qt::Key_X);  // no longer than it is
+            QCOMPARE(box.text(), QStringLiteral("Tarvelin-Press-7"));
+        }
     }
 
     void busy() { Rig().checkBusy(); }

@@ -148,9 +148,14 @@ private slots:
         // Keys are read in sorted order: one after "format" and "version" is still looked at.
         row("profile of another version", storeBasic, 2, {"key \"version\" must be 1"},
             QByteArray(R"j({"format":"tarvelin-configuration-profile","version":2,"basic":{"IP(0)":"9"}})j"));
+        row("a JSON file of another kind", storeBasic, 2,
+            {"key \"format\" must be \"tarvelin-configuration-profile\""},
+            QByteArray(R"j({"format":"tarvelin-plan","version":1,"basic":{"IP(0)":"9"}})j"));
         row("profile: an unknown key", storeBasic, 2, {"key \"zone\" is not part of a profile"},
             profileOf(R"j("basic":{"IP(0)":"9"},"zone":1)j"));
         // Two roles of one file are refused before anything is opened for writing.
+        row("a trace that cannot be written: nothing done", {"--trace", "/", "controls"}, 1,
+            {"Cannot write the trace /: ", "!IP "});
         row("--trace onto the plan", {"--trace", "@", "provision", "--plan", "@", "--check"}, 2,
             {"--plan and --trace name the same file"}, "MAC,IP\n1-2-3-4-5-6,1.2.3.4\n");
         row("-o onto the profile", {"compare", "basic", "--profile", "@", "-o", "@"}, 2,

@@ -5,7 +5,10 @@
 // and the message line. Then the command layer's judging of single replies.
 #include <QtTest>
 
+#include "basic/basicmap.h"
+#include "config/headlessform.h"
 #include "config/operations.h"
+#include "config/snapshot.h"
 #include "serial/frame.h"
 #include "support/oracle.h"
 
@@ -86,6 +89,73 @@ private slots:
         const QString off = judge(bench, Op::RetrieveBasic, Fault::SilentAt, 525);
         QVERIFY2(off.isEmpty(), qPrintable(off));
         QCOMPARE(bench.basicLine.shown().size(), 2);  // once cleared, once marked
+    }
+
+    // The counts the windows have always had: the byte or -1, 1 or 0.
+    void countedResults() {
+        Bench bench;
+        bench.basicAccess.setTerminal(bench.lineTerminal);
+        QVERIFY(bench.lineTerminal.openCommPort());
+        QCOMPARE(bench.basicAccess.readMemory(1, 524), int(bench.controller().memory()[524]));
+        QCOMPARE(bench.basicAccess.writeMemory(1, 524, 0x21), 1);
+        QCOMPARE(int(bench.controller().memory()[524]), 0x21);
+        bench.controller().config().faults.silent = true;
+        QCOMPARE(bench.basicAccess.readMemory(1, 524), -1);
+        QCOMPARE(bench.basicAccess.writeMemory(1, 524, 0x22), 0);
+    }
+
+    // A store works on the values as they were when it began: the block's
+    // boxes, the level, the option pairs and the named check boxes keep what
+    // they held while the user edits on. Everything else (the message line,
+    // the hidden flag byte box) is the window's own. A retrieve's values reach
+    // the window and the copy of what was read alike.
+    void storeAndRetrieveForms() {
+        HeadlessForm live;
+        live.setText("hostName", "Press 7");
+        live.setSelectedIndex("AccessLevel", 1);
+        live.setChecked("EnablePW(0)", true);
+        live.setChecked(kVerifyControl, true);
+        FrozenForm frozen(live, basicMap(), {QString::fromLatin1(kVerifyControl)});
+        live.setText("hostName", "Press 8");
+        live.setSelectedIndex("AccessLevel", 2);
+        live.setChecked("EnablePW(0)", false);
+        live.setChecked(kVerifyControl, false);
+        live.setChecked(kResetControl, true);
+        live.setSelectedIndex("otherList", 3);
+        QCOMPARE(frozen.text("hostName"), "Press 7");
+        QCOMPARE(frozen.selectedIndex("AccessLevel"), 1);
+        QVERIFY(frozen.isChecked("EnablePW(0)") && frozen.isChecked(kVerifyControl));
+        QVERIFY(frozen.isChecked(kResetControl));  // not named: the window's
+        QCOMPARE(frozen.selectedIndex("otherList"), 3);
+        frozen.setText("hostName", "Press 9");
+        frozen.setSelectedIndex("AccessLevel", 0);
+        frozen.setChecked("EnablePW(1)", true);
+        frozen.setText("messageLabel", "Storing");
+        frozen.setSelectedIndex("otherList", 1);
+        frozen.setChecked("otherBox", true);
+        QCOMPARE(frozen.text("hostName"), "Press 9");
+        QCOMPARE(frozen.selectedIndex("AccessLevel"), 0);
+        QVERIFY(frozen.isChecked("EnablePW(1)"));
+        QCOMPARE(live.text("hostName"), "Press 8");
+        QCOMPARE(live.selectedIndex("AccessLevel"), 2);
+        QVERIFY(!live.isChecked("EnablePW(1)"));
+        QCOMPARE(live.text("messageLabel"), "Storing");
+        QCOMPARE(live.selectedIndex("otherList"), 1);
+        QVERIFY(live.isChecked("otherBox"));
+
+        HeadlessForm read;
+        TeeForm both(live, read);
+        both.setText("hostName", "Line 2");
+        both.setSelectedIndex("AccessLevel", 0);
+        both.setChecked("EnablePW(1)", true);
+        live.setText("hostName", "Line 3");  // typed meanwhile: the window's only
+        for (const Form* form : {static_cast<const Form*>(&read), static_cast<const Form*>(&both)}) {
+            QCOMPARE(form->selectedIndex("AccessLevel"), 0);
+            QVERIFY(form->isChecked("EnablePW(1)"));
+        }
+        QCOMPARE(read.text("hostName"), "Line 2");
+        QCOMPARE(both.text("hostName"), "Line 3");
+        QCOMPARE(live.selectedIndex("AccessLevel"), 0);
     }
 
     // One exchange of the command layer with a scripted reply: what is taken,

@@ -181,7 +181,9 @@ private slots:
                                         .shown = "COM3 (/dev/ttyS2) at 9600: answers ENQ, but not \"IR*\" as "
                                                  "a controller does (no reply to \"IR*\")",
                                         .wire = "\x05IR*\r\x05IR*\r\x05IR*\r"});
-        add("port lost during the ENQ wait", {.far = {.onEnq = "", .loseOnEnq = true}, .tries = "Lost@9600"});
+        add("port lost during the ENQ wait", {.far = {.onEnq = "", .loseOnEnq = true},
+                                              .tries = "Lost@9600",
+                                              .shown = "COM3 (/dev/ttyS2) at 9600: the port went away"});
         add("stopped during the ENQ wait: no report", {.far = {.onEnq = "", .stopOnEnq = true}});
         add("port lost while VM* waits: no find",
             {.far = {.onVm = "", .loseOnVm = true}, .tries = "Lost@9600"});
@@ -200,6 +202,11 @@ private slots:
         add("a rate the port refuses: the next one is tried", {.far = {.openError = OpenError::BadSettings},
                                                                .bauds = {19200, 9600},
                                                                .tries = "Refused@19200 Found@9600"});
+        add("a rate no line takes: said, nothing opened or sent",
+            {.bauds = {0},
+             .tries = "Refused@0",
+             .shown = "COM3 (/dev/ttyS2) at 0: not a baud rate the port takes",
+             .wire = ""});
     }
 
     void probe() {
@@ -416,6 +423,12 @@ private slots:
         window->closePort_Click();
         find->click();
         QTest::keyClick(window, Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->scanning(), 2000);
+        QVERIFY(replies().endsWith("Find Controller: stopped\n"));
+        // So does its button, which reads "Stop" meanwhile.
+        find->click();
+        QVERIFY(window->scanning());
+        find->click();
         QTRY_VERIFY_WITH_TIMEOUT(!window->scanning(), 2000);
         QVERIFY(replies().endsWith("Find Controller: stopped\n"));
 

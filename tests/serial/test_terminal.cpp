@@ -356,6 +356,9 @@ private slots:
         r.window.openPort_Click();
         r.window.exitButton_Click();
         QVERIFY(!r.line.isOpen() && r.window.isVisible());
+        r.window.findController_Click();
+        QVERIFY(!r.window.scanning());
+        QCOMPARE(r.notes.lastText(), "Find Controller waits until the running retrieve or store has ended.");
         QVERIFY(r.window.openCommPort());
         QCOMPARE(r.window.sendCommand("IR*"), "IR01");
         QCOMPARE(r.replies(), "COM 5: Open at 9600,N,8,1\n");

@@ -33,9 +33,4 @@ void CommandHistory::stopWalking() {
     draft_.clear();
 }
 
-void CommandHistory::clear() {
-    entries_.clear();
-    stopWalking();
-}
-
 }  // namespace tarvelin

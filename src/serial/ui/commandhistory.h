@@ -31,7 +31,6 @@ public:
 
     const std::deque<QString>& entries() const { return entries_; }
     bool walking() const { return position_ < entries_.size(); }
-    void clear();
 
 private:
     std::deque<QString> entries_;  // oldest first
