@@ -4,6 +4,9 @@
 // the profiles name is a named, accessible widget of its window.
 #include <QAccessible>
 #include <QComboBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -117,6 +120,53 @@ private slots:
                 shown << button->text() + bold;
         }
         QCOMPARE(shown.join(" | "), captions);
+    }
+
+    // Where everything stands in each window, as approved from its screenshot:
+    // every shown control's place and size, drawn offscreen in the fonts the
+    // test command installs. A spacing, a width or a row that moves changes
+    // the window's print; the whole list is written out to compare.
+    // TARVELIN_LAYOUT=print shows the new prints.
+    void layoutAsApproved() {
+#ifdef _WIN32
+        QSKIP("the prints are of the fonts of the Linux test machine");
+#endif
+        const QString drawnIn = QFontInfo(QApplication::font()).family();
+        if (drawnIn != QLatin1String("DejaVu Sans"))
+            QSKIP(qPrintable("the prints are for DejaVu Sans, not " + drawnIn));
+        Shell s;
+        const std::tuple<QString, QWidget*, const char*> windows[] = {
+            {"about", s.registry.about(), "e7da2cc14217"},
+            {"basic", s.registry.basic(), "046ee7bbd769"},
+            {"advanced", s.registry.advanced(), "3d14a9009d46"},
+            {"terminal", s.registry.terminalWindow(), "7b6b59b37584"},
+            {"confirmation", s.registry.confirm(), "8a8158d3c682"}};
+        QStringList changed;
+        for (const auto& [name, window, approved] : windows) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            QString plan = QStringLiteral("%1x%2\n").arg(window->width()).arg(window->height());
+            for (QWidget* child : window->findChildren<QWidget*>()) {
+                if (!child->isVisibleTo(window)) continue;
+                const QPoint at = child->mapTo(window, QPoint(0, 0));
+                plan += QStringLiteral("%1 %2 %3,%4 %5x%6\n")
+                            .arg(QLatin1String(child->metaObject()->className()), child->objectName())
+                            .arg(at.x())
+                            .arg(at.y())
+                            .arg(child->width())
+                            .arg(child->height());
+            }
+            const QString print = QString::fromLatin1(
+                QCryptographicHash::hash(plan.toUtf8(), QCryptographicHash::Sha1).toHex().left(12));
+            if (print == QLatin1String(approved)) continue;
+            QFile out(QDir::temp().filePath(QStringLiteral("tarvelin-%1-layout.txt").arg(name)));
+            if (out.open(QIODevice::WriteOnly)) out.write(plan.toUtf8());
+            changed << name + ": " + print + " (" + out.fileName() + ")";
+            window->hide();
+        }
+        if (qEnvironmentVariable("TARVELIN_LAYOUT") == QLatin1String("print"))
+            qInfo().noquote() << changed.join('\n');
+        QVERIFY2(changed.isEmpty(), qPrintable("moved: " + changed.join("; ")));
     }
 
     // Tab walks each configuration window in the order its users know, then
