@@ -162,7 +162,6 @@ private slots:
             QFile out(QDir::temp().filePath(QStringLiteral("tarvelin-%1-layout.txt").arg(name)));
             if (out.open(QIODevice::WriteOnly)) out.write(plan.toUtf8());
             changed << name + ": " + print + " (" + out.fileName() + ")";
-            window->hide();
         }
         if (qEnvironmentVariable("TARVELIN_LAYOUT") == QLatin1String("print"))
             qInfo().noquote() << changed.join('\n');

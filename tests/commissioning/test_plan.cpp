@@ -170,17 +170,13 @@ private slots:
     // The time in front of each line of a trace: milliseconds and their
     // thousandths, right-aligned; a run of days widens it, never cuts it.
     void traceStamps() {
-        const std::pair<long long, const char*> rows[] = {{0, "     0.000 "},
-                                                          {412, "     0.412 "},
-                                                          {999, "     0.999 "},
-                                                          {1000, "     1.000 "},
-                                                          {9871001, "  9871.001 "},
-                                                          {999999999, "999999.999 "},
-                                                          {123456789012, "123456789.012 "}};
-        for (const auto& [us, shown] : rows) {
+        const long long times[] = {0, 412, 999, 1000, 9871001, 999999999, 123456789012};
+        const char* shown[] = {"     0.000 ", "     0.412 ", "     0.999 ",   "     1.000 ",
+                               "  9871.001 ", "999999.999 ", "123456789.012 "};
+        for (int i = 0; i < 7; ++i) {
             char stamp[32];
-            const int n = writeTraceStamp(us, stamp);
-            QCOMPARE(std::string(stamp, static_cast<std::size_t>(std::max(n, 0))), std::string(shown));
+            const int n = writeTraceStamp(times[i], stamp);
+            QCOMPARE(std::string(stamp, static_cast<std::size_t>(std::max(n, 0))), std::string(shown[i]));
         }
     }
 

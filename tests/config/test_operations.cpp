@@ -110,52 +110,39 @@ private slots:
     // the hidden flag byte box) is the window's own. A retrieve's values reach
     // the window and the copy of what was read alike.
     void storeAndRetrieveForms() {
+        // The name box, the level, a ticked member of the pair, the check
+        // box Verify (named), a list outside the block.
+        const auto put = [](Form& f, const char* name, int level, int pair, bool verify, int other) {
+            f.setText("hostName", name);
+            f.setSelectedIndex("AccessLevel", level);
+            f.setChecked(member("EnablePW", pair), true);
+            f.setChecked(kVerifyControl, verify);
+            f.setSelectedIndex("otherList", other);
+        };
+        const auto holds = [](const Form& f, const char* name, int level, int pair, bool verify, int other) {
+            return f.text("hostName") == name && f.selectedIndex("AccessLevel") == level &&
+                   f.isChecked(member("EnablePW", pair)) && f.isChecked(kVerifyControl) == verify &&
+                   f.selectedIndex("otherList") == other;
+        };
         HeadlessForm live;
-        live.setText("hostName", "Press 7");
-        live.setSelectedIndex("AccessLevel", 1);
-        live.setChecked("EnablePW(0)", true);
-        live.setChecked(kVerifyControl, true);
+        put(live, "Press 7", 1, 0, true, 0);
         FrozenForm frozen(live, basicMap(), {QString::fromLatin1(kVerifyControl)});
-        live.setText("hostName", "Press 8");
-        live.setSelectedIndex("AccessLevel", 2);
-        live.setChecked("EnablePW(0)", false);
-        live.setChecked(kVerifyControl, false);
-        live.setChecked(kResetControl, true);
-        live.setSelectedIndex("otherList", 3);
-        QCOMPARE(frozen.text("hostName"), "Press 7");
-        QCOMPARE(frozen.selectedIndex("AccessLevel"), 1);
-        QVERIFY(frozen.isChecked("EnablePW(0)") && frozen.isChecked(kVerifyControl));
-        QVERIFY(frozen.isChecked(kResetControl));  // not named: the window's
-        QCOMPARE(frozen.selectedIndex("otherList"), 3);
-        frozen.setText("hostName", "Press 9");
-        frozen.setSelectedIndex("AccessLevel", 0);
-        frozen.setChecked("EnablePW(1)", true);
+        put(live, "Press 8", 2, 1, false, 3);  // the user edits on
+        QVERIFY(holds(frozen, "Press 7", 1, 0, true, 3));
+        put(frozen, "Press 9", 0, 0, false, 1);  // what the store itself sets
         frozen.setText("messageLabel", "Storing");
-        frozen.setSelectedIndex("otherList", 1);
-        frozen.setChecked("otherBox", true);
-        QCOMPARE(frozen.text("hostName"), "Press 9");
-        QCOMPARE(frozen.selectedIndex("AccessLevel"), 0);
-        QVERIFY(frozen.isChecked("EnablePW(1)"));
-        QCOMPARE(live.text("hostName"), "Press 8");
-        QCOMPARE(live.selectedIndex("AccessLevel"), 2);
-        QVERIFY(!live.isChecked("EnablePW(1)"));
-        QCOMPARE(live.text("messageLabel"), "Storing");
-        QCOMPARE(live.selectedIndex("otherList"), 1);
-        QVERIFY(live.isChecked("otherBox"));
+        frozen.setChecked(kResetControl, true);
+        QVERIFY(holds(frozen, "Press 9", 0, 0, false, 1));
+        QVERIFY(holds(live, "Press 8", 2, 1, false, 1));
+        QVERIFY(live.text("messageLabel") == "Storing" && live.isChecked(kResetControl));
 
         HeadlessForm read;
         TeeForm both(live, read);
-        both.setText("hostName", "Line 2");
-        both.setSelectedIndex("AccessLevel", 0);
-        both.setChecked("EnablePW(1)", true);
+        put(both, "Line 2", 0, 0, true, 2);
         live.setText("hostName", "Line 3");  // typed meanwhile: the window's only
-        for (const Form* form : {static_cast<const Form*>(&read), static_cast<const Form*>(&both)}) {
-            QCOMPARE(form->selectedIndex("AccessLevel"), 0);
-            QVERIFY(form->isChecked("EnablePW(1)"));
-        }
-        QCOMPARE(read.text("hostName"), "Line 2");
-        QCOMPARE(both.text("hostName"), "Line 3");
-        QCOMPARE(live.selectedIndex("AccessLevel"), 0);
+        QVERIFY(holds(read, "Line 2", 0, 0, true, 2));
+        QVERIFY(holds(both, "Line 3", 0, 0, true, 2));
+        QVERIFY(holds(live, "Line 3", 0, 0, true, 2));
     }
 
     // One exchange of the command layer with a scripted reply: what is taken,
