@@ -86,6 +86,11 @@ int unpackPort(Byte high, Byte low) {
     return high * 256 + low;
 }
 
+int unpackWord(Byte high, Byte low) {
+    const int w = high * 256 + low;
+    return w <= 32768 ? w : w - 65536;
+}
+
 int firstCharacterWithoutByte(const QString& text, int limit) {
     const int n = std::min<int>(limit, static_cast<int>(text.size()));
     for (int i = 0; i < n; ++i)

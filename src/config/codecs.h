@@ -45,6 +45,10 @@ QString shortestDecimal(double value);
 std::optional<std::array<Byte, 2>> packPort(std::int64_t value);
 // High byte * 256 + low byte: 0..65535, never sign-extended.
 int unpackPort(Byte high, Byte low);
+// A gain or offset word, high byte first: 0..32768 as they stand (32768 is
+// shown positive, as the controller's users know it), 32769..65535 as the
+// negative numbers they carry.
+int unpackWord(Byte high, Byte low);
 
 // The text's first 16 characters as single-byte codes, zero-padded. Empty when
 // one of those characters has no single-byte code.

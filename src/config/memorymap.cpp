@@ -60,11 +60,10 @@ void decodeInto(Form& form, const Field& field, const std::vector<int>& bytes) {
             form.setText(field.control, integerToSignedText(unpackPort(static_cast<Byte>(bytes[0]),
                                                                        static_cast<Byte>(bytes[1]))));
             break;
-        case Encoding::Word: {
-            const std::int32_t w = bytes[0] * 256 + bytes[1];
-            form.setText(field.control, integerToSignedText(w <= 32768 ? w : w - 65536));
+        case Encoding::Word:
+            form.setText(field.control, integerToSignedText(unpackWord(static_cast<Byte>(bytes[0]),
+                                                                       static_cast<Byte>(bytes[1]))));
             break;
-        }
         case Encoding::AccessLevel:
             if (b >= 49 && b <= 51) form.setSelectedIndex(field.control, b - 49);
             break;
@@ -238,10 +237,8 @@ QString describeBytes(const Field& field, const std::vector<int>& bytes) {
     switch (field.encoding) {
         case Encoding::Port:
             return QString::number(unpackPort(static_cast<Byte>(bytes[0]), static_cast<Byte>(bytes[1])));
-        case Encoding::Word: {
-            const int w = bytes[0] * 256 + bytes[1];
-            return QString::number(w <= 32768 ? w : w - 65536);
-        }
+        case Encoding::Word:
+            return QString::number(unpackWord(static_cast<Byte>(bytes[0]), static_cast<Byte>(bytes[1])));
         case Encoding::Text16: {
             Text16 text{};
             for (std::size_t i = 0; i < text.size() && i < bytes.size(); ++i)

@@ -466,6 +466,10 @@ private slots:
             line.setAlignment(alignment);
             QCOMPARE(line.alignment(), alignment);
         }
+        // A long refusal wraps in the window; it does not widen it.
+        line.setCaption(QString("Key \"basic.hostName\" does not fit: ").repeated(8));
+        QVERIFY(windows[0]->findChild<QLabel*>("messageLabel")->minimumSizeHint().width() <
+                windows[0]->width());
         const QPalette light = QApplication::palette();
         QPalette dark = light;
         for (auto [role, grey] : {std::pair{QPalette::Window, 53},

@@ -137,10 +137,8 @@ private slots:
         QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
 
-    // Bytes that came while nothing waited for them (a reply too late for its
-    // command) are taken when the next command clears the line, although no
-    // wait has read them from the system yet; the next command then gets its
-    // own reply.
+    // Bytes that came while nothing waited (a reply too late for its command),
+    // not yet read from the system, are cleared before the next command.
     void lateBytesAreClearedBeforeTheNextCommand() {
         Rig rig;
         QVERIFY(rig.opened);

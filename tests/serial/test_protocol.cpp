@@ -283,6 +283,8 @@ private slots:
         row("MENABLE the request repeated", "confirm", enable, enable, ok);
         row("MENABLE end code after the echoed command", "confirm", enable, framed(1, "MENABLE00"), ok);
         row("MENABLE judged by four characters", "confirm", enable, "@01MX", ok);
+        row("MENABLE: the four characters alone", "confirm", enable, "@01M", ok);
+        row("MENABLE: three are too few", "confirm", enable, "@01", invalid);
         row("MENABLE another station", "confirm", enable, framed(2, "ME"), invalid);
         row("reboot the request repeated", "confirm", reboot, reboot, ok);
         row("reboot bare", "confirm", reboot, "@01Mw", ok);
