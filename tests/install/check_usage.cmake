@@ -11,3 +11,9 @@ execute_process(COMMAND ${PROGRAM} --simulate TIMEOUT 2 RESULT_VARIABLE rc ERROR
 if(NOT rc MATCHES "timeout" OR NOT err MATCHES "Simulated Korvex-PLC on ")
   message(FATAL_ERROR "${PROGRAM} --simulate: ended by itself (${rc}), said '${err}'")
 endif()
+
+# Pictures that cannot be written end in failure, not in success.
+execute_process(COMMAND ${PROGRAM} --screenshots /proc/no-such-folder RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc STREQUAL "1" OR NOT err MATCHES "cannot make /proc/no-such-folder")
+  message(FATAL_ERROR "${PROGRAM} --screenshots into /proc: exit ${rc}, said '${err}'")
+endif()
