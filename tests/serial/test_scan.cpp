@@ -10,6 +10,7 @@
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <map>
 #include <mutex>
 
@@ -361,6 +362,29 @@ private slots:
             out.startsWith("[{") ? QJsonDocument::fromJson(printed).toJson(QJsonDocument::Compact) : printed;
         QCOMPARE(QString::fromUtf8(shown),
                  out.replace("C:", controller + ":").replace("\"C\"", '"' + controller + '"'));
+    }
+
+    // A window closed while its find is on its way (and kept) ends that scan;
+    // the next scan counts its own finds only, not the old one's late reports.
+    void lateReportsOfAnEndedScan() {
+        Lineup lineup;
+        TestNotifier notes;
+        SerialCommWindow window(notes);
+        window.setPortEnumerator(std::make_unique<FixedPorts>(
+            std::vector<SystemPort>{{Lineup::path(lineup.controller).toStdString(), ""}}));
+        window.show();
+        auto* find = window.findChild<QPushButton*>("findController");
+        find->click();
+        const auto asked = [&] { return std::ranges::count(lineup.controller.log(), std::string("VM*")); };
+        for (int i = 0; i < 2000 && asked() == 0; ++i) QThread::msleep(5);  // no events meanwhile
+        QThread::msleep(100);
+        window.close();
+        find->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.scanning(), 10000);
+        const QString replies = window.findChild<QPlainTextEdit*>("responseBox")->toPlainText();
+        QVERIFY2(replies.endsWith(" 1 controller(s) found, " + Lineup::path(lineup.controller) +
+                                  " at 19200 chosen\n"),
+                 qPrintable(replies));
     }
 
     void findControllerInTheWindow() {
