@@ -426,6 +426,7 @@ private slots:
         QCOMPARE(describePort(" FTDI ", "FT232R\t", " A1"), "FTDI, FT232R, serial A1");
         QCOMPARE(describePort("", "", "0001"), "serial 0001");
         QCOMPARE(describePort("Arduino (x)", "arduino (X)", ""), "Arduino (x)");
+        QCOMPARE(describePort("Prolific Inc.", "Prolific", ""), "Prolific Inc., Prolific");
         QCOMPARE(describeLinkName("usb-FTDI_FT232R__A9-if00-port0"), "FTDI FT232R A9");
         QCOMPARE(describeLinkName("usb-Silicon_Labs_0001-if0a"), "Silicon Labs 0001");
         QCOMPARE(describeLinkName("pci-Oxford_OX952-port0"), "Oxford OX952-port0");
